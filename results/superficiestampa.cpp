@@ -1,0 +1,89 @@
+#include "results/superficiestampa.h"
+#include "shell/comune/identita.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci,
+                 QString *errore)
+{
+    QPainter painter;
+    if (!painter.begin(&dispositivo)) {
+        if (errore) *errore = QStringLiteral("La stampa non può essere avviata.");
+        return false;
+    }
+    const double pxCmX = dispositivo.logicalDpiX() / 2.54;
+    const double pxCmY = dispositivo.logicalDpiY() / 2.54;
+    const QFont base = painter.font();
+    int pagina = 0;
+    for (const VoceStampa &v : voci) {
+        while (pagina < v.pagina) {
+            if (!dispositivo.newPage()) {
+                if (errore) *errore = QStringLiteral("La stampa non può passare alla pagina successiva.");
+                painter.end();
+                return false;
+            }
+            ++pagina;
+        }
+        QFont f = base;
+        f.setPointSizeF(v.punti);
+        f.setBold(v.grassetto);
+        // No ligatures: the printed text must read back exactly as typed.
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        painter.setFont(f);
+        const QFontMetricsF fm(f, &dispositivo);
+        // The item's position is the top-left corner of its text; QPainter wants the baseline.
+        painter.drawText(QPointF(v.x * pxCmX, v.y * pxCmY + fm.ascent()), v.testo);
+    }
+    if (!painter.end()) {
+        if (errore) *errore = QStringLiteral("La stampa non è stata completata.");
+        return false;
+    }
+    return true;
+}
+
+bool StampantePredefinita::stampa(const QVector<VoceStampa> &voci, QString *errore)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        // Without a printer QPrinter silently turns into a PDF printer with no file.
+        if (errore) *errore = QStringLiteral("Nessuna stampante disponibile.");
+        return false;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setDocName(LayoutStampa::titolo().trimmed());
+    return disegnaVoci(printer, voci, errore);
+}
+
+bool FilePdf::stampa(const QVector<VoceStampa> &voci, QString *errore)
+{
+    QPdfWriter pdf(percorso_);
+    pdf.setTitle(LayoutStampa::titolo().trimmed());
+    pdf.setCreator(QString::fromUtf8(identita::nomeStampa));
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                  QMarginsF(margineMm, margineMm, margineMm, margineMm),
+                                  QPageLayout::Millimeter));
+    if (!disegnaVoci(pdf, voci, errore)) {
+        if (errore) *errore = QStringLiteral("Il file PDF non può essere scritto:\n") + percorso_;
+        return false;
+    }
+    return true;
+}
+
+bool StampantiSistema::disponibile() { return !QPrinterInfo::defaultPrinter().isNull(); }
+
+std::unique_ptr<SuperficieStampa> StampantiSistema::predefinita()
+{
+    return std::make_unique<StampantePredefinita>();
+}
+
+std::unique_ptr<SuperficieStampa> StampantiSistema::pdf(const QString &percorso)
+{
+    return std::make_unique<FilePdf>(percorso);
+}
