@@ -1,0 +1,25 @@
+#include "shell/applicazione.h"
+#include "shell/comune/caratteri.h"
+#include "shell/comune/icone.h"
+#include "shell/comune/identita.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QString::fromUtf8(identita::organizzazione));
+    QApplication::setApplicationName(QString::fromUtf8(identita::titolo));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(identita::versioneMaggiore)
+                                            .arg(identita::versioneMinore)
+                                            .arg(identita::revisione));
+    QApplication::setWindowIcon(QIcon(iconaProgramma()));
+    registraSostituzioniCaratteri();
+    QApplication::setFont(carattere(8.25));
+
+    Applicazione applicazione;
+    applicazione.avvia();
+    return app.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+// Modal message boxes, behind an interface so tests can answer them.
+class Messaggi {
+public:
+    enum class Icona { Nessuna, Esclamazione, Informazione, Domanda, Critico };
+    enum class Pulsanti { Ok, OkAnnulla, SiNo };
+    enum class Risposta { Ok, Annulla, Si, No };
+
+    virtual ~Messaggi() = default;
+    // An empty caption shows the application's title; `predefinito` is the
+    // 0-based index of the default button (1 makes Cancel or No the default).
+    virtual Risposta mostra(const QString &testo, Pulsanti pulsanti = Pulsanti::Ok,
+                            Icona icona = Icona::Nessuna, const QString &titolo = {},
+                            int predefinito = 0) = 0;
+};
+
+// The real thing: QMessageBox, modal over the active window.
+class MessaggiQt : public Messaggi {
+public:
+    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona,
+                    const QString &titolo, int predefinito) override;
+};

@@ -1,0 +1,27 @@
+#pragma once
+#include "shell/comune/messaggi.h"
+#include <QList>
+
+// Message boxes that record what was shown and answer from a queue of canned
+// replies (the first button when the queue is empty).
+class MessaggiFinti : public Messaggi {
+public:
+    struct Mostrato {
+        QString testo;
+        Pulsanti pulsanti;
+        Icona icona;
+        QString titolo;
+        int predefinito;
+    };
+    QList<Mostrato> mostrati;
+    QList<Risposta> risposte;
+
+    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona, const QString &titolo,
+                    int predefinito) override
+    {
+        mostrati.append({testo, pulsanti, icona, titolo, predefinito});
+        if (!risposte.isEmpty()) return risposte.takeFirst();
+        return pulsanti == Pulsanti::SiNo ? Risposta::Si : Risposta::Ok;
+    }
+    QString ultimo() const { return mostrati.isEmpty() ? QString() : mostrati.last().testo; }
+};

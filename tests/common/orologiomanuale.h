@@ -1,0 +1,19 @@
+#pragma once
+#include "timing/orologio.h"
+
+// A clock the test moves by hand.
+class OrologioManuale : public Orologio {
+public:
+    explicit OrologioManuale(float inizio = 36000.0f,
+                             QDateTime data = QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)))
+        : ora_(inizio), data_(data) {}
+    float adesso() override { return ora_; }
+    QDateTime dataOra() override { return data_; }
+    void imposta(float secondi) { ora_ = secondi; }
+    void avanza(float secondi) { ora_ += secondi; }
+    void impostaData(const QDateTime &d) { data_ = d; }
+
+private:
+    float ora_;
+    QDateTime data_;
+};

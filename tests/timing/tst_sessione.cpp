@@ -1,0 +1,382 @@
+#include "archiviofinto.h"
+#include "messaggifinti.h"
+#include "orologiomanuale.h"
+#include "timing/globale.h"
+#include "timing/sessione.h"
+
+#include <QtTest>
+
+namespace {
+// A whole session on a hand-moved clock with canned answers.
+struct Banco {
+    OrologioManuale orologio{10.0f};
+    MessaggiFinti messaggi;
+    ArchivioFinto archivio;
+    TabelleFinte tabelle;
+    Sessione s{orologio, messaggi, archivio, tabelle};
+
+    void piloti(const QStringList &nomi)
+    {
+        for (int i = 0; i < nomi.size(); ++i) s.impostaPilota(i, nomi[i]);
+        s.inizializza();
+    }
+    void a(float t) { orologio.imposta(t); }
+};
+} // namespace
+
+class TstSessione : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        globale().nomePista = QStringLiteral("Pista Nord");
+        globale().lunghezzaPista = 1000;
+    }
+
+    void inizializzaContaLeCorsieEContinuaIGiri()
+    {
+        Banco b;
+        b.archivio.giriGiaMemorizzati.insert(QStringLiteral("Beta"), 7);
+        b.s.impostaPilota(0, QStringLiteral("Alfa"));
+        b.s.impostaPilota(1, QStringLiteral("Beta"));
+        b.s.impostaPilota(3, QStringLiteral("Delta")); // after a gap: not in use
+        b.s.inizializza();
+        QCOMPARE(b.s.numPiloti(), 2);
+        QCOMPARE(b.s.corsia(0).numGiri, 0);
+        QCOMPARE(b.s.corsia(1).numGiri, 7);
+        QVERIFY(b.s.anteprimaTasti());
+
+        b.a(100);
+        b.s.start();
+        QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(1).btnAbilitato);
+        QVERIFY(!b.s.corsia(3).btnAbilitato);
+        b.a(130.5f);
+        b.s.marca(1);
+        QCOMPARE(b.archivio.giri.size(), 1);
+        const GiroCompletato &g = b.archivio.giri.first();
+        QCOMPARE(g.pilota, QStringLiteral("Beta"));
+        QCOMPARE(g.giroN, 8);
+        QCOMPARE(g.tempoGiro, 30.5f);
+        QCOMPARE(g.tempo, QStringLiteral("00:30,500"));
+        QCOMPARE(g.pista, QStringLiteral("Pista Nord"));
+        QCOMPARE(g.quando, b.orologio.dataOra());
+        QCOMPARE(b.s.corsia(1).tempolast, QStringLiteral("00:30,500"));
+        QCOMPARE(b.s.corsia(1).tempiGiro.value(8), 30.5f);
+    }
+
+    void lockoutDiUnSecondo()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa")});
+        b.a(100);
+        b.s.start();
+        b.a(100.5f); // within the first second after Start
+        b.s.marca(0);
+        b.a(101.0f); // exactly one second: still locked out
+        b.s.marca(0);
+        QCOMPARE(b.archivio.giri.size(), 0);
+        QCOMPARE(b.tabelle.aggiornamenti, 2); // refreshed all the same
+        b.a(101.001f);
+        b.s.marca(0);
+        QCOMPARE(b.archivio.giri.size(), 1);
+        QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:01,000"));
+        b.a(101.5f);
+        b.s.marca(0);
+        b.a(102.001f); // exactly one second after the accepted mark
+        b.s.marca(0);
+        QCOMPARE(b.archivio.giri.size(), 1);
+        b.a(102.002f);
+        b.s.marca(0);
+        QCOMPARE(b.archivio.giri.size(), 2);
+        QCOMPARE(b.tabelle.aggiornamenti, 6);
+    }
+
+    void marcheSenzaEffettoPrimaDelloStartEInPausa()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa")});
+        b.a(50);
+        b.s.marca(0);
+        QCOMPARE(b.tabelle.aggiornamenti, 0);
+        b.s.start();
+        b.a(60);
+        b.s.pausa();
+        QVERIFY(!b.s.corsia(0).btnAbilitato);
+        QVERIFY(!b.s.timer1Attivo());
+        b.a(65);
+        b.s.marca(0);
+        QCOMPARE(b.tabelle.aggiornamenti, 0);
+        QCOMPARE(b.archivio.giri.size(), 0);
+    }
+
+    // A 10 s pause leaves lap and session clock 10 s shorter than the wall clock.
+    void pausaNonConta()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta")});
+        b.a(10);
+        b.s.start();
+        b.a(40);
+        b.s.marca(0);
+        QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:30,000"));
+        b.a(50);
+        b.s.pausa();
+        b.a(55);
+        b.s.tick(); // Timer1 is off during the pause: nothing moves
+        QCOMPARE(b.s.tempotot(), QStringLiteral("00:00"));
+        b.a(60);
+        b.s.riprendi();
+        QCOMPARE(b.s.tempoPausa(), 10.0f);
+        QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(1).fineAbilitato);
+        b.a(80);
+        b.s.marca(0);
+        QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:30,000"));
+        b.s.tick();
+        QCOMPARE(b.s.tempotot(), QStringLiteral("01:00"));
+        // lane 1 has no lap yet: its running clock, from Start, also skips the pause
+        QCOMPARE(b.s.corsia(1).tempo, QStringLiteral("01:00,000"));
+        b.a(90);
+        b.s.marca(1);
+        QCOMPARE(b.s.corsia(1).tempolast, QStringLiteral("01:10,000"));
+    }
+
+    void limiteDiTempo_data()
+    {
+        QTest::addColumn<QString>("settempo");
+        QTest::addColumn<float>("ancoraInCorsa");  // session seconds still running
+        QTest::addColumn<float>("finito");         // session seconds at the end
+        QTest::newRow("empty") << QString() << -1.0f << 0.1f;
+        QTest::newRow("zero") << QStringLiteral("0") << -1.0f << 0.1f;
+        QTest::newRow("one and a half") << QStringLiteral("1.5") << 89.9f << 90.0f;
+        QTest::newRow("default") << QStringLiteral("99") << 5939.9f << 5940.0f;
+    }
+    void limiteDiTempo()
+    {
+        QFETCH(QString, settempo);
+        QFETCH(float, ancoraInCorsa);
+        QFETCH(float, finito);
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta")});
+        b.s.impostaSettempo(settempo);
+        b.a(1000);
+        b.s.start();
+        // a pause of 20 s does not count towards the limit
+        b.a(1000.05f);
+        b.s.pausa();
+        b.a(1020.05f);
+        b.s.riprendi();
+        if (ancoraInCorsa >= 0) {
+            b.a(1020 + ancoraInCorsa);
+            b.s.tick();
+            QVERIFY(b.s.corsia(0).inCorsa);
+            QVERIFY(b.s.inizioSessione() != 0);
+        }
+        b.a(1020 + finito);
+        b.s.tick();
+        const QString ultimo = b.s.tempotot();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(!b.s.corsia(i).inCorsa);
+            QVERIFY(!b.s.corsia(i).btnAbilitato);
+            QVERIFY(b.s.corsia(i).fineAbilitato); // Stop stays available
+        }
+        QCOMPARE(b.s.inizioSessione(), 0.0f);
+        b.a(1020 + finito + 30);
+        b.s.tick();
+        QCOMPARE(b.s.tempotot(), ultimo);
+
+        // Ended lanes stay ended: Resume does not enable them and a mark stores nothing.
+        b.s.pausa();
+        b.s.riprendi();
+        QVERIFY(!b.s.corsia(0).btnAbilitato);
+        QVERIFY(!b.s.corsia(0).fineAbilitato);
+        b.a(1020 + finito + 60);
+        b.s.marca(0);
+        QCOMPARE(b.archivio.giri.size(), 0);
+        QVERIFY(!b.s.corsia(0).inCorsa);
+    }
+
+    void limiteCambiatoDuranteLaSessione()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa")});
+        b.a(0.5f);
+        b.s.start();
+        b.a(120.5f);
+        b.s.tick();
+        QVERIFY(b.s.corsia(0).inCorsa);
+        b.s.impostaSettempo(QStringLiteral("2"));
+        b.s.tick();
+        QVERIFY(!b.s.corsia(0).inCorsa);
+    }
+
+    void orologioRossoEMigliorGiro()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta")});
+        b.a(0.25f);
+        b.s.start();
+        b.a(30.25f);
+        b.s.marca(0); // 30 s: first lap is the best lap and the session's fastest
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:30,000"));
+        QCOMPARE(b.archivio.giriVeloci, QList<float>{30.0f});
+        b.a(40.25f);
+        b.s.marca(1); // Beta 40 s: slower than the session's fastest, nothing written
+        QCOMPARE(b.archivio.giriVeloci.size(), 1);
+        b.a(60.0f);
+        b.s.tick();
+        QVERIFY(!b.s.corsia(0).tempoRosso);
+        QCOMPARE(b.s.corsia(0).tempo, QStringLiteral("00:29,750"));
+        b.a(60.25f);
+        b.s.tick();
+        QVERIFY(b.s.corsia(0).tempoRosso);
+        b.a(61.25f);
+        b.s.marca(0); // 31 s: slower, red goes back to black
+        QVERIFY(!b.s.corsia(0).tempoRosso);
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:30,000"));
+        QCOMPARE(b.s.corsia(0).vel, QStringLiteral(" 116.12 Km/h"));
+        b.a(65.5f);
+        b.s.marca(1); // Beta 25.25 s: new session fastest
+        QCOMPARE(b.archivio.giriVeloci, (QList<float>{30.0f, 25.25f}));
+        QCOMPARE(b.s.giroVeloce(), 25.25f);
+        b.a(91.25f);
+        b.s.marca(0); // Alfa 30 s again: equal to the best, nothing new
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:30,000"));
+        QCOMPARE(b.archivio.giriVeloci.size(), 2);
+        b.a(120.25f);
+        b.s.marca(0); // Alfa 29 s: own best, not the session's
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:29,000"));
+        QCOMPARE(b.s.corsia(0).migliorGiro, 29.0f);
+        QCOMPARE(b.archivio.giriVeloci.size(), 2);
+    }
+
+    // After the stored times are cleared the best lap for the red clock is 100 s.
+    void dopoLAzzeramento()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
+        b.a(0.5f);
+        b.s.start();
+        b.a(20.5f);
+        b.s.marca(0);
+        b.s.azzeraTempi();
+        QCOMPARE(b.s.corsia(0).numGiri, 0);
+        QCOMPARE(b.s.corsia(0).migliorGiro, 100.0f);
+        QCOMPARE(b.s.corsia(0).vel, QStringLiteral("0 Km/h"));
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:20,000"));
+        QCOMPARE(b.s.giroVeloce(), 0.0f);
+        QVERIFY(b.s.corsia(2).tempoSfondoPulsante);
+        QVERIFY(!b.s.corsia(3).tempoSfondoPulsante);
+        b.a(121.0f);
+        b.s.marca(0); // 100.5 s: not a best lap
+        QCOMPARE(b.s.corsia(0).migliorGiro, 100.0f);
+        QCOMPARE(b.archivio.giri.last().giroN, 1);
+        QCOMPARE(b.archivio.giriVeloci.size(), 1);
+        b.a(221.0f);
+        b.s.tick();
+        QVERIFY(b.s.corsia(0).tempoRosso);
+    }
+
+    void stopConDomanda()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta")});
+        b.s.start();
+        b.messaggi.risposte = {Messaggi::Risposta::Annulla};
+        b.s.stop(0);
+        QCOMPARE(b.messaggi.mostrati.size(), 1);
+        const auto &m = b.messaggi.mostrati.first();
+        QCOMPARE(m.titolo, QStringLiteral("Stop Pilota"));
+        QCOMPARE(m.testo, QStringLiteral("Attenzione: questo comando\r\nbloccherà definitivamente i tempi "
+                                         "del pilota.\r\nVuoi continuare?"));
+        QCOMPARE(m.pulsanti, Messaggi::Pulsanti::OkAnnulla);
+        QCOMPARE(m.icona, Messaggi::Icona::Esclamazione);
+        QCOMPARE(m.predefinito, 1);
+        QVERIFY(b.s.corsia(0).inCorsa && b.s.corsia(0).btnAbilitato && b.s.corsia(0).fineAbilitato);
+        QCOMPARE(b.s.corsia(0).fermato, 2);
+
+        b.messaggi.risposte = {Messaggi::Risposta::Ok};
+        b.s.stop(1);
+        QVERIFY(!b.s.corsia(1).inCorsa && !b.s.corsia(1).btnAbilitato && !b.s.corsia(1).fineAbilitato);
+        b.s.pausa();
+        b.s.riprendi();
+        QVERIFY(b.s.corsia(0).btnAbilitato); // cancelled Stop: still running
+        QVERIFY(!b.s.corsia(1).btnAbilitato); // stopped for good
+    }
+
+    void tasti()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa"), QStringLiteral("Beta"), QStringLiteral("Gamma"),
+                  QStringLiteral("Delta"), QStringLiteral("Eco")});
+        QVERIFY(!b.s.tastoGiu(Qt::Key_5, Qt::AltModifier)); // only 1 to 4 start
+        QVERIFY(!b.s.tastoGiu(Qt::Key_1, Qt::AltModifier | Qt::ControlModifier));
+        QVERIFY(!b.s.tastoGiu(Qt::Key_1, Qt::AltModifier | Qt::KeypadModifier));
+        QVERIFY(!b.s.carattereDigitato(QStringLiteral("5"), Qt::NoModifier)); // not started
+        b.a(10);
+        QVERIFY(b.s.tastoGiu(Qt::Key_3, Qt::AltModifier));
+        QVERIFY(!b.s.startAbilitato());
+        b.a(20);
+        QVERIFY(b.s.carattereDigitato(QStringLiteral("5"), Qt::NoModifier));
+        QCOMPARE(b.archivio.giri.last().pilota, QStringLiteral("Eco"));
+        b.a(30);
+        QVERIFY(b.s.carattereDigitato(QStringLiteral("1"), Qt::KeypadModifier));
+        QCOMPARE(b.archivio.giri.last().pilota, QStringLiteral("Alfa"));
+        QVERIFY(!b.s.carattereDigitato(QStringLiteral("6"), Qt::NoModifier)); // lane 5 unused
+        QVERIFY(!b.s.carattereDigitato(QStringLiteral("9"), Qt::NoModifier));
+        QVERIFY(!b.s.carattereDigitato(QStringLiteral("2"), Qt::AltModifier));
+        QCOMPARE(b.archivio.giri.size(), 2);
+
+        // A second Alt+n neither restarts the session nor completes unstored laps.
+        b.a(40);
+        QVERIFY(!b.s.tastoGiu(Qt::Key_1, Qt::AltModifier));
+        QCOMPARE(b.s.inizioSessione(), 10.0f);
+        QCOMPARE(b.s.corsia(1).numGiri, 0);
+        QCOMPARE(b.s.corsia(0).ultimoSegnale, 30.0f);
+    }
+
+    void startConLaCorsiaDelTastoVuota()
+    {
+        Banco b;
+        b.piloti({QStringLiteral("Alfa")});
+        QVERIFY(!b.s.tastoGiu(Qt::Key_2, Qt::AltModifier));
+        QVERIFY(b.s.startAbilitato());
+    }
+
+    // Lap 101 and beyond are timed and stored like any other.
+    void oltreCentoGiri()
+    {
+        Banco b;
+        b.archivio.giriGiaMemorizzati.insert(QStringLiteral("Alfa"), 95);
+        b.piloti({QStringLiteral("Alfa")});
+        b.a(0.5f);
+        b.s.start();
+        for (int g = 1; g <= 12; ++g) {
+            b.a(0.5f + 2.0f * g);
+            b.s.marca(0);
+        }
+        QCOMPARE(b.s.corsia(0).numGiri, 107);
+        QCOMPARE(b.archivio.giri.size(), 12);
+        QCOMPARE(b.archivio.giri.last().giroN, 107);
+        QCOMPARE(b.archivio.giri.last().tempoGiro, 2.0f);
+        QCOMPARE(b.s.corsia(0).tempiGiro.value(107), 2.0f);
+    }
+
+    void velocitaNellaCorsia()
+    {
+        Banco b;
+        globale().lunghezzaPista = 350;
+        b.piloti({QStringLiteral("Alfa")});
+        b.a(100);
+        b.s.start();
+        b.a(123.456f);
+        b.s.marca(0);
+        QCOMPARE(b.s.corsia(0).vel, QStringLiteral(" 53.71 Km/h"));
+        globale().lunghezzaPista = 0;
+        b.a(150);
+        b.s.marca(0);
+        QCOMPARE(b.s.corsia(0).vel, QStringLiteral(" 0 Km/h"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TstSessione)
+#include "tst_sessione.moc"

@@ -1,0 +1,44 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+
+// One completed lap as the lap store receives it.
+struct GiroCompletato {
+    QString pilota;   // caption of the lane frame
+    int giroN = 0;    // the driver's lap number
+    float tempoGiro = 0; // seconds
+    QString tempo;    // the same duration as time text
+    QString pista;    // the session's track
+    QDateTime quando; // when the lap was completed
+};
+
+// Where the timing core hands its laps; the database implements it.
+class ArchivioGiri {
+public:
+    virtual ~ArchivioGiri() = default;
+    // Highest lap number stored for the driver, 0 when none.
+    virtual int contaGiri(const QString &pilota) = 0;
+    // A new fastest lap of the session.
+    virtual void scriviGiroVeloce(float tempo) = 0;
+    virtual void memorizza(const GiroCompletato &giro) = 0;
+};
+
+// The result grids: refreshed after every mark.
+class Tabelle {
+public:
+    virtual ~Tabelle() = default;
+    virtual void aggiornaTabella() = 0;
+};
+
+// Stand-ins until a database is attached: they store nothing.
+class ArchivioNullo : public ArchivioGiri {
+public:
+    int contaGiri(const QString &) override { return 0; }
+    void scriviGiroVeloce(float) override {}
+    void memorizza(const GiroCompletato &) override {}
+};
+
+class TabelleNulle : public Tabelle {
+public:
+    void aggiornaTabella() override {}
+};

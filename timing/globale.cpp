@@ -1,0 +1,7 @@
+#include "timing/globale.h"
+
+Globale &globale()
+{
+    static Globale g;
+    return g;
+}

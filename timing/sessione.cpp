@@ -1,0 +1,240 @@
+#include "timing/sessione.h"
+
+#include "shell/comune/messaggi.h"
+#include "timing/archivio.h"
+#include "timing/globale.h"
+#include "timing/orologio.h"
+#include "timing/tempotesto.h"
+
+Sessione::Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio,
+                   Tabelle &tabelle, QObject *parent)
+    : QObject(parent), orologio_(orologio), messaggi_(messaggi), archivio_(archivio),
+      tabelle_(tabelle)
+{
+    for (int i = 0; i < numCorsie; ++i) {
+        corsie_[i].nome = QStringLiteral("Pilota %1:").arg(i + 1);
+        corsie_[i].captionBtn = QString::number(i + 1);
+    }
+}
+
+void Sessione::impostaPilota(int i, const QString &nome)
+{
+    if (i < 0 || i >= numCorsie) return;
+    corsie_[i].nome = nome;
+    corsie_[i].inUso = true;
+    emit cambiato();
+}
+
+void Sessione::inizializza()
+{
+    int n = 0;
+    while (n < numCorsie && corsie_[n].inUso) {
+        corsie_[n].numGiri = archivio_.contaGiri(corsie_[n].nome);
+        ++n;
+    }
+    numPiloti_ = n;
+    anteprimaTasti_ = true;
+    emit cambiato();
+}
+
+void Sessione::start()
+{
+    // Only the first Start counts: a second one would complete laps nobody stores.
+    if (!startAbilitato_) return;
+    const float ora = orologio_.adesso();
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        c.ultimoSegnale = ora;
+        c.btnAbilitato = true;
+        c.fineAbilitato = true;
+        fineGiro(i, ora);
+    }
+    startAbilitato_ = false;
+    pausaVisibile_ = true;
+    inizioSessione_ = ora;
+    emit cambiato();
+}
+
+void Sessione::pausa()
+{
+    if (startAbilitato_ || riprendiVisibile_) return;
+    inizioPausa_ = orologio_.adesso();
+    prova_ = QString::number(inizioPausa_);
+    timer1Attivo_ = false;
+    riprendiVisibile_ = true;
+    for (int i = 0; i < numPiloti_; ++i) {
+        corsie_[i].btnAbilitato = false;
+        corsie_[i].fineAbilitato = false;
+    }
+    emit cambiato();
+}
+
+void Sessione::riprendi()
+{
+    if (!riprendiVisibile_) return;
+    tempoPausa_ += orologio_.adesso() - inizioPausa_;
+    prova_ = QString::number(tempoPausa_);
+    timer1Attivo_ = true;
+    riprendiVisibile_ = false;
+    // A lane ended by Stop or by the session limit stays ended.
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        if (c.fermato != 1 && c.inCorsa) {
+            c.btnAbilitato = true;
+            c.fineAbilitato = true;
+        }
+    }
+    emit cambiato();
+}
+
+void Sessione::stop(int i)
+{
+    if (i < 0 || i >= numCorsie || !corsie_[i].fineAbilitato) return;
+    const QString testo = QStringLiteral("Attenzione: questo comando\r\n"
+                                         "bloccherà definitivamente i tempi del pilota.\r\n"
+                                         "Vuoi continuare?");
+    const auto risposta = messaggi_.mostra(testo, Messaggi::Pulsanti::OkAnnulla,
+                                           Messaggi::Icona::Esclamazione,
+                                           QStringLiteral("Stop Pilota"), 1);
+    const bool ok = risposta == Messaggi::Risposta::Ok;
+    corsie_[i].fermato = ok ? 1 : 2;
+    if (ok) {
+        finebottone(i);
+        corsie_[i].fineAbilitato = false;
+    }
+    emit cambiato();
+}
+
+void Sessione::finebottone(int i)
+{
+    corsie_[i].btnAbilitato = false;
+    corsie_[i].inCorsa = false;
+    emit cambiato();
+}
+
+void Sessione::marca(int i)
+{
+    if (i < 0 || i >= numCorsie) return;
+    if (startAbilitato_ || riprendiVisibile_) return;
+    pilotaCorrente_ = qRound(corsie_[i].captionBtn.toDouble() - 1);
+    Corsia &c = corsie_[i];
+    const float ora = orologio_.adesso();
+    // A lane that is not armed takes no lap: there is nothing to complete or store.
+    if (ora - c.ultimoSegnale > lockout && c.inCorsa) {
+        fineGiro(i, ora);
+        memorizza();
+        c.ultimoSegnale = ora;
+    }
+    tabelle_.aggiornaTabella();
+    prova_ = QString::number(ora - c.ultimoSegnale);
+    emit cambiato();
+}
+
+void Sessione::fineGiro(int i, float ora)
+{
+    Corsia &c = corsie_[i];
+    c.tempoRosso = false;
+    if (!c.inCorsa) {
+        c.inCorsa = true;
+        c.ultimoPassaggio = ora;
+        return;
+    }
+    c.numGiri += 1;
+    const float passaggio = ora - tempoPausa_;
+    const float giro = passaggio - c.ultimoPassaggio;
+    if (c.tempiGiro.size() <= c.numGiri) c.tempiGiro.resize(c.numGiri + 1);
+    c.tempiGiro[c.numGiri] = giro;
+    if (c.migliorGiro == 0) c.migliorGiro = giro;
+    c.ultimoPassaggio = passaggio;
+    c.tempolast = testoTempo(giro);
+    c.vel = avrSpeed(giro, globale().lunghezzaPista) + QStringLiteral(" Km/h");
+    if (c.migliorGiroMostrato == 0 || giro < c.migliorGiroMostrato) {
+        c.bestlapper = c.tempolast;
+        c.migliorGiroMostrato = giro;
+    }
+    if (giro <= c.migliorGiro) {
+        c.migliorGiro = giro;
+        if (giroVeloce_ == 0 || giroVeloce_ > c.migliorGiro) {
+            giroVeloce_ = c.migliorGiro;
+            archivio_.scriviGiroVeloce(giroVeloce_);
+        }
+    }
+}
+
+void Sessione::memorizza()
+{
+    const Corsia &c = corsie_[pilotaCorrente_];
+    GiroCompletato g;
+    g.pilota = c.nome;
+    g.giroN = c.numGiri;
+    g.tempoGiro = c.tempiGiro.value(c.numGiri);
+    g.tempo = c.tempolast;
+    g.pista = globale().nomePista;
+    g.quando = orologio_.dataOra();
+    archivio_.memorizza(g);
+}
+
+void Sessione::tick()
+{
+    if (!timer1Attivo_) return;
+    const float ora = orologio_.adesso();
+    for (Corsia &c : corsie_) {
+        if (!c.inCorsa) continue;
+        const float corrente = (ora - c.ultimoPassaggio) - tempoPausa_;
+        if (c.migliorGiro != 0 && corrente >= c.migliorGiro) c.tempoRosso = true;
+        c.tempo = testoTempo(corrente);
+    }
+    float trascorso = 0;
+    if (inizioSessione_ != 0) {
+        trascorso = (ora - inizioSessione_) - tempoPausa_;
+        tempotot_ = testoTempoSessione(trascorso);
+    }
+    const double limite = valoreIniziale(settempo_) * 60.0;
+    if (trascorso >= limite) {
+        for (int j = 0; j < numPiloti_; ++j) {
+            corsie_[j].btnAbilitato = false;
+            corsie_[j].inCorsa = false;
+        }
+        inizioSessione_ = 0;
+    }
+    emit cambiato();
+}
+
+void Sessione::impostaSettempo(const QString &testo)
+{
+    settempo_ = testo;
+}
+
+bool Sessione::carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod)
+{
+    if (testo.size() != 1 || (mod & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)))
+        return false;
+    const int k = testo[0].unicode() - '1';
+    if (k < 0 || k >= numCorsie || !corsie_[k].btnAbilitato) return false;
+    marca(k);
+    return true;
+}
+
+bool Sessione::tastoGiu(int key, Qt::KeyboardModifiers mod)
+{
+    const Qt::KeyboardModifiers altri = mod & ~Qt::AltModifier;
+    if (!(mod & Qt::AltModifier) || altri != Qt::NoModifier) return false;
+    const int k = key - Qt::Key_1;
+    if (k < 0 || k > 3 || !corsie_[k].inUso || !startAbilitato_) return false;
+    start();
+    return true;
+}
+
+void Sessione::azzeraTempi()
+{
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        c.numGiri = 0;
+        c.migliorGiro = 100;
+        c.tempo = QStringLiteral("00:00,000");
+        c.vel = QStringLiteral("0 Km/h");
+        c.tempoSfondoPulsante = true;
+    }
+    giroVeloce_ = 0;
+    emit cambiato();
+}

@@ -1,0 +1,108 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QVector>
+#include <array>
+
+class Orologio;
+class Messaggi;
+class ArchivioGiri;
+class Tabelle;
+
+// The session of the timing window without its widgets: the eight lanes, the
+// session clock, Start/Pause/Resume/Stop and the marks. The window mirrors this
+// state into its controls whenever `cambiato` is emitted.
+class Sessione : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int numCorsie = 8;
+    static constexpr float lockout = 1.0f; // seconds between two accepted marks of a lane
+
+    struct Corsia {
+        // controls of the lane
+        QString nome;                 // caption of the frame pilotiLbl1
+        bool inUso = false;           // pilotiLbl1 enabled
+        QString captionBtn;           // intertempoBtn caption, "1".."8"
+        bool btnAbilitato = false;    // intertempoBtn enabled
+        bool fineAbilitato = false;   // fineBtn enabled
+        QString tempo = QStringLiteral("00:00,000");
+        bool tempoRosso = false;      // running clock past the best lap
+        bool tempoSfondoPulsante = false; // background set to the button face by a reset
+        QString tempolast = QStringLiteral("00:00,000");
+        QString bestlapper = QStringLiteral("00:00,000");
+        QString vel = QStringLiteral("0 Km/h");
+        // timing state
+        int numGiri = 0;
+        QVector<float> tempiGiro;     // index = lap number; grows as laps come
+        bool inCorsa = false;
+        float ultimoPassaggio = 0;
+        float migliorGiro = 0;
+        float migliorGiroMostrato = 0;
+        float ultimoSegnale = 0;
+        int fermato = 0;              // 1 = stopped for good by Stop (OK), 2 = Stop cancelled
+    };
+
+    Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, Tabelle &tabelle,
+             QObject *parent = nullptr);
+
+    // Filled by the start window before inizializza.
+    void impostaPilota(int i, const QString &nome);
+    void inizializza();
+
+    // Operator commands.
+    void start();
+    void pausa();
+    void riprendi();
+    void stop(int i);            // asks "Stop Pilota" first
+    void finebottone(int i);
+    void marca(int i);           // intertempoBtn_Click: button, key or timing device
+    void tick();                 // Timer1
+    void impostaSettempo(const QString &testo);
+    // Key map; each returns true when it acted. The key is never consumed.
+    bool carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod);
+    bool tastoGiu(int key, Qt::KeyboardModifiers mod);
+    // After the stored times were cleared: counters to 0, best laps to 100 s.
+    void azzeraTempi();
+
+    const Corsia &corsia(int i) const { return corsie_[i]; }
+    int numPiloti() const { return numPiloti_; }
+    int pilotaCorrente() const { return pilotaCorrente_; }
+    bool startAbilitato() const { return startAbilitato_; }
+    bool pausaVisibile() const { return pausaVisibile_; }
+    bool riprendiVisibile() const { return riprendiVisibile_; }
+    bool timer1Attivo() const { return timer1Attivo_; }
+    bool anteprimaTasti() const { return anteprimaTasti_; }
+    QString settempo() const { return settempo_; }
+    QString tempotot() const { return tempotot_; }
+    QString prova() const { return prova_; }
+    float inizioSessione() const { return inizioSessione_; }
+    float tempoPausa() const { return tempoPausa_; }
+    float giroVeloce() const { return giroVeloce_; }
+
+signals:
+    void cambiato();
+
+private:
+    void fineGiro(int i, float ora);
+    void memorizza();
+
+    Orologio &orologio_;
+    Messaggi &messaggi_;
+    ArchivioGiri &archivio_;
+    Tabelle &tabelle_;
+    std::array<Corsia, numCorsie> corsie_;
+    int numPiloti_ = 0;
+    int pilotaCorrente_ = 0;
+    bool startAbilitato_ = true;
+    bool pausaVisibile_ = false;
+    bool riprendiVisibile_ = false;
+    bool timer1Attivo_ = true;
+    bool anteprimaTasti_ = false;
+    QString settempo_ = QStringLiteral("99");
+    QString tempotot_ = QStringLiteral("00:00");
+    QString prova_;
+    float inizioSessione_ = 0;
+    float inizioPausa_ = 0;
+    float tempoPausa_ = 0;
+    float giroVeloce_ = 0;
+};

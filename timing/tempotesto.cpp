@@ -1,0 +1,57 @@
+#include "timing/tempotesto.h"
+
+#include <cmath>
+
+namespace {
+// Zero-padded to `cifre` digits; a negative value keeps its sign in front.
+QString riempi(float v, int cifre)
+{
+    const long long n = static_cast<long long>(v);
+    const QString corpo = QString::number(std::llabs(n)).rightJustified(cifre, QLatin1Char('0'));
+    return n < 0 ? QLatin1Char('-') + corpo : corpo;
+}
+} // namespace
+
+// Every step stays in float on purpose: the displayed milliseconds must show
+// the clock's single-precision resolution exactly as the stored laps do.
+QString testoTempo(float t)
+{
+    const float m = std::floor(t / 60.0f);
+    const float resto = t - 60.0f * m;
+    const float s = std::floor(resto);
+    const float ms = std::floor((resto - s) * 1000.0f);
+    return riempi(m, 2) + QLatin1Char(':') + riempi(s, 2) + QLatin1Char(',') + riempi(ms, 3);
+}
+
+QString testoTempoSessione(float t)
+{
+    const float m = std::floor(t / 60.0f);
+    const float s = std::floor(t - 60.0f * m);
+    return riempi(m, 2) + QLatin1Char(':') + riempi(s, 2);
+}
+
+QString avrSpeed(double t, int lunghezza)
+{
+    double v = (lunghezza / 1000.0) / (t / 3600.0);
+    v = std::floor(v * 100.0) / 100.0;
+    if (!std::isfinite(v)) v = 0;
+    const QString testo = QString::number(v, 'g', 15);
+    return v < 0 ? testo : QLatin1Char(' ') + testo;
+}
+
+double valoreIniziale(const QString &testo)
+{
+    int i = 0;
+    const int n = testo.size();
+    while (i < n && (testo[i] == QLatin1Char(' ') || testo[i] == QLatin1Char('\t'))) ++i;
+    const int inizio = i;
+    if (i < n && (testo[i] == QLatin1Char('+') || testo[i] == QLatin1Char('-'))) ++i;
+    bool cifre = false;
+    while (i < n && testo[i].isDigit() && testo[i].unicode() < 128) { ++i; cifre = true; }
+    if (i < n && testo[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < n && testo[i].isDigit() && testo[i].unicode() < 128) { ++i; cifre = true; }
+    }
+    if (!cifre) return 0;
+    return testo.mid(inizio, i - inizio).toDouble();
+}

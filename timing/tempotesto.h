@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+// minutes:seconds,milliseconds, truncated in single precision ("01:23,456").
+QString testoTempo(float t);
+// minutes:seconds for the session clock ("12:05").
+QString testoTempoSessione(float t);
+// Speed of a lap of t seconds on a track of `lunghezza` metres, cut to two
+// decimals, with a leading blank when not negative (" 53.71").
+QString avrSpeed(double t, int lunghezza);
+// The leading number of a text, "." as decimal point; 0 when there is none.
+double valoreIniziale(const QString &testo);
