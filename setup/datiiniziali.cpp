@@ -1,0 +1,154 @@
+#include "setup/datiiniziali.h"
+
+#include "database/database.h"
+#include "shell/comune/messaggi.h"
+
+#include <cmath>
+
+namespace {
+const QString testoIncompleti = QStringLiteral(" I dati della pista non sono completi !!!");
+const QString testoNumerico =
+    QStringLiteral(" La lunghezza della pista deve essere in formato numerico !!! ");
+const QString testoPresente = QStringLiteral(" Pista già presente nel database !!! ") +
+                              QStringLiteral("\n\n") + QStringLiteral(" Vuoi modifcare i dati ? ");
+const QString testoNomeMancante = QStringLiteral(" Inserire il nome della pista !!!");
+const QString testoCancellata = QStringLiteral(" Pista Cancellata !!!");
+const QString testoPilotaMancante = QStringLiteral("Non è stato inserito il pilota");
+} // namespace
+
+DatiIniziali::DatiIniziali(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
+
+void DatiIniziali::segnala(const ErroreDatabase &e)
+{
+    messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+}
+
+void DatiIniziali::comboInit()
+{
+    piste_.clear();
+    // A database that failed to open has been reported already.
+    if (!db_.aperto()) return;
+    try {
+        QVector<PistaCatalogo> lette;
+        Istruzione q = db_.prepara("SELECT pista, lunghezza FROM Piste ORDER BY id");
+        while (q.passo()) lette.append({q.testo(0), lunghezzaLetta(q.valore(1))});
+        piste_ = std::move(lette);
+    } catch (const ErroreDatabase &e) {
+        segnala(e);
+    }
+}
+
+QStringList DatiIniziali::nomiPiste() const
+{
+    QStringList nomi;
+    for (const PistaCatalogo &p : piste_) nomi.append(p.nome);
+    return nomi;
+}
+
+PistaCatalogo DatiIniziali::pistaDellaLista(int indice) const
+{
+    if (indice < 0 || indice >= piste_.size()) return {};
+    return piste_[indice];
+}
+
+std::optional<qint16> DatiIniziali::lunghezzaValida(const QString &testo)
+{
+    const QString t = testo.trimmed();
+    if (t.isEmpty() || t.size() > 5) return std::nullopt;
+    for (const QChar c : t) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    }
+    const int v = t.toInt();
+    if (v > 32767) return std::nullopt;
+    return static_cast<qint16>(v);
+}
+
+qint16 DatiIniziali::lunghezzaLetta(const QVariant &valore)
+{
+    if (!valore.isValid() || valore.isNull()) return 0;
+    bool ok = false;
+    const double v = valore.toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return 0;
+    const double arrotondato = std::nearbyint(v); // the default rounding mode: halves to even
+    if (arrotondato < -32768.0 || arrotondato > 32767.0) return 0;
+    return static_cast<qint16>(arrotondato);
+}
+
+bool DatiIniziali::nuovaPista(const QString &nome, const QString &lunghezza)
+{
+    if (nome.isEmpty() || lunghezza.isEmpty()) {
+        messaggi_.mostra(testoIncompleti, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return false;
+    }
+    // A length that cannot be held goes back to the user, whether the track
+    // is new or is being changed.
+    const std::optional<qint16> metri = lunghezzaValida(lunghezza);
+    if (!metri) {
+        messaggi_.mostra(testoNumerico);
+        return false;
+    }
+    try {
+        QVector<qint64> esistenti;
+        {
+            Istruzione q = db_.prepara("SELECT id FROM Piste WHERE pista = ? ORDER BY id");
+            q.lega(1, nome);
+            while (q.passo()) esistenti.append(q.intero(0));
+        }
+        if (esistenti.isEmpty()) {
+            Istruzione ins = db_.prepara("INSERT INTO Piste (pista, lunghezza) VALUES (?, ?)");
+            ins.lega(1, nome).lega(2, static_cast<int>(*metri));
+            ins.esegui();
+        }
+        for (const qint64 id : esistenti) {
+            const auto risposta = messaggi_.mostra(testoPresente, Messaggi::Pulsanti::SiNo);
+            if (risposta != Messaggi::Risposta::Si) continue;
+            Istruzione upd = db_.prepara("UPDATE Piste SET pista = ?, lunghezza = ? WHERE id = ?");
+            upd.lega(1, nome).lega(2, static_cast<int>(*metri)).lega(3, id);
+            upd.esegui();
+        }
+    } catch (const ErroreDatabase &e) {
+        segnala(e);
+        return false;
+    }
+    comboInit();
+    return true;
+}
+
+void DatiIniziali::cancellaPista(const QString &nome)
+{
+    if (nome.isEmpty()) {
+        messaggi_.mostra(testoNomeMancante, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return;
+    }
+    try {
+        QVector<qint64> trovate;
+        {
+            Istruzione q = db_.prepara("SELECT id FROM Piste WHERE pista = ? ORDER BY id");
+            q.lega(1, nome);
+            while (q.passo()) trovate.append(q.intero(0));
+        }
+        for (const qint64 id : trovate) {
+            messaggi_.mostra(testoCancellata);
+            Istruzione del = db_.prepara("DELETE FROM Piste WHERE id = ?");
+            del.lega(1, id);
+            del.esegui();
+        }
+    } catch (const ErroreDatabase &e) {
+        segnala(e);
+    }
+    comboInit();
+}
+
+std::optional<QStringList> DatiIniziali::pilotiInseriti(const QStringList &nomi)
+{
+    if (nomi.isEmpty() || nomi.first().isEmpty()) {
+        messaggi_.mostra(testoPilotaMancante);
+        return std::nullopt;
+    }
+    QStringList presi;
+    for (const QString &n : nomi) {
+        if (n.isEmpty() || presi.size() == 8) break;
+        presi.append(n);
+    }
+    return presi;
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <optional>
+
+class Database;
+class Messaggi;
+
+// A track of the catalogue as the start window holds it.
+struct PistaCatalogo {
+    QString nome;
+    qint16 lunghezza = 0;
+};
+
+// What the start window decides, without its widgets: the track catalogue
+// (list filling, adding or changing, deleting) and the check of the drivers.
+class DatiIniziali {
+public:
+    DatiIniziali(Database &db, Messaggi &messaggi);
+
+    // Rereads the catalogue in table order (the list of `comboInit`). An engine
+    // error is shown and leaves the list empty.
+    void comboInit();
+    const QVector<PistaCatalogo> &piste() const { return piste_; }
+    QStringList nomiPiste() const;
+    // The track at a list position; -1 or any other position outside the list
+    // gives the empty name and length 0.
+    PistaCatalogo pistaDellaLista(int indice) const;
+
+    // Stores the track typed in the editor. True when the editor is done with
+    // it (stored, changed or left as it was) and the list has been refilled;
+    // false when a message sent the user back to the editor.
+    bool nuovaPista(const QString &nome, const QString &lunghezza);
+    // Deletes every track with this name, with a message for each; the list
+    // is refilled unless the name was missing.
+    void cancellaPista(const QString &nome);
+
+    // The drivers to take: the names up to the first empty box. Without a
+    // first name the message is shown and nothing is returned.
+    std::optional<QStringList> pilotiInseriti(const QStringList &nomi);
+
+    // Whole metres from 0 to 32767, blanks around allowed.
+    static std::optional<qint16> lunghezzaValida(const QString &testo);
+    // A stored length as the session takes it: rounded to the nearest whole
+    // metre, halves to even; anything that does not fit 16 bits reads 0.
+    static qint16 lunghezzaLetta(const QVariant &valore);
+
+private:
+    void segnala(const class ErroreDatabase &e);
+
+    Database &db_;
+    Messaggi &messaggi_;
+    QVector<PistaCatalogo> piste_;
+};
