@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <memory>
 
-class RilevaGo;
+#include "timing/rilevago.h"
 
 // Owns what lives for the whole run (clock, message boxes) and leads from one
 // window to the next.

@@ -249,7 +249,9 @@ void RilevaGo::aggiorna()
         c.fineBtn->setEnabled(s.fineAbilitato);
         c.tempo->setText(s.tempo);
         QPalette p = c.tempo->palette();
-        p.setColor(QPalette::WindowText, s.tempoRosso ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        // Active and inactive only: a lane not in use keeps the greyed look.
+        for (auto gruppo : {QPalette::Active, QPalette::Inactive})
+            p.setColor(gruppo, QPalette::WindowText, s.tempoRosso ? QColor(255, 0, 0) : QColor(0, 0, 0));
         if (s.tempoSfondoPulsante) p.setColor(QPalette::Window, palette().color(QPalette::Button));
         c.tempo->setAutoFillBackground(s.tempoSfondoPulsante);
         c.tempo->setPalette(p);

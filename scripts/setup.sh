@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs (only those missing) and builds.
+# Sourced by run.sh and test.sh; BUILD_DIR names the build folder.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+
+PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libsqlcipher-dev sqlcipher
+          poppler-utils fonts-liberation2)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
+    bash -c "$cmd"
+  else
+    echo "Missing packages: ${missing[*]}"
+    echo "Run this once, then start again:"
+    echo "  sudo bash -c '$cmd'"
+    exit 1
+  fi
+fi
+
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  cmake -S "$ROOT" -B "$BUILD_DIR" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$BUILD_DIR" -j"$(nproc)" ${BUILD_TARGET:+--target $BUILD_TARGET}
