@@ -1,0 +1,53 @@
+#include "database/cancellatempi.h"
+
+#include "database/database.h"
+#include "database/schema.h"
+#include "shell/comune/messaggi.h"
+#include "timing/sessione.h"
+
+QString CancellaTempi::domanda()
+{
+    return QStringLiteral("Attenzione: questo comando\ncancellerà tutti i tempi.\nVuoi continuare?");
+}
+
+CancellaTempi::CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi,
+                             Sessione &sessione)
+    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione)
+{
+}
+
+void CancellaTempi::svuota(Database &db, bool conGiri)
+{
+    Transazione t(db);
+    if (conGiri) {
+        db.esegui(QStringLiteral("DELETE FROM Giri"));
+        db.esegui(QStringLiteral("DELETE FROM TempoTotale"));
+    }
+    // Exactly one row, whatever the file held: the fastest-lap update edits the row it finds.
+    db.esegui(QStringLiteral("DELETE FROM Tempofast"));
+    db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) VALUES (0)"));
+    t.conferma();
+}
+
+bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri)
+{
+    try {
+        if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
+    } catch (const ErroreDatabase &e) {
+        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return false;
+    }
+    const auto risposta = messaggi_.mostra(domanda(), Messaggi::Pulsanti::OkAnnulla,
+                                           Messaggi::Icona::Esclamazione,
+                                           QString::fromUtf8(titolo), 1);
+    if (risposta != Messaggi::Risposta::Ok) return false;
+    try {
+        svuota(db_, classificaConGiri && classificaConGiri());
+    } catch (const ErroreDatabase &e) {
+        // Nothing was deleted, so the lanes keep their counters too.
+        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return false;
+    }
+    sessione_.azzeraTempi();
+    return true;
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class Database;
+class Messaggi;
+class Sessione;
+
+// "Canc.Database": clears the stored times after the operator's confirmation.
+class CancellaTempi {
+public:
+    static constexpr const char *titolo = "Reset Database";
+    static QString domanda();
+
+    CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi, Sessione &sessione);
+
+    // `classificaConGiri` answers whether the standings as the grid last showed
+    // them hold a driver with one lap or more. Returns true when the operator
+    // confirmed and the reset went through; the caller refreshes the grids.
+    bool cancellaTempi(const std::function<bool()> &classificaConGiri);
+
+    // The database part alone: laps and standings emptied when `conGiri`, and
+    // Tempofast left with its one row at 0. Throws ErroreDatabase, changing nothing.
+    static void svuota(Database &db, bool conGiri);
+
+private:
+    Database &db_;
+    QString percorso_;
+    Messaggi &messaggi_;
+    Sessione &sessione_;
+};

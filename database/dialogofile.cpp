@@ -1,0 +1,46 @@
+#include "database/dialogofile.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+QStringList DialogoFileQt::filtriQt(const QString &filtro)
+{
+    const QStringList parti = filtro.split(QLatin1Char('|'));
+    QStringList filtri;
+    for (int i = 0; i + 1 < parti.size(); i += 2) {
+        QString schema = parti[i + 1];
+        // "*.*" means every file; here it would miss the names without a dot.
+        schema.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+        schema.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filtri.append(parti[i] + QStringLiteral(" (") + schema + QLatin1Char(')'));
+    }
+    return filtri;
+}
+
+namespace {
+QString mostra(const QString &titolo, const QString &filtro, bool salvataggio)
+{
+    QFileDialog dialogo(QApplication::activeWindow(), titolo);
+    dialogo.setNameFilters(DialogoFileQt::filtriQt(filtro));
+    if (salvataggio) {
+        dialogo.setAcceptMode(QFileDialog::AcceptSave);
+        dialogo.setFileMode(QFileDialog::AnyFile);
+        dialogo.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialogo.setAcceptMode(QFileDialog::AcceptOpen);
+        dialogo.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty()) return {};
+    return dialogo.selectedFiles().first();
+}
+} // namespace
+
+QString DialogoFileQt::apri(const QString &titolo, const QString &filtro)
+{
+    return mostra(titolo, filtro, false);
+}
+
+QString DialogoFileQt::salva(const QString &titolo, const QString &filtro)
+{
+    return mostra(titolo, filtro, true);
+}

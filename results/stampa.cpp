@@ -1,0 +1,84 @@
+#include "results/stampa.h"
+
+#include "database/database.h"
+#include "database/dialogofile.h"
+#include "database/schema.h"
+#include "results/superficiestampa.h"
+#include "shell/comune/messaggi.h"
+
+namespace {
+
+std::optional<QString> testo(const Istruzione &q, int c)
+{
+    if (q.nullo(c)) return std::nullopt;
+    return q.testo(c);
+}
+
+std::optional<qint64> numero(const Istruzione &q, int c)
+{
+    if (q.nullo(c)) return std::nullopt;
+    const QVariant v = q.valore(c);
+    if (v.typeId() == QMetaType::Double) return qRound64(v.toDouble());
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+} // namespace
+
+QString Stampa::domandaPdf()
+{
+    return QStringLiteral("Nessuna stampante disponibile.\nVuoi salvare la stampa in un file PDF?");
+}
+
+Stampa::Stampa(Database &db, QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
+               Stampanti &stampanti)
+    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), dialogo_(dialogo),
+      stampanti_(stampanti)
+{
+}
+
+DatiStampa Stampa::leggiDati(Database &db)
+{
+    DatiStampa d;
+    {
+        Istruzione q = db.prepara("SELECT Pilota, Giro, Tempo FROM Sunto2 LIMIT 1");
+        if (q.passo()) d.migliore = GiroMigliore{testo(q, 0), numero(q, 1), testo(q, 2)};
+    }
+    {
+        Istruzione q = db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid");
+        while (q.passo()) d.classifica.append({testo(q, 0), numero(q, 1), testo(q, 2)});
+    }
+    {
+        Istruzione q = db.prepara("SELECT Pilota, Tempo FROM Sunto");
+        while (q.passo()) d.sunto.append({testo(q, 0), testo(q, 1)});
+    }
+    return d;
+}
+
+Stampa::Esito Stampa::stampa()
+{
+    DatiStampa dati;
+    try {
+        if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
+        dati = leggiDati(db_);
+    } catch (const ErroreDatabase &e) {
+        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return Esito::Errore;
+    }
+    const QVector<VoceStampa> voci = LayoutStampa::componi(dati);
+    QString errore;
+    if (stampanti_.disponibile()) {
+        if (stampanti_.predefinita()->stampa(voci, &errore)) return Esito::Stampato;
+        messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return Esito::Errore;
+    }
+    if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
+        != Messaggi::Risposta::Si)
+        return Esito::Annullato;
+    const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
+    if (file.isEmpty()) return Esito::Annullato;
+    if (stampanti_.pdf(file)->stampa(voci, &errore)) return Esito::SalvatoPdf;
+    messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+    return Esito::Errore;
+}
