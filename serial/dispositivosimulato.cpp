@@ -1,0 +1,147 @@
+#include "serial/dispositivosimulato.h"
+
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QStringList>
+
+
+DispositivoSimulato::DispositivoSimulato(QObject *parent) : QObject(parent)
+{
+    orologio_.start();
+    fineImpulso_.fill(-1);
+    if (!pty_.valida()) return;
+    notifica_ = std::make_unique<QSocketNotifier>(pty_.master(), QSocketNotifier::Read);
+    connect(notifica_.get(), &QSocketNotifier::activated, this, &DispositivoSimulato::leggi);
+}
+
+DispositivoSimulato::~DispositivoSimulato() = default;
+
+bool DispositivoSimulato::attiva(int corsia) const
+{
+    return tenute_[corsia] || orologio_.elapsed() < fineImpulso_[corsia];
+}
+
+quint8 DispositivoSimulato::statoByte() const
+{
+    quint8 stato = 0xFF;
+    for (int k = 0; k < 8; ++k)
+        if (attiva(k)) stato &= ~quint8(1u << k);
+    return stato;
+}
+
+void DispositivoSimulato::avvisaSeCambiato()
+{
+    const quint8 stato = statoByte();
+    if (stato == ultimoStato_) return;
+    ultimoStato_ = stato;
+    emit lineeCambiate(stato);
+}
+
+void DispositivoSimulato::leggi()
+{
+    QByteArray arrivati = pty_.leggi(0);
+    for (char c : arrivati) {
+        if (c != ' ') continue;
+        const char risposta = char(statoByte());
+        pty_.scrivi(QByteArray(1, risposta));
+        ++interrogazioni_;
+        emit interrogato(quint8(risposta));
+    }
+}
+
+void DispositivoSimulato::tieni(int corsia)
+{
+    tenute_[corsia] = true;
+    avvisaSeCambiato();
+}
+
+void DispositivoSimulato::rilascia(int corsia)
+{
+    tenute_[corsia] = false;
+    fineImpulso_[corsia] = -1;
+    avvisaSeCambiato();
+}
+
+void DispositivoSimulato::rilasciaTutte()
+{
+    tenute_.fill(false);
+    fineImpulso_.fill(-1);
+    avvisaSeCambiato();
+}
+
+void DispositivoSimulato::impulso(int corsia)
+{
+    fineImpulso_[corsia] = orologio_.elapsed() + impulsoMs_;
+    avvisaSeCambiato();
+    QTimer::singleShot(impulsoMs_ + 1, this, &DispositivoSimulato::avvisaSeCambiato);
+}
+
+namespace {
+const QRegularExpression &separatori()
+{
+    static const QRegularExpression re(QStringLiteral("[\\s,]+"));
+    return re;
+}
+const QRegularExpression &formaComando()
+{
+    static const QRegularExpression re(QStringLiteral("^([+-]?)([1-8])$"));
+    return re;
+}
+} // namespace
+
+bool DispositivoSimulato::comandoValido(const QString &testo)
+{
+    const QStringList parti = testo.split(separatori(), Qt::SkipEmptyParts);
+    for (const QString &p : parti)
+        if (p != u"-" && p != u"0" && !formaComando().match(p).hasMatch()) return false;
+    return !parti.isEmpty();
+}
+
+bool DispositivoSimulato::comando(const QString &testo)
+{
+    // Understand all of it before acting on any of it.
+    if (!comandoValido(testo)) return false;
+    for (const QString &p : testo.split(separatori(), Qt::SkipEmptyParts)) {
+        if (p == u"-" || p == u"0") {
+            rilasciaTutte();
+            continue;
+        }
+        const auto m = formaComando().match(p);
+        const int corsia = m.captured(2).toInt() - 1;
+        if (m.captured(1) == u"+") tieni(corsia);
+        else if (m.captured(1) == u"-") rilascia(corsia);
+        else impulso(corsia);
+    }
+    return true;
+}
+
+bool DispositivoSimulato::programma(const QString &testo, QString *errore)
+{
+    struct Passo {
+        int ms;
+        QString comandi;
+    };
+    QList<Passo> passi;
+    const QStringList righe = testo.split(u'\n');
+    for (int n = 0; n < righe.size(); ++n) {
+        const QString riga = righe[n].section(u'#', 0, 0).simplified();
+        if (riga.isEmpty()) continue;
+        bool ok = false;
+        const int ms = riga.section(u' ', 0, 0).toInt(&ok);
+        const QString comandi = riga.section(u' ', 1).trimmed();
+        // One bad line refuses the whole programme, before anything runs.
+        if (!ok || ms < 0 || comandi.isEmpty() || !comandoValido(comandi)) {
+            if (errore) *errore = QStringLiteral("riga %1 non valida: %2").arg(n + 1).arg(righe[n]);
+            return false;
+        }
+        passi.append({ms, comandi});
+    }
+    passiInSospeso_ += passi.size();
+    for (const Passo &p : passi)
+        QTimer::singleShot(p.ms, this, [this, c = p.comandi] {
+            comando(c);
+            if (--passiInSospeso_ == 0) emit programmaFinito();
+        });
+    if (passi.isEmpty()) QTimer::singleShot(0, this, &DispositivoSimulato::programmaFinito);
+    return true;
+}

@@ -1,0 +1,191 @@
+// saettino-simulatore: the timing device on a pseudo-terminal, for rehearsals
+// without hardware and for the end-to-end tests.
+#include "serial/dispositivosimulato.h"
+#include "serial/impostazioniporta.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int pipeSegnali[2] = {-1, -1};
+
+void segnale(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(pipeSegnali[1], &c, 1);
+}
+
+void scrivi(const QString &riga)
+{
+    std::fputs(riga.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString descriviLinee(quint8 stato)
+{
+    QStringList attive;
+    for (int k = 0; k < 8; ++k)
+        if (!(stato & (1u << k))) attive << QString::number(k + 1);
+    return attive.isEmpty() ? QStringLiteral("Linee attive: nessuna")
+                            : QStringLiteral("Linee attive: %1").arg(attive.join(u' '));
+}
+
+const char aiuto[] =
+    "Comandi (uno o più per riga, separati da spazi):\n"
+    "  3     passaggio sulla corsia 3 (pilota 3)\n"
+    "  +3    tiene attiva la linea 3     -3   la rilascia\n"
+    "  -     rilascia tutte le linee     q    esce";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("saettino-simulatore"));
+
+    QCommandLineParser opzioni;
+    opzioni.setApplicationDescription(QStringLiteral(
+        "Simula il dispositivo di cronometraggio su uno pseudo-terminale: risponde a ogni spazio "
+        "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva)."));
+    opzioni.addHelpOption();
+    const QCommandLineOption com(QStringLiteral("com"),
+                                 QStringLiteral("Collega la porta ComN del programma al simulatore "
+                                                "(sezione [Porte] delle impostazioni dell'utente; "
+                                                "il valore precedente torna all'uscita)."),
+                                 QStringLiteral("N"));
+    const QCommandLineOption collegamento(QStringLiteral("collegamento"),
+                                          QStringLiteral("Crea un collegamento simbolico al dispositivo."),
+                                          QStringLiteral("percorso"));
+    const QCommandLineOption programma(QStringLiteral("programma"),
+                                       QStringLiteral("File di righe \"<ms> <comandi>\" eseguite a quei "
+                                                      "millisecondi dall'avvio."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption impulso(QStringLiteral("impulso"),
+                                     QStringLiteral("Durata di un passaggio in ms (predefinito 150)."),
+                                     QStringLiteral("ms"), QStringLiteral("150"));
+    const QCommandLineOption durata(QStringLiteral("durata"), QStringLiteral("Esce dopo questi ms."),
+                                    QStringLiteral("ms"));
+    const QCommandLineOption fineProgramma(QStringLiteral("esci-a-fine"),
+                                           QStringLiteral("Esce un secondo dopo l'ultimo passo del programma."));
+    const QCommandLineOption fileImpostazioni(QStringLiteral("impostazioni"),
+                                              QStringLiteral("Usa questo file INI al posto delle "
+                                                             "impostazioni dell'utente (per --com)."),
+                                              QStringLiteral("file"));
+    opzioni.addOptions({com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni});
+    opzioni.process(app);
+
+    DispositivoSimulato dispositivo;
+    if (!dispositivo.valido()) {
+        std::fprintf(stderr, "Impossibile creare lo pseudo-terminale: %s\n", qPrintable(dispositivo.errore()));
+        return 1;
+    }
+    dispositivo.impostaImpulso(qMax(1, opzioni.value(impulso).toInt()));
+    scrivi(QStringLiteral("Dispositivo: %1").arg(dispositivo.percorso()));
+
+    // Clean-up on every way out, signals included.
+    QString link;
+    std::unique_ptr<ImpostazioniPorta> store;
+    QString chiaveCom, valorePrecedente;
+    const auto pulisci = [&] {
+        if (!link.isEmpty()) QFile::remove(link);
+        if (store) store->scrivi(QString::fromUtf8(chiaviPorta::sezionePorte), chiaveCom, valorePrecedente);
+    };
+
+    if (opzioni.isSet(collegamento)) {
+        link = opzioni.value(collegamento);
+        QFile::remove(link);
+        if (!QFile::link(dispositivo.percorso(), link)) {
+            std::fprintf(stderr, "Impossibile creare il collegamento %s\n", qPrintable(link));
+            return 1;
+        }
+        scrivi(QStringLiteral("Collegamento: %1").arg(link));
+    }
+    if (opzioni.isSet(com)) {
+        bool ok = false;
+        const int numero = opzioni.value(com).toInt(&ok);
+        if (!ok || numero < 1 || numero > 255) {
+            std::fprintf(stderr, "Numero di porta non valido: %s\n", qPrintable(opzioni.value(com)));
+            pulisci();
+            return 1;
+        }
+        store = opzioni.isSet(fileImpostazioni) ? std::make_unique<ImpostazioniPorta>(opzioni.value(fileImpostazioni))
+                                                : std::make_unique<ImpostazioniPorta>();
+        chiaveCom = QStringLiteral("Com%1").arg(numero);
+        const QString sezione = QString::fromUtf8(chiaviPorta::sezionePorte);
+        valorePrecedente = store->leggi(sezione, chiaveCom);
+        store->scrivi(sezione, chiaveCom, link.isEmpty() ? dispositivo.percorso() : link);
+        scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store->leggi(sezione, chiaveCom), store->percorso()));
+    }
+
+    if (::pipe(pipeSegnali) == 0) {
+        std::signal(SIGINT, segnale);
+        std::signal(SIGTERM, segnale);
+        std::signal(SIGHUP, segnale);
+        auto *n = new QSocketNotifier(pipeSegnali[0], QSocketNotifier::Read, &app);
+        QObject::connect(n, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    }
+
+    if (opzioni.isSet(programma)) {
+        QFile file(opzioni.value(programma));
+        QString errore;
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)
+            || !dispositivo.programma(QString::fromUtf8(file.readAll()), &errore)) {
+            std::fprintf(stderr, "Programma %s non valido: %s\n", qPrintable(file.fileName()),
+                         qPrintable(errore.isEmpty() ? file.errorString() : errore));
+            pulisci();
+            return 1;
+        }
+        if (opzioni.isSet(fineProgramma))
+            QObject::connect(&dispositivo, &DispositivoSimulato::programmaFinito, &app,
+                             [&app] { QTimer::singleShot(1000, &app, &QCoreApplication::quit); });
+    }
+    if (opzioni.isSet(durata)) QTimer::singleShot(opzioni.value(durata).toInt(), &app, &QCoreApplication::quit);
+
+    // Tell the person at the keyboard what the program does with the device.
+    QTimer silenzio;
+    silenzio.setSingleShot(true);
+    silenzio.setInterval(2000);
+    bool collegato = false;
+    QObject::connect(&dispositivo, &DispositivoSimulato::interrogato, &app, [&](quint8) {
+        if (!collegato) scrivi(QStringLiteral("Il programma interroga il dispositivo."));
+        collegato = true;
+        silenzio.start();
+    });
+    QObject::connect(&silenzio, &QTimer::timeout, &app, [&] {
+        collegato = false;
+        scrivi(QStringLiteral("Nessuna interrogazione da 2 secondi."));
+    });
+    QObject::connect(&dispositivo, &DispositivoSimulato::lineeCambiate, &app,
+                     [](quint8 stato) { scrivi(descriviLinee(stato)); });
+
+    QSocketNotifier tastiera(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&tastiera, &QSocketNotifier::activated, &app, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+        if (n <= 0) { // end of input: the programme and the device go on
+            tastiera.setEnabled(false);
+            return;
+        }
+        for (const QString &riga : QString::fromLocal8Bit(buffer, n).split(u'\n', Qt::SkipEmptyParts)) {
+            const QString r = riga.trimmed();
+            if (r == u"q") app.quit();
+            else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
+            else if (!r.isEmpty() && !dispositivo.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
+        }
+    });
+    if (::isatty(STDIN_FILENO)) scrivi(QString::fromUtf8(aiuto));
+
+    const int esito = app.exec();
+    pulisci();
+    scrivi(QStringLiteral("Interrogazioni ricevute: %1").arg(dispositivo.interrogazioni()));
+    return esito;
+}
