@@ -87,8 +87,8 @@ SessioniSalvate::Esito SessioniSalvate::salvaIn(const QString &destinazione, QSt
     if (stessoFile(destinazione, percorso_)) return Esito::Invariato;
     const QString provvisorio = nomeAccanto(destinazione);
     db_.chiudi();
-    bool ok = copia(percorso_, provvisorio, errore) && rinomina(provvisorio, destinazione, errore);
-    ok = riapri(errore) && ok;
+    const bool ok = copia(percorso_, provvisorio, errore) && rinomina(provvisorio, destinazione, errore);
+    if (!riapri(errore)) return Esito::NonRiaperto;
     return ok ? Esito::Fatto : Esito::Errore;
 }
 
@@ -111,8 +111,8 @@ SessioniSalvate::Esito SessioniSalvate::caricaDa(const QString &origine, QString
     }
     db_.chiudi();
     const bool ok = rinomina(provvisorio, percorso_, errore);
-    const bool riaperto = riapri(errore);
-    return ok && riaperto ? Esito::Fatto : Esito::Errore;
+    if (!riapri(errore)) return Esito::NonRiaperto;
+    return ok ? Esito::Fatto : Esito::Errore;
 }
 
 void SessioniSalvate::salva(Tabelle &tabelle)
@@ -120,7 +120,8 @@ void SessioniSalvate::salva(Tabelle &tabelle)
     const QString nome = dialogo_.salva(QString::fromUtf8(titoloSalva), QString::fromUtf8(filtro));
     if (!nome.isEmpty()) {
         QString errore;
-        if (salvaIn(nome, &errore) == Esito::Errore) {
+        const Esito esito = salvaIn(nome, &errore);
+        if (esito == Esito::Errore || esito == Esito::NonRiaperto) {
             messaggi_.mostra(QStringLiteral("Impossibile salvare i tempi in\n") + nome
                                  + QStringLiteral("\n") + errore,
                              Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
@@ -145,6 +146,12 @@ void SessioniSalvate::carica(Tabelle *tabelle)
                              Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
             break;
         case Esito::Errore:
+            messaggi_.mostra(QStringLiteral("Impossibile caricare i tempi da\n") + nome
+                                 + QStringLiteral("\n") + errore
+                                 + QStringLiteral("\nI tempi attuali non sono stati modificati."),
+                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            break;
+        case Esito::NonRiaperto:
             messaggi_.mostra(QStringLiteral("Impossibile caricare i tempi da\n") + nome
                                  + QStringLiteral("\n") + errore,
                              Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);

@@ -20,7 +20,8 @@ public:
         Fatto,      // copied
         Invariato,  // the chosen file is the database itself: nothing to do
         Rifiutato,  // not a timing database with our password; nothing touched
-        Errore      // the file system failed; the database is as it was
+        Errore,     // the file system failed; the database is as it was
+        NonRiaperto // the file was copied but the program's connection did not reopen
     };
 
     SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo,
