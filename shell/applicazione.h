@@ -8,25 +8,36 @@
 #include <memory>
 
 #include "timing/rilevago.h"
+#include "database/archiviotempi.h"
+#include "database/database.h"
+#include "setup/rilevaavvio.h"
 
 // Owns what lives for the whole run (clock, message boxes) and leads from one
 // window to the next.
 class Applicazione : public QObject {
     Q_OBJECT
 public:
-    Applicazione();
+    // The timing database lives at `percorsoDatabase`, by default beside the program.
+    explicit Applicazione(const QString &percorsoDatabase = {});
     ~Applicazione() override;
 
     void avvia();
     RilevaGo *rilevaGo() const { return rilevaGo_; }
+    RilevaAvvio *rilevaAvvio() const { return rilevaAvvio_; }
+    Database &database() { return database_; }
 
 private:
+    void apriDatabase();
+    void apriRilevaAvvio();
     void apriRilevaGo(const QStringList &piloti);
     void collegaMenu(RilevaGo *finestra);
     void mostraInformazioni();
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
-    ArchivioNullo archivioNullo_;
+    QString percorsoDatabase_;
+    Database database_;
+    ArchivioTempi archivio_{database_, messaggi_};
     QPointer<RilevaGo> rilevaGo_;
+    QPointer<RilevaAvvio> rilevaAvvio_;
 };
