@@ -3,6 +3,7 @@
 #include "database/database.h"
 #include "database/schema.h"
 #include "shell/comune/messaggi.h"
+#include "timing/archivio.h"
 #include "timing/sessione.h"
 
 QString CancellaTempi::domanda()
@@ -50,4 +51,10 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
     }
     sessione_.azzeraTempi();
     return true;
+}
+
+void CancellaTempi::menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri)
+{
+    cancellaTempi(classificaConGiri);
+    tabelle.aggiornaTabella();
 }

@@ -5,6 +5,7 @@
 class Database;
 class Messaggi;
 class Sessione;
+class Tabelle;
 
 // "Canc.Database": clears the stored times after the operator's confirmation.
 class CancellaTempi {
@@ -18,6 +19,8 @@ public:
     // them hold a driver with one lap or more. Returns true when the operator
     // confirmed and the reset went through; the caller refreshes the grids.
     bool cancellaTempi(const std::function<bool()> &classificaConGiri);
+    // The menu entry: the reset, then the grids refreshed even after a cancel.
+    void menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri);
 
     // The database part alone: laps and standings emptied when `conGiri`, and
     // Tempofast left with its one row at 0. Throws ErroreDatabase, changing nothing.
