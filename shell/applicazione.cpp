@@ -1,10 +1,18 @@
 #include "shell/applicazione.h"
 
+#include "database/cancellatempi.h"
 #include "database/schema.h"
+#include "database/sessionisalvate.h"
+#include "results/classificamostrata.h"
 #include "results/grigliarisultati.h"
+#include "results/stampa.h"
+#include "results/visualtempi.h"
 #include "setup/rilevaavvio.h"
 #include "shell/frmabout.h"
 #include "timing/rilevago.h"
+#include "serial/portaqt.h"
+#include "serial/portsett.h"
+#include "timing/ingressoseriale.h"
 
 #include <QApplication>
 
@@ -44,6 +52,9 @@ void Applicazione::apriRilevaAvvio()
     connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, qApp, [] { QCoreApplication::exit(0); });
+    connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).carica(nullptr);
+    });
     finestra->carica();
     finestra->show();
 }
@@ -56,9 +67,41 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
                                                   finestra->griglia2(), finestra));
     rilevaGo_ = finestra;
     collegaMenu(finestra);
+    collegaSeriale(finestra); // its load runs before the lanes are filled
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
     finestra->show();
+}
+
+namespace {
+// The port and the serial lap input of one timing window; the port closes with the window.
+class CollegamentoSeriale : public QObject {
+public:
+    CollegamentoSeriale(ImpostazioniPorta &store, Messaggi &messaggi, RilevaGo *finestra)
+        : QObject(finestra), porta(store), vista(*finestra),
+          ingresso(porta, finestra->sessione(), messaggi, store, vista)
+    {
+        finestra->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *evento) override
+    {
+        if (evento->type() == QEvent::Close) porta.setPortOpen(false);
+        return false;
+    }
+    PortaQt porta;
+    VistaLineeRilevaGo vista;
+    IngressoSeriale ingresso;
+};
+} // namespace
+
+void Applicazione::collegaSeriale(RilevaGo *finestra)
+{
+    auto *seriale = new CollegamentoSeriale(impostazioniPorta_, messaggi_, finestra);
+    connect(finestra, &RilevaGo::menuPortSetting, seriale, [this, finestra, seriale] {
+        PortSett dialogo(seriale->porta, impostazioniPorta_, messaggi_, finestra);
+        dialogo.exec();
+    });
+    seriale->ingresso.Form_Load();
 }
 
 void Applicazione::collegaMenu(RilevaGo *finestra)
@@ -69,6 +112,29 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
         apriRilevaAvvio();
         finestra->close();
+    });
+    // Report, driver times, saved sessions and the reset; each refreshes the window's grids.
+    connect(finestra, &RilevaGo::menuStampa, this, [this] {
+        Stampa(database_, percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
+    });
+    connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
+        Visualtempi viewer(database_, messaggi_, finestra);
+        viewer.inizializza();
+        viewer.exec();
+    });
+    connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
+        if (auto *griglie = finestra->findChild<GriglieRisultati *>())
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).salva(*griglie);
+    });
+    connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_)
+            .carica(finestra->findChild<GriglieRisultati *>());
+    });
+    connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
+        auto *griglie = finestra->findChild<GriglieRisultati *>();
+        if (!griglie) return;
+        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione())
+            .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
     });
 }
 

@@ -9,8 +9,11 @@
 
 #include "timing/rilevago.h"
 #include "database/archiviotempi.h"
+#include "database/dialogofile.h"
+#include "results/superficiestampa.h"
 #include "database/database.h"
 #include "setup/rilevaavvio.h"
+#include "serial/impostazioniporta.h"
 
 // Owns what lives for the whole run (clock, message boxes) and leads from one
 // window to the next.
@@ -31,13 +34,17 @@ private:
     void apriRilevaAvvio();
     void apriRilevaGo(const QStringList &piloti);
     void collegaMenu(RilevaGo *finestra);
+    void collegaSeriale(RilevaGo *finestra);
     void mostraInformazioni();
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
+    ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
     QString percorsoDatabase_;
     Database database_;
     ArchivioTempi archivio_{database_, messaggi_};
+    DialogoFileQt dialogo_;
+    StampantiSistema stampanti_;
     QPointer<RilevaGo> rilevaGo_;
     QPointer<RilevaAvvio> rilevaAvvio_;
 };
