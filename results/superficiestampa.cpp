@@ -9,6 +9,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSet>
 
 bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci,
                  QString *errore)
@@ -22,6 +23,11 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
     const double pxCmY = dispositivo.logicalDpiY() / 2.54;
     const QFont base = painter.font();
     int pagina = 0;
+    double puntiCorrenti = -1;
+    bool grassettoCorrente = false;
+    double ascesa = 0;
+    // The lap rule is repeated on the same spot after every lap of a row: draw it once.
+    QSet<quint64> disegnate;
     for (const VoceStampa &v : voci) {
         while (pagina < v.pagina) {
             if (!dispositivo.newPage()) {
@@ -30,16 +36,28 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
                 return false;
             }
             ++pagina;
+            disegnate.clear();
         }
-        QFont f = base;
-        f.setPointSizeF(v.punti);
-        f.setBold(v.grassetto);
-        // No ligatures: the printed text must read back exactly as typed.
-        f.setStyleStrategy(QFont::PreferNoShaping);
-        painter.setFont(f);
-        const QFontMetricsF fm(f, &dispositivo);
+        if (v.punti != puntiCorrenti || v.grassetto != grassettoCorrente) {
+            QFont f = base;
+            f.setPointSizeF(v.punti);
+            f.setBold(v.grassetto);
+            // No ligatures: the printed text must read back exactly as typed.
+            f.setStyleStrategy(QFont::PreferNoShaping);
+            painter.setFont(f);
+            ascesa = QFontMetricsF(f, &dispositivo).ascent();
+            puntiCorrenti = v.punti;
+            grassettoCorrente = v.grassetto;
+        }
+        if (v.testo.startsWith(QLatin1Char('-')) && v.testo.count(QLatin1Char('-')) == v.testo.size()) {
+            // A rule is known by its place (in millimetres) and its length.
+            const quint64 chiave = (quint64(qRound(v.x * 10)) << 42) | (quint64(qRound(v.y * 10)) << 21)
+                | quint64(v.testo.size());
+            if (disegnate.contains(chiave)) continue;
+            disegnate.insert(chiave);
+        }
         // The item's position is the top-left corner of its text; QPainter wants the baseline.
-        painter.drawText(QPointF(v.x * pxCmX, v.y * pxCmY + fm.ascent()), v.testo);
+        painter.drawText(QPointF(v.x * pxCmX, v.y * pxCmY + ascesa), v.testo);
     }
     if (!painter.end()) {
         if (errore) *errore = QStringLiteral("La stampa non è stata completata.");
