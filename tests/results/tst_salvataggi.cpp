@@ -87,129 +87,86 @@ private slots:
         cartella_.reset();
     }
 
-    void salvaPoiCaricaRiportaLaClassifica();
+    void salvaPoiCarica();
     void annullaNonToccaNienteMaAggiornaLeGriglie();
-    void salvaSostituisceEUsaIlNomeEsatto();
     void caricaRifiutaFileNonValidi_data();
     void caricaRifiutaFileNonValidi();
-    void caricaIlDatabaseStessoNonCambiaNulla();
-    void salvataggioFallitoLasciaIlDatabaseAperto();
-    void caricaDallaFinestraIniziale();
-    void filtroDelDialogo();
+    void casiLimite();
 };
 
-void TestSalvataggi::salvaPoiCaricaRiportaLaClassifica()
+void TestSalvataggi::salvaPoiCarica()
 {
     griglie_->aggiornaTabella();
     const QStringList alSalvataggio = classifica(*griglie_);
-    QCOMPARE(alSalvataggio.size(), 2);
-
-    dialogo_.risposte = {file("gara1.qlt")};
+    // An existing file is replaced, and the name is used as typed.
+    QFile vecchio(file("gara1"));
+    QVERIFY(vecchio.open(QIODevice::WriteOnly) && vecchio.write("vecchio") > 0);
+    vecchio.close();
+    dialogo_.risposte = {file("gara1")};
     sessioni_->salva(*griglie_);
-    QCOMPARE(dialogo_.richieste.size(), 1);
-    QVERIFY(dialogo_.richieste[0].salvataggio);
     QCOMPARE(dialogo_.richieste[0].titolo, QStringLiteral("Salva Tempi"));
     QCOMPARE(dialogo_.richieste[0].filtro, QStringLiteral("Salvataggi|*.qlt|Tutti i file|*.*"));
-    QVERIFY(messaggi_.mostrati.isEmpty());
-    QVERIFY(db_.aperto());
-    // A byte copy: it opens with the same password and holds the same laps.
-    QCOMPARE(contenuto(file("gara1.qlt")), contenuto(percorso_));
+    QVERIFY(messaggi_.mostrati.isEmpty() && db_.aperto());
+    QCOMPARE(contenuto(file("gara1")), contenuto(percorso_));
 
-    // More laps after the save, then back to the saved moment.
+    // More laps, then back to the saved moment; the loaded file takes new laps.
     segna("Gamma", 1, 38);
     segna("Beta", 2, 41);
-    griglie_->aggiornaTabella();
-    QVERIFY(classifica(*griglie_) != alSalvataggio);
-
-    dialogo_.risposte = {file("gara1.qlt")};
+    dialogo_.risposte = {file("gara1")};
     sessioni_->carica(griglie_.get());
     QCOMPARE(dialogo_.richieste.last().titolo, QStringLiteral("Carica Tempi"));
-    QVERIFY(!dialogo_.richieste.last().salvataggio);
-    QVERIFY(messaggi_.mostrati.isEmpty());
+    QVERIFY(messaggi_.mostrati.isEmpty() && db_.aperto());
     QCOMPARE(classifica(*griglie_), alSalvataggio);
-    QCOMPARE(griglie_->giriVeloci().rowCount(), 3);
-
-    // The loaded file takes new laps, and the saved file stays as it was.
-    QVERIFY(db_.aperto());
-    QCOMPARE(archivio_->contaGiriOEccezione("Alfa"), 2);
     QCOMPARE(archivio_->contaGiriOEccezione("Gamma"), 0);
     segna("Alfa", 3, 37);
-    QVERIFY(contenuto(file("gara1.qlt")) != contenuto(percorso_));
-    // No copy left over beside either file.
-    QCOMPARE(QDir(cartella_->path()).entryList(QDir::Files).size(), 2);
+    QVERIFY(contenuto(file("gara1")) != contenuto(percorso_));
+    QCOMPARE(QDir(cartella_->path()).entryList(QDir::Files).size(), 2); // no copy left over
 }
 
 void TestSalvataggi::annullaNonToccaNienteMaAggiornaLeGriglie()
 {
     TabelleFinte contate;
     const QByteArray prima = contenuto(percorso_);
-    const QStringList fileprima = QDir(cartella_->path()).entryList(QDir::Files);
     sessioni_->salva(contate);
     sessioni_->carica(&contate);
+    sessioni_->carica(nullptr); // the start window has no grids
     QCOMPARE(contate.aggiornamenti, 2);
-    QCOMPARE(dialogo_.richieste.size(), 2);
+    QCOMPARE(dialogo_.richieste.size(), 3);
     QCOMPARE(contenuto(percorso_), prima);
-    QCOMPARE(QDir(cartella_->path()).entryList(QDir::Files), fileprima);
-    QVERIFY(messaggi_.mostrati.isEmpty());
-    QVERIFY(db_.aperto());
-}
-
-void TestSalvataggi::salvaSostituisceEUsaIlNomeEsatto()
-{
-    QFile vecchio(file("gara2"));
-    QVERIFY(vecchio.open(QIODevice::WriteOnly));
-    vecchio.write("vecchio salvataggio");
-    vecchio.close();
-
-    QCOMPARE(sessioni_->salvaIn(file("gara2"), nullptr), SessioniSalvate::Esito::Fatto);
-    QVERIFY(!QFile::exists(file("gara2.qlt")));
-    QCOMPARE(contenuto(file("gara2")), contenuto(percorso_));
-    QString motivo;
-    QVERIFY2(Database::verificaFile(file("gara2"), QString::fromUtf8(identita::password), &motivo),
-             qPrintable(motivo));
+    QCOMPARE(QDir(cartella_->path()).entryList(QDir::Files).size(), 1);
+    QVERIFY(messaggi_.mostrati.isEmpty() && db_.aperto());
 }
 
 void TestSalvataggi::caricaRifiutaFileNonValidi_data()
 {
     QTest::addColumn<QString>("tipo");
-    QTest::newRow("missing") << "mancante";
-    QTest::newRow("empty") << "vuoto";
-    QTest::newRow("text") << "testo";
-    QTest::newRow("random") << "casuale";
-    QTest::newRow("other password") << "password";
-    QTest::newRow("no views") << "senzaviste";
+    for (const char *t : {"mancante", "vuoto", "testo", "casuale", "password", "senzaviste"}) QTest::newRow(t) << t;
 }
 
 void TestSalvataggi::caricaRifiutaFileNonValidi()
 {
     QFETCH(QString, tipo);
     const QString candidato = file("scelto.qlt");
-    if (tipo == "vuoto" || tipo == "testo" || tipo == "casuale") {
+    if (tipo == "password" || tipo == "senzaviste") {
+        Database altro;
+        altro.apri(candidato, tipo == "password" ? QStringLiteral("altra") : QString::fromUtf8(identita::password), true);
+        if (tipo == "password") schema::prepara(altro, true);
+        else altro.esegui("CREATE TABLE Giri (pilota TEXT); CREATE TABLE Piste (pista TEXT)");
+    } else if (tipo != "mancante") {
         QFile f(candidato);
         QVERIFY(f.open(QIODevice::WriteOnly));
         if (tipo == "testo") f.write("Pilota;Tempo\nAlfa;00:40,000\n");
-        if (tipo == "casuale")
-            for (int i = 0; i < 8192; ++i) f.putChar(static_cast<char>((i * 7919 + 13) % 251));
-    } else if (tipo == "password") {
-        Database altro;
-        altro.apri(candidato, QStringLiteral("altrapassword"), true);
-        schema::prepara(altro, true);
-    } else if (tipo == "senzaviste") {
-        Database altro;
-        altro.apri(candidato, QString::fromUtf8(identita::password), true);
-        altro.esegui("CREATE TABLE Giri (pilota TEXT); CREATE TABLE Piste (pista TEXT)");
+        for (int i = 0; tipo == "casuale" && i < 8192; ++i) f.putChar(static_cast<char>((i * 7919 + 13) % 251));
     }
     const QByteArray prima = contenuto(percorso_);
     const QStringList fileprima = QDir(cartella_->path()).entryList(QDir::Files);
-
     TabelleFinte contate;
     dialogo_.risposte = {candidato};
     sessioni_->carica(&contate);
 
     QCOMPARE(messaggi_.mostrati.size(), 1);
     QVERIFY(messaggi_.ultimo().contains(candidato));
-    QVERIFY(messaggi_.ultimo().contains(QStringLiteral("non sono stati modificati")));
-    QCOMPARE(messaggi_.mostrati.last().icona, Messaggi::Icona::Esclamazione);
+    QVERIFY(messaggi_.ultimo().contains(QStringLiteral("I tempi attuali non sono stati modificati.")));
     QCOMPARE(contate.aggiornamenti, 1);
     QCOMPARE(contenuto(percorso_), prima);
     QCOMPARE(QDir(cartella_->path()).entryList(QDir::Files), fileprima);
@@ -217,57 +174,26 @@ void TestSalvataggi::caricaRifiutaFileNonValidi()
     QCOMPARE(archivio_->contaGiriOEccezione("Alfa"), 2);
 }
 
-void TestSalvataggi::caricaIlDatabaseStessoNonCambiaNulla()
+void TestSalvataggi::casiLimite()
 {
+    // Loading the database itself, by any path, changes nothing.
     const QByteArray prima = contenuto(percorso_);
-    dialogo_.risposte = {percorso_};
-    TabelleFinte contate;
-    sessioni_->carica(&contate);
-    QVERIFY(messaggi_.mostrati.isEmpty());
-    QCOMPARE(contate.aggiornamenti, 1);
-    QCOMPARE(contenuto(percorso_), prima);
-    QVERIFY(db_.aperto());
-    // The same file reached by another path is recognised too.
     QCOMPARE(sessioni_->caricaDa(cartella_->path() + "/./" + QString::fromUtf8(identita::fileDatabase), nullptr),
              SessioniSalvate::Esito::Invariato);
-    QCOMPARE(archivio_->contaGiriOEccezione("Beta"), 1);
-}
+    QCOMPARE(contenuto(percorso_), prima);
 
-void TestSalvataggi::salvataggioFallitoLasciaIlDatabaseAperto()
-{
-    const QString impossibile = file("cartella-che-non-esiste/gara.qlt");
+    // A failed save says why and leaves the database open.
+    const QString impossibile = file("manca/gara.qlt");
     dialogo_.risposte = {impossibile};
     TabelleFinte contate;
     sessioni_->salva(contate);
-    QCOMPARE(messaggi_.mostrati.size(), 1);
-    QVERIFY(messaggi_.ultimo().startsWith(QStringLiteral("Impossibile salvare i tempi in")));
-    QVERIFY(messaggi_.ultimo().contains(impossibile));
-    QCOMPARE(contate.aggiornamenti, 1);
+    QVERIFY(messaggi_.ultimo().startsWith(QStringLiteral("Impossibile salvare i tempi in\n") + impossibile));
     QVERIFY(db_.aperto());
     segna("Beta", 2, 41);
     QCOMPARE(archivio_->contaGiriOEccezione("Beta"), 2);
-}
 
-void TestSalvataggi::caricaDallaFinestraIniziale()
-{
-    QCOMPARE(sessioni_->salvaIn(file("mattina.qlt"), nullptr), SessioniSalvate::Esito::Fatto);
-    db_.esegui("DELETE FROM Giri; DELETE FROM TempoTotale");
-    dialogo_.risposte = {file("mattina.qlt")};
-    sessioni_->carica(nullptr);
-    QVERIFY(messaggi_.mostrati.isEmpty());
-    QVERIFY(db_.aperto());
-    QCOMPARE(archivio_->contaGiriOEccezione("Alfa"), 2);
-    // The standings go on from the loaded laps.
-    segna("Alfa", 3, 30);
-    griglie_->aggiornaTabella();
-    QCOMPARE(classifica(*griglie_).first(), QStringLiteral("Alfa/3/01:49,000"));
-}
-
-void TestSalvataggi::filtroDelDialogo()
-{
     QCOMPARE(DialogoFileQt::filtriQt(QString::fromUtf8(SessioniSalvate::filtro)),
              QStringList({"Salvataggi (*.qlt)", "Tutti i file (*)"}));
-    QCOMPARE(DialogoFileQt::filtriQt("PDF|*.pdf"), QStringList({"PDF (*.pdf)"}));
 }
 
 QTEST_MAIN(TestSalvataggi)

@@ -82,7 +82,6 @@ class TestStampaPdf : public QObject {
 private slots:
     void initTestCase();
     void testiEPosizioniCorrispondono();
-    void fileNonScrivibile();
 
 private:
     QString pdftotext_;
@@ -149,15 +148,6 @@ void TestStampaPdf::testiEPosizioniCorrispondono()
         else if (p.yMin > 8 * ptCm) grassetto = p.xMax - p.xMin; // the block name, 13.5 pt bold
     }
     QVERIFY(regolare > 0 && grassetto > regolare * 1.35);
-}
-
-void TestStampaPdf::fileNonScrivibile()
-{
-    QTemporaryDir dir;
-    FilePdf pdf(dir.filePath(QStringLiteral("manca/report.pdf")));
-    QString errore;
-    QVERIFY(!pdf.stampa(LayoutStampa::componi(DatiStampa{}), &errore));
-    QVERIFY(errore.contains(QStringLiteral("PDF")));
 }
 
 QTEST_MAIN(TestStampaPdf)
