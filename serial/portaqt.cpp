@@ -217,11 +217,20 @@ QString PortaQt::descriviErroreApertura(QSerialPort::SerialPortError errore, con
 void PortaQt::erroreLinea(QSerialPort::SerialPortError errore)
 {
     if (errore == QSerialPort::NoError || inOperazione_ || !porta_.isOpen()) return;
-    if (errore == QSerialPort::ResourceError) {
-        // The device went away (adapter unplugged): the port is of no use until reopened.
-        rifiuta(QStringLiteral("La porta %1 non è più disponibile: %2").arg(nomePorta(), porta_.errorString()));
+    if (errore == QSerialPort::ResourceError || errore == QSerialPort::ReadError) {
+        // The device went away (adapter pulled out, other end closed): left open, the
+        // port would report the same failure again and again and keep the CPU busy.
+        const QString descrizione = QStringLiteral("La porta %1 non è più disponibile (%2): "
+                                                   "il dispositivo di cronometraggio è scollegato.")
+                                        .arg(nomePorta(), porta_.errorString());
+        inOperazione_ = true;
         porta_.close();
+        porta_.clearError();
+        inOperazione_ = false;
+        rifiuta(descrizione);
         emit apertaCambiata(false);
+        emit lineaPersa(descrizione);
+        return;
     }
     porta_.clearError();
     emit onComm();

@@ -36,6 +36,8 @@ signals:
     void onComm();
     // The port was opened or closed, by anyone or by the line going away.
     void apertaCambiata(bool aperta);
+    // The device went away while the port was open; the port is closed now.
+    void lineaPersa(const QString &descrizione);
 
 protected:
     bool rifiuta(const QString &descrizione)

@@ -24,6 +24,8 @@ IngressoSeriale::IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messag
     // The poll follows the port: a device is never left unpolled because of the
     // order in which the port was opened (the dialog may close and reopen it).
     connect(&porta_, &PortaSeriale::apertaCambiata, this, &IngressoSeriale::Gestisci);
+    // Laps would go unrecorded without a word: the operator is told at once.
+    connect(&porta_, &PortaSeriale::lineaPersa, this, &IngressoSeriale::avvisa);
 }
 
 void IngressoSeriale::avvisa(const QString &descrizione)

@@ -271,6 +271,26 @@ private slots:
         QVERIFY2(porta.descrizioneErrore().contains(QStringLiteral("non è una porta seriale")), qPrintable(porta.descrizioneErrore()));
     }
 
+    void dispositivoCheSparisce()
+    {
+        auto pty = std::make_unique<CoppiaPty>();
+        auto store = storeCon(pty->percorso(), QStringLiteral("sparisce.ini"));
+        PortaQt porta(*store);
+        QVERIFY(porta.setPortOpen(true));
+        QSignalSpy stato(&porta, &PortaSeriale::apertaCambiata);
+        QSignalSpy persa(&porta, &PortaSeriale::lineaPersa);
+        QSignalSpy eventi(&porta, &PortaSeriale::onComm);
+        pty.reset(); // the adapter is pulled out
+        QTRY_VERIFY_WITH_TIMEOUT(!porta.portOpen(), 3000);
+        QTest::qWait(100);
+        // Closed once and reported once, not an endless stream of read errors.
+        QCOMPARE(stato.size(), 1);
+        QCOMPARE(persa.size(), 1);
+        QVERIFY(eventi.size() <= 1);
+        QCOMPARE(stato.at(0).at(0).toBool(), false);
+        QVERIFY(porta.descrizioneErrore().contains(QStringLiteral("non è più disponibile")));
+    }
+
     void numeroDiPortaSceglieIlDispositivoAllApertura()
     {
         CoppiaPty uno, due;
