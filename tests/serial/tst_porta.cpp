@@ -130,16 +130,6 @@ private slots:
         QCOMPARE(dispositivoPorta(16, store), QStringLiteral("/dev/ttyS15"));
     }
 
-    void valoriIniziali()
-    {
-        ImpostazioniPorta store(cartella_.filePath(QStringLiteral("vuoto.ini")));
-        PortaQt porta(store);
-        QCOMPARE(porta.settings(), QStringLiteral("9600,n,8,1"));
-        QCOMPARE(porta.commPort(), 1);
-        QCOMPARE(porta.handshaking(), 0);
-        QVERIFY(!porta.portOpen());
-    }
-
     void rifiutiDellaPortaChiusa()
     {
         ImpostazioniPorta store(cartella_.filePath(QStringLiteral("vuoto.ini")));

@@ -167,14 +167,6 @@ private slots:
         QCOMPARE(b.piloti().size(), 5);
     }
 
-    void decodificaDiUnValoreNegativo()
-    {
-        Banco b;
-        b.carica({});
-        b.ingresso.Binario(-2);
-        QCOMPARE(b.text2(), QStringLiteral("111111110"));
-    }
-
     void marcaDalDispositivoEDaTastoInUnSecondo()
     {
         Banco b;
