@@ -36,6 +36,7 @@ private slots:
     void inizializzaContaLeCorsieEContinuaIGiri()
     {
         Banco b;
+        globale().lunghezzaPista = 350;
         b.archivio.giriGiaMemorizzati.insert(QStringLiteral("Beta"), 7);
         b.s.impostaPilota(0, QStringLiteral("Alfa"));
         b.s.impostaPilota(1, QStringLiteral("Beta"));
@@ -62,12 +63,16 @@ private slots:
         QCOMPARE(g.quando, b.orologio.dataOra());
         QCOMPARE(b.s.corsia(1).tempolast, QStringLiteral("00:30,500"));
         QCOMPARE(b.s.corsia(1).tempiGiro.value(8), 30.5f);
+        QCOMPARE(b.s.corsia(1).vel, QStringLiteral(" 41.31 Km/h"));
     }
 
     void lockoutDiUnSecondo()
     {
         Banco b;
         b.piloti({QStringLiteral("Alfa")});
+        b.a(50);
+        b.s.marca(0); // before Start: no effect at all, not even a refresh
+        QCOMPARE(b.tabelle.aggiornamenti, 0);
         b.a(100);
         b.s.start();
         b.a(100.5f); // within the first second after Start
@@ -91,24 +96,6 @@ private slots:
         QCOMPARE(b.tabelle.aggiornamenti, 6);
     }
 
-    void marcheSenzaEffettoPrimaDelloStartEInPausa()
-    {
-        Banco b;
-        b.piloti({QStringLiteral("Alfa")});
-        b.a(50);
-        b.s.marca(0);
-        QCOMPARE(b.tabelle.aggiornamenti, 0);
-        b.s.start();
-        b.a(60);
-        b.s.pausa();
-        QVERIFY(!b.s.corsia(0).btnAbilitato);
-        QVERIFY(!b.s.timer1Attivo());
-        b.a(65);
-        b.s.marca(0);
-        QCOMPARE(b.tabelle.aggiornamenti, 0);
-        QCOMPARE(b.archivio.giri.size(), 0);
-    }
-
     // A 10 s pause leaves lap and session clock 10 s shorter than the wall clock.
     void pausaNonConta()
     {
@@ -121,8 +108,13 @@ private slots:
         QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:30,000"));
         b.a(50);
         b.s.pausa();
+        QVERIFY(!b.s.corsia(0).btnAbilitato && !b.s.timer1Attivo());
+        const int refresh = b.tabelle.aggiornamenti;
         b.a(55);
-        b.s.tick(); // Timer1 is off during the pause: nothing moves
+        b.s.marca(0); // a mark in the pause has no effect at all
+        b.s.tick();   // Timer1 is off during the pause: nothing moves
+        QCOMPARE(b.tabelle.aggiornamenti, refresh);
+        QCOMPARE(b.archivio.giri.size(), 1);
         QCOMPARE(b.s.tempotot(), QStringLiteral("00:00"));
         b.a(60);
         b.s.riprendi();
@@ -334,14 +326,6 @@ private slots:
         QCOMPARE(b.s.corsia(0).ultimoSegnale, 30.0f);
     }
 
-    void startConLaCorsiaDelTastoVuota()
-    {
-        Banco b;
-        b.piloti({QStringLiteral("Alfa")});
-        QVERIFY(!b.s.tastoGiu(Qt::Key_2, Qt::AltModifier));
-        QVERIFY(b.s.startAbilitato());
-    }
-
     // Lap 101 and beyond are timed and stored like any other.
     void oltreCentoGiri()
     {
@@ -359,22 +343,6 @@ private slots:
         QCOMPARE(b.archivio.giri.last().giroN, 107);
         QCOMPARE(b.archivio.giri.last().tempoGiro, 2.0f);
         QCOMPARE(b.s.corsia(0).tempiGiro.value(107), 2.0f);
-    }
-
-    void velocitaNellaCorsia()
-    {
-        Banco b;
-        globale().lunghezzaPista = 350;
-        b.piloti({QStringLiteral("Alfa")});
-        b.a(100);
-        b.s.start();
-        b.a(123.456f);
-        b.s.marca(0);
-        QCOMPARE(b.s.corsia(0).vel, QStringLiteral(" 53.71 Km/h"));
-        globale().lunghezzaPista = 0;
-        b.a(150);
-        b.s.marca(0);
-        QCOMPARE(b.s.corsia(0).vel, QStringLiteral(" 0 Km/h"));
     }
 };
 
