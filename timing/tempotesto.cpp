@@ -4,24 +4,27 @@
 
 namespace {
 // Zero-padded to `cifre` digits; a negative value keeps its sign in front.
-QString riempi(float v, int cifre)
+template <typename T> QString riempi(T v, int cifre)
 {
     const long long n = static_cast<long long>(v);
     const QString corpo = QString::number(std::llabs(n)).rightJustified(cifre, QLatin1Char('0'));
     return n < 0 ? QLatin1Char('-') + corpo : corpo;
 }
-} // namespace
 
-// Every step stays in float on purpose: the displayed milliseconds must show
-// the clock's single-precision resolution exactly as the stored laps do.
-QString testoTempo(float t)
+// Every step stays in T on purpose: a lap text must show the clock's
+// single-precision resolution, a total the exact sum of its laps.
+template <typename T> QString testoMinuti(T t)
 {
-    const float m = std::floor(t / 60.0f);
-    const float resto = t - 60.0f * m;
-    const float s = std::floor(resto);
-    const float ms = std::floor((resto - s) * 1000.0f);
+    const T m = std::floor(t / T(60));
+    const T resto = t - T(60) * m;
+    const T s = std::floor(resto);
+    const T ms = std::floor((resto - s) * T(1000));
     return riempi(m, 2) + QLatin1Char(':') + riempi(s, 2) + QLatin1Char(',') + riempi(ms, 3);
 }
+} // namespace
+
+QString testoTempo(float t) { return testoMinuti(t); }
+QString testoTempoDoppio(double t) { return testoMinuti(t); }
 
 QString testoTempoSessione(float t)
 {

@@ -3,6 +3,8 @@
 
 // minutes:seconds,milliseconds, truncated in single precision ("01:23,456").
 QString testoTempo(float t);
+// The same text computed in double precision, for totals of many laps.
+QString testoTempoDoppio(double t);
 // minutes:seconds for the session clock ("12:05").
 QString testoTempoSessione(float t);
 // Speed of a lap of t seconds on a track of `lunghezza` metres, cut to two
