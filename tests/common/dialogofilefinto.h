@@ -4,25 +4,16 @@
 #include <QList>
 
 // File dialogs that record how they were asked and answer from a queue of
-// file names (empty = the user cancelled; an empty queue cancels too).
+// file names (an empty queue or an empty name is the user cancelling).
 class DialogoFileFinto : public DialogoFile {
 public:
-    struct Richiesta {
-        bool salvataggio;
-        QString titolo;
-        QString filtro;
-    };
+    struct Richiesta { bool salvataggio; QString titolo, filtro; };
     QList<Richiesta> richieste;
     QList<QString> risposte;
 
-    QString apri(const QString &titolo, const QString &filtro) override
-    {
-        richieste.append({false, titolo, filtro});
-        return risposte.isEmpty() ? QString() : risposte.takeFirst();
-    }
-    QString salva(const QString &titolo, const QString &filtro) override
-    {
-        richieste.append({true, titolo, filtro});
-        return risposte.isEmpty() ? QString() : risposte.takeFirst();
-    }
+    QString apri(const QString &titolo, const QString &filtro) override { return rispondi({false, titolo, filtro}); }
+    QString salva(const QString &titolo, const QString &filtro) override { return rispondi({true, titolo, filtro}); }
+
+private:
+    QString rispondi(Richiesta r) { richieste << r; return risposte.isEmpty() ? QString() : risposte.takeFirst(); }
 };

@@ -1,0 +1,33 @@
+#pragma once
+#include "database/archiviotempi.h"
+#include "database/database.h"
+#include "database/schema.h"
+#include "messaggifinti.h"
+#include "shell/comune/identita.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+// A new timing database in a folder of its own, with canned message boxes.
+struct DatabaseProva {
+    QTemporaryDir cartella;
+    QString percorso = cartella.filePath(QString::fromUtf8(identita::fileDatabase));
+    Database db;
+    MessaggiFinti messaggi;
+
+    DatabaseProva() { schema::apriDatabase(db, percorso); }
+    QString file(const QString &nome) const { return cartella.filePath(nome); }
+    // Stores a lap through the real store; its time text is "<driver>/<n>".
+    void segna(const QString &pilota, int n, float secondi)
+    {
+        const QDateTime quando(QDate(2026, 12, 5), QTime(10, 0));
+        ArchivioTempi(db, messaggi).memorizzaOEccezione(
+            {pilota, n, secondi, QStringLiteral("%1/%2").arg(pilota).arg(n), QStringLiteral("Pista Nord"), quando});
+    }
+    qint64 conta(const char *sql) { Istruzione q = db.prepara(sql); return q.passo() ? q.intero(0) : -1; }
+    static QByteArray contenuto(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};

@@ -1,0 +1,263 @@
+#include "databaseprova.h"
+#include "dialogofilefinto.h"
+#include "results/stampa.h"
+#include "results/superficiestampa.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+#include <set>
+
+using namespace Qt::StringLiterals;
+using Voci = QVector<VoceStampa>;
+
+namespace {
+const QString piede(117, '-'), riga(122, '-'), giro(131, '-');
+const QString crediti = u"SaettinoPro 0.70 Beta  -  cronometraggio giri del gruppo SaettinoPro"_s;
+
+VoceStampa voce(const QString &testo, double x, double y, double punti = 10, bool grassetto = false, int pagina = 0)
+{
+    return {x, y, punti, grassetto, pagina, testo};
+}
+// The first expected item the layout lacks (same text, place, size, weight and page), or "".
+QString manca(const Voci &voci, const Voci &attese)
+{
+    for (const auto &e : attese)
+        if (std::none_of(voci.begin(), voci.end(), [&](const VoceStampa &v) {
+                return v.testo == e.testo && v.pagina == e.pagina && qAbs(v.x - e.x) < 1e-9
+                    && qAbs(v.y - e.y) < 1e-9 && v.punti == e.punti && v.grassetto == e.grassetto;
+            }))
+            return u"'%1' p%2 (%3, %4) %5pt"_s.arg(e.testo).arg(e.pagina).arg(e.x).arg(e.y).arg(e.punti);
+    return {};
+}
+Voci di(const Voci &voci, auto filtro)
+{
+    Voci r;
+    std::copy_if(voci.begin(), voci.end(), std::back_inserter(r), filtro);
+    return r;
+}
+int quante(const Voci &voci, const QString &t) { return di(voci, [&](auto &v) { return v.testo == t; }).size(); }
+int pagine(const Voci &voci) { return voci.isEmpty() ? 0 : voci.last().pagina + 1; }
+
+// Standings of the given drivers with `giri` laps each, lap texts "<name>-<k>".
+DatiStampa sessione(const QStringList &nomi, const QList<int> &giri)
+{
+    DatiStampa d;
+    for (int i = 0; i < nomi.size(); ++i) {
+        d.classifica.append({nomi[i], giri[i], u"tot%1"_s.arg(i)});
+        for (int k = 1; k <= giri[i]; ++k) d.sunto.append({nomi[i], u"%1-%2"_s.arg(nomi[i]).arg(k)});
+    }
+    return d;
+}
+
+struct Parola { int pagina; double x0, y0, x1, y1; QString testo; bool usata = false; };
+// The words of a PDF with their boxes in points, as pdftotext reads them back.
+QVector<Parola> leggiParole(const QString &pdf)
+{
+    QProcess p;
+    p.start(u"pdftotext"_s, {u"-bbox"_s, pdf, u"-"_s});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    static const QRegularExpression re(
+        uR"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"_s);
+    QVector<Parola> parole;
+    int pagina = -1;
+    for (auto it = re.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
+        const auto m = it.next();
+        if (m.capturedLength(1) == 0) ++pagina;
+        else parole.append({pagina, m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
+                            m.captured(4).toDouble(), m.captured(5)});
+    }
+    return parole;
+}
+
+// What a printer gets is kept.
+struct Registro : SuperficieStampa {
+    QVector<Voci> &lavori;
+    explicit Registro(QVector<Voci> &l) : lavori(l) {}
+    bool stampa(const Voci &voci, QString *) override { return lavori.append(voci), true; }
+};
+// The print command on a real database, on a system with or without a printer; PDF files are written for real.
+struct Banco : DatabaseProva, Stampanti {
+    bool conStampante = true;
+    QVector<Voci> stampati;
+    DialogoFileFinto dialogo;
+    Stampa stampa{db, percorso, messaggi, dialogo, *this};
+    bool disponibile() override { return conStampante; }
+    std::unique_ptr<SuperficieStampa> predefinita() override { return std::make_unique<Registro>(stampati); }
+    std::unique_ptr<SuperficieStampa> pdf(const QString &file) override { return std::make_unique<FilePdf>(file); }
+};
+} // namespace
+
+class TestStampa : public QObject {
+    Q_OBJECT
+private slots:
+    void blocchiEPosizioni()
+    {
+        DatiStampa d = sessione({"Nove", "Otto", "Sette"}, {9, 8, 7});
+        d.migliore = GiroMigliore{u"Otto"_s, 3, u"00:41,250"_s};
+        d.sunto.prepend({u"nove"_s, u"minuscolo"_s}); // another driver: case counts
+        const auto voci = LayoutStampa::componi(d);
+        Voci attese = {
+            voce("SaettinoPro 0.70 Beta  -  Stampa dei Tempi ", 4, 1, 16, true), voce(QString(66, '-'), 4, 1.3, 16, true),
+            voce("Pilota", 3.8, 3, 13.5, true), voce("Best Lap", 9, 3, 13.5, true), voce("Tempo", 14, 3, 13.5, true),
+            // Numbers print with a leading blank, texts as they are.
+            voce("Otto", 4, 3.8), voce(" 3", 9, 3.8), voce("00:41,250", 14.5, 3.8), voce(QString(101, '-'), 4, 4),
+            voce("Classifica Finale", 3, 4.8, 13.5, true), voce("Posizione", 3, 5.3, 13.5, true),
+            voce("Pilota", 6.8, 5.3, 13.5, true), voce("Giri Complessivi", 9.5, 5.3, 13.5, true),
+            voce("Tempo Totale", 14.7, 5.3, 13.5, true), voce(" 1", 4, 6.1), voce("Nove", 7.2, 6.1), voce(" 9", 11.3, 6.1),
+            voce("tot0", 15.5, 6.1), voce(riga, 3, 6.3), voce(" 3", 4, 7.1), voce("Sette", 7.2, 7.1), voce(" 7", 11.3, 7.1),
+            voce("tot2", 15.5, 7.1), voce(riga, 3, 7.3), voce("Tempi Totali", 2, 8.5, 13.5, true),
+            // The first name takes the heading's size, later ones the laps' size.
+            voce("Nove", 3.8, 9.1, 13.5, true), voce("Otto", 3.8, 11.9, 10, true), voce("Sette", 3.8, 14.7, 10, true),
+            // The ninth lap starts a row 0.5 cm lower; eight laps move the line down, seven do not.
+            voce("Nove-9", 2, 10.4), voce(giro, 2, 10.6), voce("Otto-8", 16, 12.7), voce("Sette-7", 14, 15.5),
+            voce(piede, 3.4, 19, 10, true), voce(crediti, 3.5, 19.5, 10, true)};
+        for (int k = 1; k <= 8; ++k) attese.append(voce(u"Nove-%1"_s.arg(k), 2.0 * k, 9.9));
+        QCOMPARE(manca(voci, attese), QString());
+        QCOMPARE(voci.size(), 83); // nothing else, "minuscolo" included
+        QVERIFY(quante(voci, giro) == 24 && pagine(voci) == 1);
+        // Null fields leave their place blank; the rest of the line prints.
+        d.migliore = GiroMigliore{std::nullopt, 4, std::nullopt};
+        d.classifica = {{std::nullopt, 2, u"01:00,000"_s}, {u"Beta"_s, std::nullopt, std::nullopt}};
+        d.sunto = {{std::nullopt, u"senzanome"_s}, {u"Beta"_s, std::nullopt}};
+        const auto nulli = LayoutStampa::componi(d);
+        QCOMPARE(quante(nulli, QString()) + quante(nulli, "senzanome"), 0);
+        QCOMPARE(manca(nulli, {voce(" 4", 9, 3.8), voce(" 1", 4, 6.1), voce(" 2", 11.3, 6.1), voce("01:00,000", 15.5, 6.1),
+                               voce(" 2", 4, 6.6), voce("Beta", 7.2, 6.6)}), QString());
+        QCOMPARE(quante(nulli, giro), 1); // Beta's lap without a time still has its rule
+    }
+
+    void cambiDiPagina()
+    {
+        // The third driver's second row lands exactly on 23 cm: no break.
+        const auto esatto = LayoutStampa::componi(sessione({"A", "B", "C"}, {64, 64, 9}));
+        QCOMPARE(pagine(esatto), 1);
+        QCOMPARE(manca(esatto, {voce("C-9", 2, 23)}), QString());
+        // Past 23 after the 16th lap: footer, new page, heading again, C from its name.
+        const auto oltre = LayoutStampa::componi(sessione({"A", "B", "C"}, {64, 64, 16}));
+        QVERIFY(pagine(oltre) == 2 && quante(oltre, piede) == 2);
+        QCOMPARE(manca(oltre, {voce("C-16", 16, 23), voce(piede, 3.4, 25.5, 10, true), voce(crediti, 3.5, 26, 10, true),
+                               voce("Tempi Totali", 2, 0.9, 13.5, true, 1), voce("C", 3.8, 1.5, 13.5, true, 1),
+                               voce("C-1", 2, 2.3, 10, false, 1), voce("C-16", 16, 2.8, 10, false, 1),
+                               voce(piede, 3.4, 6.8, 10, true, 1)}), QString());
+        // Restarting a block that cannot fit a page would never end: it goes on instead.
+        const auto voci = LayoutStampa::componi(sessione({"Maratona", "Dopo"}, {1000, 2}));
+        auto giri = di(voci, [](auto &v) { return v.testo.startsWith("Maratona-"); });
+        giri = giri.mid(di(giri, [](auto &v) { return v.pagina == 0; }).size()); // page 1's part prints again once
+        QCOMPARE(giri.size(), 1000);
+        for (int k = 0; k < 1000; ++k) QVERIFY(giri[k].testo == u"Maratona-%1"_s.arg(k + 1) && giri[k].y <= 23.0);
+        QVERIFY(giri.last().pagina >= 3 && quante(voci, piede) == pagine(voci));
+        QCOMPARE(quante(voci, "Maratona"), 2 + giri.last().pagina); // in the standings, then atop every page
+        QCOMPARE(di(voci, [](auto &v) { return v.testo == "Dopo-2"; }).value(0).pagina, pagine(voci) - 1);
+        // A long standings list goes on over the pages with its heads; positions run on.
+        QStringList nomi;
+        for (int i = 1; i <= 80; ++i) nomi.append(u"P%1"_s.arg(i));
+        const auto lunga = LayoutStampa::componi(sessione(nomi, QList<int>(80, 1)));
+        QCOMPARE(di(lunga, [](auto &v) { return v.testo == riga && v.y <= 23.2; }).size(), 80);
+        QVERIFY(di(lunga, [](auto &v) { return v.y > 24.5 && v.testo != piede && v.testo != crediti; }).isEmpty());
+        const auto seconda = di(lunga, [](auto &v) { return v.pagina == 1; });
+        QVERIFY(quante(seconda, "Posizione") && quante(seconda, "Classifica Finale") && quante(lunga, " 80"));
+        QCOMPARE(di(lunga, [](auto &v) { return v.testo == "P80-1"; }).value(0).pagina, pagine(lunga) - 1);
+    }
+
+    void pdfRilettoAlPostoGiusto()
+    {
+        QVERIFY2(!QStandardPaths::findExecutable("pdftotext").isEmpty(), "pdftotext (poppler-utils) reads the PDF back");
+        DatiStampa d;
+        d.migliore = GiroMigliore{u"Filippo"_s, 7, u"00:39,871"_s};
+        // Words a shaping engine would join ("fi", "ffi"), and laps enough for a second page.
+        for (int i = 0; i < 4; ++i)
+            d.classifica.append({i ? u"Pilota%1"_s.arg(i) : u"Officina"_s, 30 + i, u"20:0%1,125"_s.arg(i)});
+        for (int k = 0; k < 250; ++k)
+            d.sunto.append({d.classifica[k % 4].pilota, u"00:%1,%2"_s.arg(40 + k % 19).arg(k, 3, 10, QLatin1Char('0'))});
+        const auto voci = LayoutStampa::componi(d);
+        QCOMPARE(pagine(voci), 2);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"report.pdf"_s);
+        QString errore;
+        QVERIFY2(FilePdf(file).stampa(voci, &errore), qPrintable(errore));
+        auto parole = leggiParole(file);
+        auto prendi = [&](int pagina, const QString &testo, double y, double xMin, double xMax) -> Parola * {
+            for (auto &w : parole)
+                if (!w.usata && w.pagina == pagina && w.testo == testo && qAbs(w.y0 - y) <= 1 && w.x0 >= xMin
+                    && w.x0 <= xMax)
+                    return w.usata = true, &w;
+            return nullptr;
+        };
+        // Each item's first word where it was placed (a leading blank moves it right by up to
+        // a blank's width), as tall as its size; a rule drawn again on the same spot comes back once.
+        const double pt = 72.0 / 2.54, margine = FilePdf::margineMm / 10.0;
+        std::set<QString> visti;
+        QVector<std::pair<Parola *, QStringList>> seguito;
+        double regolare = 0, grassetto = 0;
+        for (const auto &v : voci) {
+            if (!visti.insert(u"%1|%2|%3|%4"_s.arg(v.pagina).arg(v.x).arg(v.y).arg(v.testo)).second) continue;
+            QStringList pezzi = v.testo.split(' ', Qt::SkipEmptyParts);
+            const double x = (margine + v.x) * pt, spazio = v.testo.startsWith(' ') ? v.punti / 2 : 0;
+            Parola *w = prendi(v.pagina, pezzi.takeFirst(), (margine + v.y) * pt, x - 1, x + 1 + spazio);
+            QVERIFY2(w, qPrintable(u"'%1' not at page %2 (%3, %4)"_s.arg(v.testo).arg(v.pagina).arg(v.x).arg(v.y)));
+            QVERIFY2(w->y1 - w->y0 > v.punti * 0.9 && w->y1 - w->y0 < v.punti * 1.4, qPrintable(v.testo));
+            if (v.testo == "Officina") (v.grassetto ? grassetto : regolare) = w->x1 - w->x0;
+            seguito.append({w, pezzi});
+        }
+        // The other words follow on the same line, and nothing else was printed.
+        for (const auto &[w, pezzi] : seguito)
+            for (const QString &pezzo : pezzi) QVERIFY2(prendi(w->pagina, pezzo, w->y0, w->x1, 1e9), qPrintable(pezzo));
+        for (const auto &w : parole) QVERIFY2(w.usata, qPrintable(w.testo));
+        // The bold block name is wider than the regular one beyond its size (13.5 against 10 pt).
+        QVERIFY(regolare > 0 && grassetto > regolare * 1.35);
+    }
+
+    void comandoStampa()
+    {
+        Banco b;
+        // No lap stored, a printer: at once the heads, the rules and the footer, no data line.
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
+        QCOMPARE(b.stampati.value(0).size(), 14);
+        QCOMPARE(manca(b.stampati[0], {voce(QString(101, '-'), 4, 4), voce("Posizione", 3, 5.3, 13.5, true),
+                                       voce("Tempi Totali", 2, 7, 13.5, true), voce(piede, 3.4, 9.6, 13.5, true)}),
+                 QString());
+        QVERIFY(b.messaggi.mostrati.isEmpty() && b.dialogo.richieste.isEmpty());
+        // No printer: declined, then accepted with the dialog cancelled, then into a file, then into a missing folder.
+        b.conStampante = false;
+        using enum Messaggi::Risposta;
+        b.messaggi.risposte = {No, Si, Si, Si};
+        b.dialogo.risposte = {QString(), b.file(u"stampa.pdf"_s), b.file(u"manca/stampa.pdf"_s)};
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Annullato);
+        QVERIFY(b.dialogo.richieste.isEmpty());
+        QCOMPARE(b.messaggi.ultimo(), u"Nessuna stampante disponibile.\nVuoi salvare la stampa in un file PDF?"_s);
+        QCOMPARE(b.messaggi.mostrati[0].pulsanti, Messaggi::Pulsanti::SiNo);
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Annullato);
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::SalvatoPdf);
+        QCOMPARE(DatabaseProva::contenuto(b.file(u"stampa.pdf"_s)).left(5), "%PDF-");
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
+        QVERIFY(b.messaggi.ultimo().contains(u"PDF"_s) && b.stampati.size() == 1);
+        const auto &r = b.dialogo.richieste;
+        QVERIFY(r.size() == 3 && r[0].salvataggio && r[0].titolo == "Salva stampa" && r[0].filtro == "PDF|*.pdf");
+        // The fastest lap, the standings and each driver's laps, read from the database.
+        b.conStampante = true;
+        for (const auto &[pilota, n, tempo] : QList<std::tuple<const char *, int, float>>{
+                 {"Lento", 1, 50}, {"Veloce", 1, 41}, {"Veloce", 2, 39.5f}, {"Lento", 2, 52}, {"Veloce", 3, 40}})
+            b.segna(pilota, n, tempo);
+        b.db.esegui("UPDATE Giri SET Tempo = NULL WHERE pilota = 'Lento' AND giroN = 2");
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
+        const auto voci = b.stampati.value(1);
+        QCOMPARE(manca(voci, {voce("Veloce", 4, 3.8), voce(" 2", 9, 3.8), voce("Veloce/2", 14.5, 3.8),
+                              voce("Veloce", 7.2, 6.1), voce(" 3", 11.3, 6.1), voce("02:00,500", 15.5, 6.1),
+                              voce("Lento", 7.2, 6.6), voce(" 2", 11.3, 6.6), voce("01:42,000", 15.5, 6.6),
+                              voce("Veloce", 3.8, 8.6, 13.5, true), voce("Veloce/1", 2, 9.4), voce("Veloce/3", 6, 9.4),
+                              voce("Lento", 3.8, 10.9, 10, true), voce("Lento/1", 2, 11.7)}), QString());
+        // The lap with a Null time text leaves its place blank but keeps its rule.
+        QVERIFY(quante(voci, "Lento/2") == 0 && quante(voci, giro) == 5);
+        // A file that is not a database is reported instead of printed.
+        b.db.chiudi();
+        QFile rotto(b.percorso);
+        QVERIFY(rotto.open(QIODevice::WriteOnly | QIODevice::Truncate) && rotto.write(QByteArray(4096, 'x')) == 4096);
+        rotto.close();
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
+        QVERIFY(b.stampati.size() == 2 && b.messaggi.ultimo().startsWith(u"Errore del database"_s));
+    }
+};
+
+QTEST_MAIN(TestStampa)
+#include "tst_stampa.moc"
