@@ -5,11 +5,6 @@
 
 ArchivioTempi::ArchivioTempi(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
 
-void ArchivioTempi::segnala(const ErroreDatabase &e)
-{
-    messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-}
-
 int ArchivioTempi::contaGiriOEccezione(const QString &pilota)
 {
     // Same answer as Max(giroN), but read straight off the (pilota, giroN) index.
@@ -24,7 +19,7 @@ int ArchivioTempi::contaGiri(const QString &pilota)
     try {
         return contaGiriOEccezione(pilota);
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
         return 0;
     }
 }
@@ -51,7 +46,7 @@ void ArchivioTempi::scriviGiroVeloce(float tempo)
     try {
         scriviGiroVeloceOEccezione(tempo);
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
     }
 }
 
@@ -89,6 +84,6 @@ void ArchivioTempi::memorizza(const GiroCompletato &giro)
     try {
         memorizzaOEccezione(giro);
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
     }
 }

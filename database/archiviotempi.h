@@ -24,8 +24,6 @@ public:
     static void ricostruisciTempoTotale(Database &db);
 
 private:
-    void segnala(const class ErroreDatabase &e);
-
     Database &db_;
     Messaggi &messaggi_;
 };

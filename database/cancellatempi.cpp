@@ -35,7 +35,7 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
     try {
         if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
     } catch (const ErroreDatabase &e) {
-        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
         return false;
     }
     const auto risposta = messaggi_.mostra(domanda(), Messaggi::Pulsanti::OkAnnulla,
@@ -46,7 +46,7 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
         svuota(db_, classificaConGiri && classificaConGiri());
     } catch (const ErroreDatabase &e) {
         // Nothing was deleted, so the lanes keep their counters too.
-        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
         return false;
     }
     sessione_.azzeraTempi();

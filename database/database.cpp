@@ -2,6 +2,7 @@
 
 #include "database/schema.h"
 #include "database/testototale.h"
+#include "shell/comune/messaggi.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -18,6 +19,11 @@ ErroreDatabase::ErroreDatabase(int codice, const QString &descrizione)
 QString ErroreDatabase::messaggio() const
 {
     return QStringLiteral("Errore del database: ") + descrizione_;
+}
+
+void ErroreDatabase::mostra(Messaggi &messaggi) const
+{
+    messaggi.mostra(messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
 }
 
 // ---------------------------------------------------------------------------

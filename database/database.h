@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <stdexcept>
 
+class Messaggi;
 struct sqlite3;
 struct sqlite3_stmt;
 class Database;
@@ -17,6 +18,8 @@ public:
     QString descrizione() const { return descrizione_; }
     // The Italian text shown to the user.
     QString messaggio() const;
+    // Shows that text in a message box with the exclamation icon.
+    void mostra(Messaggi &messaggi) const;
 
 private:
     int codice_;

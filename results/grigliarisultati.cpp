@@ -32,7 +32,7 @@ void GriglieRisultati::aggiornaTabella()
             classifica_.aggiorna();
             giriVeloci_.aggiorna();
         } catch (const ErroreDatabase &e) {
-            messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            e.mostra(messaggi_);
         }
     }
     tabella();

@@ -63,7 +63,7 @@ Stampa::Esito Stampa::stampa()
         if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
         dati = leggiDati(db_);
     } catch (const ErroreDatabase &e) {
-        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
         return Esito::Errore;
     }
     const QVector<VoceStampa> voci = LayoutStampa::componi(dati);

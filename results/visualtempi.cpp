@@ -36,7 +36,7 @@ QStringList TempiPiloti::piloti()
         Istruzione q = db_.prepara(sqlPiloti);
         while (q.passo()) nomi.append(q.nullo(0) ? QString() : q.testo(0));
     } catch (const ErroreDatabase &e) {
-        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
         return {};
     }
     return nomi;
@@ -50,7 +50,7 @@ void TempiPiloti::caricatabella(const QString &testo)
         modello_.aggiorna();
     } catch (const ErroreDatabase &e) {
         modello_.svuota();
-        messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
     }
 }
 

@@ -18,11 +18,6 @@ const QString testoPilotaMancante = QStringLiteral("Non è stato inserito il pil
 
 DatiIniziali::DatiIniziali(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
 
-void DatiIniziali::segnala(const ErroreDatabase &e)
-{
-    messaggi_.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-}
-
 void DatiIniziali::comboInit()
 {
     piste_.clear();
@@ -34,7 +29,7 @@ void DatiIniziali::comboInit()
         while (q.passo()) lette.append({q.testo(0), lunghezzaLetta(q.valore(1))});
         piste_ = std::move(lette);
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
     }
 }
 
@@ -107,7 +102,7 @@ bool DatiIniziali::nuovaPista(const QString &nome, const QString &lunghezza)
             upd.esegui();
         }
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
         return false;
     }
     comboInit();
@@ -134,7 +129,7 @@ void DatiIniziali::cancellaPista(const QString &nome)
             del.esegui();
         }
     } catch (const ErroreDatabase &e) {
-        segnala(e);
+        e.mostra(messaggi_);
     }
     comboInit();
 }

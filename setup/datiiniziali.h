@@ -48,8 +48,6 @@ public:
     static qint16 lunghezzaLetta(const QVariant &valore);
 
 private:
-    void segnala(const class ErroreDatabase &e);
-
     Database &db_;
     Messaggi &messaggi_;
     QVector<PistaCatalogo> piste_;

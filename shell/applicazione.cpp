@@ -38,8 +38,7 @@ void Applicazione::apriDatabase()
     try {
         schema::apriDatabase(database_, percorsoDatabase_);
     } catch (const ErroreDatabase &e) {
-        Messaggi &messaggi = messaggi_;
-        messaggi.mostra(e.messaggio(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        e.mostra(messaggi_);
     }
 }
 

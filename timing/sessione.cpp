@@ -191,10 +191,7 @@ void Sessione::tick()
     }
     const double limite = valoreIniziale(settempo_) * 60.0;
     if (trascorso >= limite) {
-        for (int j = 0; j < numPiloti_; ++j) {
-            corsie_[j].btnAbilitato = false;
-            corsie_[j].inCorsa = false;
-        }
+        for (int j = 0; j < numPiloti_; ++j) finebottone(j);
         inizioSessione_ = 0;
     }
     emit cambiato();
