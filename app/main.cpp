@@ -1,7 +1,7 @@
 #include "shell/applicazione.h"
-#include "shell/comune/caratteri.h"
-#include "shell/comune/icone.h"
-#include "shell/comune/identita.h"
+#include "comune/caratteri.h"
+#include "comune/icone.h"
+#include "comune/identita.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -10,7 +10,7 @@
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "results/grigliarisultati.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 

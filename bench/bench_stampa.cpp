@@ -5,7 +5,7 @@
 #include "results/layoutstampa.h"
 #include "results/stampa.h"
 #include "results/superficiestampa.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 #include "timing/tempotesto.h"
 
 #include <QApplication>

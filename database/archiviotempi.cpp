@@ -1,7 +1,7 @@
 #include "database/archiviotempi.h"
 
 #include "database/database.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 
 ArchivioTempi::ArchivioTempi(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
 

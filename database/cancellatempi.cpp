@@ -2,7 +2,7 @@
 
 #include "database/database.h"
 #include "database/schema.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 #include "timing/archivio.h"
 #include "timing/sessione.h"
 

@@ -2,7 +2,7 @@
 
 #include "database/schema.h"
 #include "database/testototale.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 
 #include <QFileInfo>
 #include <QSet>

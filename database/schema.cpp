@@ -1,7 +1,7 @@
 #include "database/schema.h"
 
 #include "database/database.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QCoreApplication>
 #include <QDir>

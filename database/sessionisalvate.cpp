@@ -3,8 +3,8 @@
 #include "database/database.h"
 #include "database/dialogofile.h"
 #include "database/schema.h"
-#include "shell/comune/identita.h"
-#include "shell/comune/messaggi.h"
+#include "comune/identita.h"
+#include "comune/messaggi.h"
 #include "timing/archivio.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "results/grigliarisultati.h"
 
 #include "database/database.h"
-#include "shell/comune/messaggi.h"
-#include "shell/comune/twips.h"
+#include "comune/messaggi.h"
+#include "comune/twips.h"
 
 #include <QTableView>
 

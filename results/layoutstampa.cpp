@@ -1,5 +1,5 @@
 #include "results/layoutstampa.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QHash>
 

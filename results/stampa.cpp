@@ -4,7 +4,7 @@
 #include "database/dialogofile.h"
 #include "database/schema.h"
 #include "results/superficiestampa.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 
 namespace {
 

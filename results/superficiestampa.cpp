@@ -1,5 +1,5 @@
 #include "results/superficiestampa.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,9 +1,9 @@
 #include "results/visualtempi.h"
 
 #include "database/database.h"
-#include "shell/comune/caratteri.h"
-#include "shell/comune/messaggi.h"
-#include "shell/comune/twips.h"
+#include "comune/caratteri.h"
+#include "comune/messaggi.h"
+#include "comune/twips.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
 #include "serial/impostazioniporta.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QSettings>
 #include <QStringList>

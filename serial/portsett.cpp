@@ -1,7 +1,7 @@
 #include "serial/portsett.h"
 
-#include "shell/comune/caratteri.h"
-#include "shell/comune/twips.h"
+#include "comune/caratteri.h"
+#include "comune/twips.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

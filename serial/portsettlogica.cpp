@@ -2,7 +2,7 @@
 #include "serial/impostazioniporta.h"
 #include "serial/impostazioniserie.h"
 #include "serial/portaseriale.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 
 PortSettLogica::PortSettLogica(PortaSeriale &porta, ImpostazioniPorta &store, Messaggi &messaggi)
     : porta_(porta), store_(store), messaggi_(messaggi)

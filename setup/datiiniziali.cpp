@@ -1,7 +1,7 @@
 #include "setup/datiiniziali.h"
 
 #include "database/database.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 
 #include <cmath>
 

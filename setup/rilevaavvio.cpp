@@ -1,6 +1,6 @@
 #include "setup/rilevaavvio.h"
 
-#include "shell/comune/twips.h"
+#include "comune/twips.h"
 #include "timing/globale.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 #include "timing/archivio.h"
 #include "timing/orologio.h"
 

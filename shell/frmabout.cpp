@@ -1,9 +1,9 @@
 #include "shell/frmabout.h"
 
-#include "shell/comune/caratteri.h"
-#include "shell/comune/icone.h"
-#include "shell/comune/identita.h"
-#include "shell/comune/twips.h"
+#include "comune/caratteri.h"
+#include "comune/icone.h"
+#include "comune/identita.h"
+#include "comune/twips.h"
 
 #include <QFrame>
 #include <QLabel>

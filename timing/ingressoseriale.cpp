@@ -2,7 +2,7 @@
 
 #include "serial/impostazioniporta.h"
 #include "serial/portaseriale.h"
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 #include "timing/rilevago.h"
 #include "timing/sessione.h"
 

@@ -1,8 +1,8 @@
 #include "timing/rilevago.h"
 
-#include "shell/comune/caratteri.h"
-#include "shell/comune/icone.h"
-#include "shell/comune/twips.h"
+#include "comune/caratteri.h"
+#include "comune/icone.h"
+#include "comune/twips.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "timing/sessione.h"
 
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 #include "timing/archivio.h"
 #include "timing/globale.h"
 #include "timing/orologio.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/comune/messaggi.h"
+#include "comune/messaggi.h"
 #include <QList>
 
 // Message boxes that record what was shown and answer from a queue of canned

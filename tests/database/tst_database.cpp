@@ -3,7 +3,7 @@
 #include "database/schema.h"
 #include "database/testototale.h"
 #include "messaggifinti.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "database/database.h"
 #include "database/schema.h"
 #include "messaggifinti.h"
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "shell/comune/identita.h"
+#include "comune/identita.h"
 #include "shell/frmabout.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "shell/comune/caratteri.h"
+#include "comune/caratteri.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "shell/comune/icone.h"
+#include "comune/icone.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,5 +1,5 @@
-#include "shell/comune/messaggi.h"
-#include "shell/comune/identita.h"
+#include "comune/messaggi.h"
+#include "comune/identita.h"
 
 #include <QApplication>
 #include <QMessageBox>
