@@ -140,10 +140,10 @@ struct Misura {
 Misura misura(Database &db, ArchivioGiri &archivio, int campioniSingoli, int campioniEventi)
 {
     MessaggiFinti messaggi;
-    OrologioManuale orologio(36000.0f);
+    OrologioManuale orologio(36000.0);
     QTableView griglia1, griglia2;
     GriglieRisultati griglie(db, messaggi, &griglia1, &griglia2);
-    Sessione sessione(orologio, messaggi, archivio, griglie);
+    Sessione sessione(orologio, messaggi, archivio);
     for (int i = 0; i < numPiloti; ++i) sessione.impostaPilota(i, nomePilota(i));
     sessione.inizializza();
     griglie.aggiornaTabella();
@@ -157,6 +157,7 @@ Misura misura(Database &db, ArchivioGiri &archivio, int campioniSingoli, int cam
         orologio.avanza(5.0f + float(caso.bounded(1000)) / 250.0f);
         cronometro.start();
         sessione.marca(k % numPiloti);
+        griglie.aggiornaTabella();
         singoli.push_back(double(cronometro.nsecsElapsed()) / 1e6);
     }
     m.singolo = statistiche(singoli);
@@ -166,7 +167,10 @@ Misura misura(Database &db, ArchivioGiri &archivio, int campioniSingoli, int cam
         orologio.avanza(40.0f + float(caso.bounded(1000)) / 100.0f);
         cronometro.start();
         // As the device decoder does for a status byte of 0: lines 7 down to 0.
-        for (int linea = numPiloti - 1; linea >= 0; --linea) sessione.marca(linea);
+        for (int linea = numPiloti - 1; linea >= 0; --linea) {
+            sessione.marca(linea);
+            griglie.aggiornaTabella();
+        }
         eventi.push_back(double(cronometro.nsecsElapsed()) / 1e6);
     }
     m.evento = statistiche(eventi);

@@ -4,19 +4,27 @@
 #include <QApplication>
 #include <QMessageBox>
 
-Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, Icona icona,
+namespace {
+QMessageBox::Icon icona(Messaggi::Icona i)
+{
+    switch (i) {
+    case Messaggi::Icona::Esclamazione: return QMessageBox::Warning;
+    case Messaggi::Icona::Informazione: return QMessageBox::Information;
+    case Messaggi::Icona::Domanda: return QMessageBox::Question;
+    case Messaggi::Icona::Critico: return QMessageBox::Critical;
+    case Messaggi::Icona::Nessuna: break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, Icona tipo,
                                       const QString &titolo, int predefinito)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(titolo.isEmpty() ? QString::fromUtf8(identita::titolo) : titolo);
     box.setText(testo);
-    switch (icona) {
-    case Icona::Nessuna: box.setIcon(QMessageBox::NoIcon); break;
-    case Icona::Esclamazione: box.setIcon(QMessageBox::Warning); break;
-    case Icona::Informazione: box.setIcon(QMessageBox::Information); break;
-    case Icona::Domanda: box.setIcon(QMessageBox::Question); break;
-    case Icona::Critico: box.setIcon(QMessageBox::Critical); break;
-    }
+    box.setIcon(icona(tipo));
     QMessageBox::StandardButton primo = QMessageBox::Ok, secondo = QMessageBox::NoButton;
     if (pulsanti == Pulsanti::OkAnnulla) secondo = QMessageBox::Cancel;
     if (pulsanti == Pulsanti::SiNo) { primo = QMessageBox::Yes; secondo = QMessageBox::No; }
@@ -29,4 +37,13 @@ Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, I
     case QMessageBox::No: return Risposta::No;
     default: return Risposta::Ok;
     }
+}
+
+void MessaggiQt::avvisa(const QString &testo, Icona tipo)
+{
+    auto *box = new QMessageBox(icona(tipo), QString::fromUtf8(identita::titolo), testo, QMessageBox::Ok,
+                                QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }

@@ -16,11 +16,15 @@ public:
     virtual Risposta mostra(const QString &testo, Pulsanti pulsanti = Pulsanti::Ok,
                             Icona icona = Icona::Nessuna, const QString &titolo = {},
                             int predefinito = 0) = 0;
+    // A notice that waits for nobody: it stays on screen while the program goes
+    // on, so the operator can keep marking laps with the box open.
+    virtual void avvisa(const QString &testo, Icona icona = Icona::Esclamazione) = 0;
 };
 
 // The real thing: QMessageBox, modal over the active window.
 class MessaggiQt : public Messaggi {
 public:
-    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona,
-                    const QString &titolo, int predefinito) override;
+    Risposta mostra(const QString &testo, Pulsanti pulsanti = Pulsanti::Ok, Icona icona = Icona::Nessuna,
+                    const QString &titolo = {}, int predefinito = 0) override;
+    void avvisa(const QString &testo, Icona icona = Icona::Esclamazione) override;
 };

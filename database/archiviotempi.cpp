@@ -24,20 +24,25 @@ int ArchivioTempi::contaGiri(const QString &pilota)
     }
 }
 
-void ArchivioTempi::scriviGiroVeloceOEccezione(float tempo)
+void ArchivioTempi::aggiornaGiroVeloce(Database &db, float tempo)
 {
-    Transazione t(db_);
     {
-        Istruzione u = db_.prepara("UPDATE Tempofast SET Tempo = ?");
+        Istruzione u = db.prepara("UPDATE Tempofast SET Tempo = ?");
         u.lega(1, static_cast<double>(tempo));
         u.esegui();
     }
     // The table must hold its one row; a file that lost it gets it back.
-    if (db_.modificate() == 0) {
-        Istruzione i = db_.prepara("INSERT INTO Tempofast (Tempo) VALUES (?)");
+    if (db.modificate() == 0) {
+        Istruzione i = db.prepara("INSERT INTO Tempofast (Tempo) VALUES (?)");
         i.lega(1, static_cast<double>(tempo));
         i.esegui();
     }
+}
+
+void ArchivioTempi::scriviGiroVeloceOEccezione(float tempo)
+{
+    Transazione t(db_);
+    aggiornaGiroVeloce(db_, tempo);
     t.conferma();
 }
 
@@ -58,23 +63,25 @@ void ArchivioTempi::ricostruisciTempoTotale(Database &db)
         .esegui();
 }
 
+void ArchivioTempi::inserisciGiro(Database &db, const GiroCompletato &giro)
+{
+    Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista) "
+                                "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    ins.lega(1, giro.pilota)
+        .lega(2, giro.giroN)
+        .lega(3, static_cast<double>(giro.tempoGiro))
+        .lega(4, giro.tempo)
+        .lega(5, giro.quando.date().toString(QStringLiteral("dd/MM/yyyy")))
+        .lega(6, giro.quando.time().toString(QStringLiteral("H:m:s")))
+        .lega(7, giro.pista);
+    ins.esegui();
+}
+
 void ArchivioTempi::memorizzaOEccezione(const GiroCompletato &giro)
 {
     // The lap and the standings it changes are stored together or not at all.
     Transazione t(db_);
-    {
-        Istruzione ins = db_.prepara(
-            "INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?)");
-        ins.lega(1, giro.pilota)
-            .lega(2, giro.giroN)
-            .lega(3, static_cast<double>(giro.tempoGiro))
-            .lega(4, giro.tempo)
-            .lega(5, giro.quando.date().toString(QStringLiteral("dd/MM/yyyy")))
-            .lega(6, giro.quando.time().toString(QStringLiteral("H:m:s")))
-            .lega(7, giro.pista);
-        ins.esegui();
-    }
+    inserisciGiro(db_, giro);
     ricostruisciTempoTotale(db_);
     t.conferma();
 }

@@ -20,6 +20,9 @@ public:
     void scriviGiroVeloceOEccezione(float tempo);
     void memorizzaOEccezione(const GiroCompletato &giro);
 
+    // The steps of those operations, for a caller that holds its own transaction.
+    static void inserisciGiro(Database &db, const GiroCompletato &giro);
+    static void aggiornaGiroVeloce(Database &db, float tempo);
     // Empties TempoTotale and refills it from Classifica, totals as time text.
     static void ricostruisciTempoTotale(Database &db);
 

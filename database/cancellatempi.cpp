@@ -1,5 +1,6 @@
 #include "database/cancellatempi.h"
 
+#include "database/archivioasincrono.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "comune/messaggi.h"
@@ -12,8 +13,9 @@ QString CancellaTempi::domanda()
 }
 
 CancellaTempi::CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi,
-                             Sessione &sessione)
-    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione)
+                             Sessione &sessione, ArchivioAsincrono *archivio)
+    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione),
+      archivio_(archivio)
 {
 }
 
@@ -42,12 +44,22 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
-    try {
-        svuota(db_, classificaConGiri && classificaConGiri());
-    } catch (const ErroreDatabase &e) {
-        // Nothing was deleted, so the lanes keep their counters too.
-        e.mostra(messaggi_);
-        return false;
+    const bool conGiri = classificaConGiri && classificaConGiri();
+    // Nothing is deleted on a failure, so the lanes keep their counters too.
+    if (archivio_) {
+        QString errore;
+        if (!archivio_->esegui([conGiri](Database &db) { svuota(db, conGiri); }, &errore)) {
+            messaggi_.mostra(QStringLiteral("I tempi non sono stati cancellati.\n") + errore,
+                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            return false;
+        }
+    } else {
+        try {
+            svuota(db_, conGiri);
+        } catch (const ErroreDatabase &e) {
+            e.mostra(messaggi_);
+            return false;
+        }
     }
     sessione_.azzeraTempi();
     return true;

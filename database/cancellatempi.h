@@ -2,6 +2,7 @@
 #include <QString>
 #include <functional>
 
+class ArchivioAsincrono;
 class Database;
 class Messaggi;
 class Sessione;
@@ -13,7 +14,9 @@ public:
     static constexpr const char *titolo = "Reset Database";
     static QString domanda();
 
-    CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi, Sessione &sessione);
+    // With the lap store's writer, the reset is done by it, in order after the laps it holds.
+    CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi, Sessione &sessione,
+                  ArchivioAsincrono *archivio = nullptr);
 
     // `classificaConGiri` answers whether the standings as the grid last showed
     // them hold a driver with one lap or more. Returns true when the operator
@@ -31,4 +34,5 @@ private:
     QString percorso_;
     Messaggi &messaggi_;
     Sessione &sessione_;
+    ArchivioAsincrono *archivio_;
 };

@@ -1,5 +1,6 @@
 #include "database/sessionisalvate.h"
 
+#include "database/archivioasincrono.h"
 #include "database/database.h"
 #include "database/dialogofile.h"
 #include "database/schema.h"
@@ -63,8 +64,9 @@ QString password() { return QString::fromUtf8(identita::password); }
 } // namespace
 
 SessioniSalvate::SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo,
-                                 Messaggi &messaggi)
-    : db_(db), percorso_(std::move(percorsoDatabase)), dialogo_(dialogo), messaggi_(messaggi)
+                                 Messaggi &messaggi, ArchivioAsincrono *archivio)
+    : db_(db), percorso_(std::move(percorsoDatabase)), dialogo_(dialogo), messaggi_(messaggi),
+      archivio_(archivio)
 {
 }
 
@@ -85,10 +87,22 @@ bool SessioniSalvate::riapri(QString *errore)
 SessioniSalvate::Esito SessioniSalvate::salvaIn(const QString &destinazione, QString *errore)
 {
     if (stessoFile(destinazione, percorso_)) return Esito::Invariato;
+    if (archivio_) archivio_->svuota();
+    if (!db_.aperto() && !riapri(errore)) return Esito::NonRiaperto;
     const QString provvisorio = nomeAccanto(destinazione);
-    db_.chiudi();
-    const bool ok = copia(percorso_, provvisorio, errore) && rinomina(provvisorio, destinazione, errore);
-    if (!riapri(errore)) return Esito::NonRiaperto;
+    bool ok = false;
+    try {
+        // A read lock for the length of the copy: the writer cannot commit halfway through it.
+        db_.esegui(QStringLiteral("BEGIN"));
+        db_.prepara("SELECT count(*) FROM sqlite_master").esegui();
+        ok = copia(percorso_, provvisorio, errore) && rinomina(provvisorio, destinazione, errore);
+        db_.esegui(QStringLiteral("COMMIT"));
+    } catch (const ErroreDatabase &e) {
+        if (db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
+        if (errore) *errore = e.descrizione();
+        QFile::remove(provvisorio);
+        return Esito::Errore;
+    }
     return ok ? Esito::Fatto : Esito::Errore;
 }
 
@@ -109,9 +123,13 @@ SessioniSalvate::Esito SessioniSalvate::caricaDa(const QString &origine, QString
         if (errore) *errore = motivo;
         return Esito::Rifiutato;
     }
+    if (archivio_) archivio_->sospendi();
     db_.chiudi();
     const bool ok = rinomina(provvisorio, percorso_, errore);
-    if (!riapri(errore)) return Esito::NonRiaperto;
+    const bool riaperto = riapri(errore);
+    // Laps still waiting go into the file now in place.
+    if (archivio_ && !archivio_->riprendi(errore)) return Esito::NonRiaperto;
+    if (!riaperto) return Esito::NonRiaperto;
     return ok ? Esito::Fatto : Esito::Errore;
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 #include <QString>
 
+class ArchivioAsincrono;
 class Database;
 class DialogoFile;
 class Messaggi;
 class Tabelle;
 
 // Saved sessions: byte copies of the whole timing database under a name the
-// user chooses (by convention *.qlt), written out and read back in. The copy
-// is made while the program's connection is closed, and the connection is
-// open again afterwards whatever happened.
+// user chooses (by convention *.qlt), written out and read back in. The lap
+// store's writer, when there is one, commits what waits first; a save copies
+// the file under a read lock, so no commit lands halfway through it, and a load
+// replaces the file while every connection of the program is closed, reopening
+// them afterwards whatever happened.
 class SessioniSalvate {
 public:
     static constexpr const char *filtro = "Salvataggi|*.qlt|Tutti i file|*.*";
@@ -24,8 +27,8 @@ public:
         NonRiaperto // the file was copied but the program's connection did not reopen
     };
 
-    SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo,
-                    Messaggi &messaggi);
+    SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo, Messaggi &messaggi,
+                    ArchivioAsincrono *archivio = nullptr);
 
     // Menu "Save" of the timing window; the grids are refreshed even after a cancel.
     void salva(Tabelle &tabelle);
@@ -43,4 +46,5 @@ private:
     QString percorso_;
     DialogoFile &dialogo_;
     Messaggi &messaggi_;
+    ArchivioAsincrono *archivio_;
 };

@@ -1,11 +1,14 @@
 #include "results/modelloquery.h"
 
 #include "database/database.h"
+#include "database/risultati.h"
 
 ModelloQuery::ModelloQuery(Database &db, const QString &sql, QObject *parent)
-    : QAbstractTableModel(parent), db_(db), sql_(sql)
+    : QAbstractTableModel(parent), db_(&db), sql_(sql)
 {
 }
+
+ModelloQuery::ModelloQuery(QObject *parent) : QAbstractTableModel(parent) {}
 
 void ModelloQuery::impostaQuery(const QString &sql, const QVariantList &parametri)
 {
@@ -15,22 +18,15 @@ void ModelloQuery::impostaQuery(const QString &sql, const QVariantList &parametr
 
 void ModelloQuery::aggiorna()
 {
-    QStringList campi;
-    QVector<QVector<QVariant>> righe;
-    {
-        Istruzione q = db_.prepara(sql_);
-        for (int i = 0; i < parametri_.size(); ++i) q.lega(i + 1, parametri_[i]);
-        const int n = q.colonne();
-        for (int c = 0; c < n; ++c) campi.append(q.nomeColonna(c));
-        while (q.passo()) {
-            QVector<QVariant> riga(n);
-            for (int c = 0; c < n; ++c) riga[c] = q.valore(c);
-            righe.append(std::move(riga));
-        }
-    }
+    if (!db_) throw ErroreDatabase(0, QStringLiteral("nessuna query"));
+    imposta(leggiTabella(*db_, sql_, parametri_));
+}
+
+void ModelloQuery::imposta(const TabellaDati &tabella)
+{
     beginResetModel();
-    campi_ = std::move(campi);
-    righe_ = std::move(righe);
+    campi_ = tabella.campi;
+    righe_ = tabella.righe;
     endResetModel();
 }
 

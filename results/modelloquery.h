@@ -6,6 +6,7 @@
 #include <QVector>
 
 class Database;
+struct TabellaDati;
 
 // A read-only table of whatever an SQL query yields on the timing database:
 // the header shows the field names, then one row per record in the order the
@@ -14,6 +15,8 @@ class ModelloQuery : public QAbstractTableModel {
     Q_OBJECT
 public:
     ModelloQuery(Database &db, const QString &sql, QObject *parent = nullptr);
+    // A table filled from rows read elsewhere (`imposta`), with no query of its own.
+    explicit ModelloQuery(QObject *parent = nullptr);
 
     // Changes the query (and its bound parameters); takes effect at the next aggiorna.
     void impostaQuery(const QString &sql, const QVariantList &parametri = {});
@@ -21,6 +24,8 @@ public:
 
     // Re-runs the query. Throws ErroreDatabase and then keeps what it showed.
     void aggiorna();
+    // Shows rows read elsewhere, as a refresh would.
+    void imposta(const TabellaDati &tabella);
     // Shows nothing at all, not even the header (a database that is not open).
     void svuota();
 
@@ -38,7 +43,7 @@ public:
     QStringList campi() const { return campi_; }
 
 private:
-    Database &db_;
+    Database *db_ = nullptr;
     QString sql_;
     QVariantList parametri_;
     QStringList campi_;

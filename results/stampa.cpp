@@ -2,8 +2,9 @@
 
 #include "database/database.h"
 #include "database/dialogofile.h"
-#include "database/schema.h"
 #include "results/superficiestampa.h"
+#include "comune/identita.h"
+#include "comune/indisparte.h"
 #include "comune/messaggi.h"
 
 namespace {
@@ -31,10 +32,8 @@ QString Stampa::domandaPdf()
     return QStringLiteral("Nessuna stampante disponibile.\nVuoi salvare la stampa in un file PDF?");
 }
 
-Stampa::Stampa(Database &db, QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
-               Stampanti &stampanti)
-    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), dialogo_(dialogo),
-      stampanti_(stampanti)
+Stampa::Stampa(QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo, Stampanti &stampanti)
+    : percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), dialogo_(dialogo), stampanti_(stampanti)
 {
 }
 
@@ -58,27 +57,38 @@ DatiStampa Stampa::leggiDati(Database &db)
 
 Stampa::Esito Stampa::stampa()
 {
-    DatiStampa dati;
-    try {
-        if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
-        dati = leggiDati(db_);
-    } catch (const ErroreDatabase &e) {
-        e.mostra(messaggi_);
+    QVector<VoceStampa> voci;
+    std::optional<ErroreDatabase> fallito;
+    eseguiInDisparte([&] {
+        try {
+            Database db;
+            db.apri(percorso_, QString::fromUtf8(identita::password), false);
+            voci = LayoutStampa::componi(leggiDati(db));
+        } catch (const ErroreDatabase &e) {
+            fallito = e;
+        }
+    });
+    if (fallito) {
+        fallito->mostra(messaggi_);
         return Esito::Errore;
     }
-    const QVector<VoceStampa> voci = LayoutStampa::componi(dati);
-    QString errore;
+    std::unique_ptr<SuperficieStampa> superficie;
+    Esito riuscito = Esito::Stampato;
     if (stampanti_.disponibile()) {
-        if (stampanti_.predefinita()->stampa(voci, &errore)) return Esito::Stampato;
-        messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-        return Esito::Errore;
+        superficie = stampanti_.predefinita();
+    } else {
+        if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
+            != Messaggi::Risposta::Si)
+            return Esito::Annullato;
+        const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
+        if (file.isEmpty()) return Esito::Annullato;
+        superficie = stampanti_.pdf(file);
+        riuscito = Esito::SalvatoPdf;
     }
-    if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
-        != Messaggi::Risposta::Si)
-        return Esito::Annullato;
-    const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
-    if (file.isEmpty()) return Esito::Annullato;
-    if (stampanti_.pdf(file)->stampa(voci, &errore)) return Esito::SalvatoPdf;
+    QString errore;
+    bool fatto = false;
+    eseguiInDisparte([&] { fatto = superficie->stampa(voci, &errore); });
+    if (fatto) return riuscito;
     messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
     return Esito::Errore;
 }

@@ -7,7 +7,9 @@ class Messaggi;
 class Stampanti;
 
 // Menu "Stampa": the session report from the timing database, on the default
-// printer at once, or into a PDF file when the system has no printer.
+// printer at once, or into a PDF file when the system has no printer. Reading,
+// laying out and drawing run on a thread of their own with a connection of
+// their own, so the timing window goes on while a long report is built.
 class Stampa {
 public:
     static constexpr const char *titoloPdf = "Salva stampa";
@@ -16,8 +18,7 @@ public:
 
     enum class Esito { Stampato, SalvatoPdf, Annullato, Errore };
 
-    Stampa(Database &db, QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
-           Stampanti &stampanti);
+    Stampa(QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo, Stampanti &stampanti);
 
     Esito stampa();
 
@@ -26,7 +27,6 @@ public:
     static DatiStampa leggiDati(Database &db);
 
 private:
-    Database &db_;
     QString percorso_;
     Messaggi &messaggi_;
     DialogoFile &dialogo_;

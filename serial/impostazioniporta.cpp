@@ -11,8 +11,13 @@ ImpostazioniPorta::ImpostazioniPorta()
 }
 
 ImpostazioniPorta::ImpostazioniPorta(const QString &fileIni)
-    : store_(std::make_unique<QSettings>(fileIni, QSettings::IniFormat))
+    : store_(std::make_unique<QSettings>(fileIni, QSettings::IniFormat)), fileIni_(fileIni)
 {
+}
+
+std::unique_ptr<ImpostazioniPorta> ImpostazioniPorta::copia() const
+{
+    return fileIni_.isEmpty() ? std::make_unique<ImpostazioniPorta>() : std::make_unique<ImpostazioniPorta>(fileIni_);
 }
 
 ImpostazioniPorta::~ImpostazioniPorta() = default;

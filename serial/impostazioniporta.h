@@ -19,9 +19,12 @@ public:
     void scrivi(const QString &sezione, const QString &chiave, const QString &valore);
     // Where the values live, for messages and the README.
     QString percorso() const;
+    // Another store on the same values, for another thread (one store object is not shared).
+    std::unique_ptr<ImpostazioniPorta> copia() const;
 
 private:
     std::unique_ptr<QSettings> store_;
+    QString fileIni_;
 };
 
 // Section and keys of the port settings.

@@ -23,7 +23,8 @@ QString dispositivoPorta(int numero, const ImpostazioniPorta &store)
 #endif
 }
 
-PortaQt::PortaQt(ImpostazioniPorta &store, QObject *parent) : PortaSeriale(parent), store_(store)
+// The QSerialPort is a child, so moving the port to another thread moves it along.
+PortaQt::PortaQt(ImpostazioniPorta &store, QObject *parent) : PortaSeriale(parent), store_(store), porta_(this)
 {
     connect(&porta_, &QSerialPort::readyRead, this, &PortaSeriale::onComm);
     connect(&porta_, &QSerialPort::errorOccurred, this, &PortaQt::erroreLinea);

@@ -7,17 +7,17 @@
 #include "results/grigliarisultati.h"
 #include "results/stampa.h"
 #include "results/visualtempi.h"
-#include "setup/rilevaavvio.h"
-#include "shell/frmabout.h"
-#include "timing/rilevago.h"
-#include "serial/portaqt.h"
 #include "serial/portsett.h"
-#include "timing/ingressoseriale.h"
+#include "shell/frmabout.h"
+#include "timing/lineaseriale.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
 
 Applicazione::Applicazione(const QString &percorsoDatabase)
-    : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase)
+    : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
+      archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_))
 {
 }
 
@@ -25,6 +25,7 @@ Applicazione::~Applicazione()
 {
     delete rilevaGo_;
     delete rilevaAvvio_;
+    archivio_->ferma();
 }
 
 void Applicazione::avvia()
@@ -42,6 +43,25 @@ void Applicazione::apriDatabase()
     }
 }
 
+bool Applicazione::esci()
+{
+    if (archivio_->giriInAttesa() == 0 || archivio_->svuota()) return true;
+    const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
+    const QString domanda = QStringLiteral("%1 giri non sono ancora stati salvati nel database.\n"
+                                           "Chiudendo ora saranno scritti nel file di testo\n%2\n"
+                                           "Chiudere comunque?")
+                                .arg(archivio_->giriInAttesa())
+                                .arg(file);
+    if (messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1)
+        != Messaggi::Risposta::Ok)
+        return false;
+    const QString scritto = archivio_->ferma();
+    if (scritto.isEmpty() && archivio_->giriInAttesa() > 0)
+        messaggi_.mostra(QStringLiteral("Impossibile scrivere i giri non salvati in un file di testo."),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
+    return true;
+}
+
 void Applicazione::apriRilevaAvvio()
 {
     if (!database_.aperto()) apriDatabase();
@@ -50,9 +70,11 @@ void Applicazione::apriRilevaAvvio()
     rilevaAvvio_ = finestra;
     connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
-    connect(finestra, &RilevaAvvio::menuEsci, qApp, [] { QCoreApplication::exit(0); });
+    connect(finestra, &RilevaAvvio::menuEsci, this, [this] {
+        if (esci()) QCoreApplication::exit(0);
+    });
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).carica(nullptr);
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get()).carica(nullptr);
     });
     finestra->carica();
     finestra->show();
@@ -60,10 +82,14 @@ void Applicazione::apriRilevaAvvio()
 
 void Applicazione::apriRilevaGo(const QStringList &piloti)
 {
-    auto *finestra = new RilevaGo(orologio_, messaggi_, archivio_);
+    auto *finestra = new RilevaGo(orologio_, messaggi_, *archivio_);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
-    finestra->impostaTabelle(new GriglieRisultati(database_, messaggi_, finestra->griglia1(),
-                                                  finestra->griglia2(), finestra));
+    auto *griglie = new GriglieRisultati(*archivio_, messaggi_, finestra->griglia1(), finestra->griglia2(), finestra);
+    finestra->impostaTabelle(griglie);
+    // The grids follow the writer's commits; the window shows laps that keep it waiting.
+    connect(archivio_.get(), &ArchivioAsincrono::risultati, griglie, &GriglieRisultati::ricevi);
+    connect(archivio_.get(), &ArchivioAsincrono::giriInAttesaDaMostrare, finestra, &RilevaGo::mostraGiriInAttesa);
+    finestra->installEventFilter(this);
     rilevaGo_ = finestra;
     collegaMenu(finestra);
     collegaSeriale(finestra); // its load runs before the lanes are filled
@@ -72,67 +98,72 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     finestra->show();
 }
 
-namespace {
-// The port and the serial lap input of one timing window; the port closes with the window.
-class CollegamentoSeriale : public QObject {
-public:
-    CollegamentoSeriale(ImpostazioniPorta &store, Messaggi &messaggi, RilevaGo *finestra)
-        : QObject(finestra), porta(store), vista(*finestra),
-          ingresso(porta, finestra->sessione(), messaggi, store, vista)
-    {
-        finestra->installEventFilter(this);
+// Closing the timing window by its frame ends the program when no other window
+// is left: laps still waiting are dealt with as by "Esci".
+bool Applicazione::eventFilter(QObject *oggetto, QEvent *evento)
+{
+    if (evento->type() == QEvent::Close && oggetto == rilevaGo_) {
+        const auto finestre = QApplication::topLevelWidgets();
+        const bool ultima = std::none_of(finestre.begin(), finestre.end(), [this](QWidget *w) {
+            return w != rilevaGo_ && w->isVisible() && !w->parentWidget();
+        });
+        if (ultima && !esci()) {
+            evento->ignore();
+            return true;
+        }
     }
-    bool eventFilter(QObject *, QEvent *evento) override
-    {
-        if (evento->type() == QEvent::Close) porta.setPortOpen(false);
-        return false;
-    }
-    PortaQt porta;
-    VistaLineeRilevaGo vista;
-    IngressoSeriale ingresso;
-};
-} // namespace
+    return QObject::eventFilter(oggetto, evento);
+}
 
 void Applicazione::collegaSeriale(RilevaGo *finestra)
 {
-    auto *seriale = new CollegamentoSeriale(impostazioniPorta_, messaggi_, finestra);
-    connect(finestra, &RilevaGo::menuPortSetting, seriale, [this, finestra, seriale] {
-        PortSett dialogo(seriale->porta, impostazioniPorta_, messaggi_, finestra);
+    auto *vista = new VistaLineeRilevaGo(*finestra);
+    auto *linea = new LineaSeriale(impostazioniPorta_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
+    connect(linea, &QObject::destroyed, [vista] { delete vista; });
+    connect(finestra, &RilevaGo::menuPortSetting, linea, [this, finestra, linea] {
+        PortSett dialogo(linea->porta(), impostazioniPorta_, messaggi_, finestra);
         dialogo.exec();
     });
-    seriale->ingresso.Form_Load();
+    linea->ingresso().Form_Load();
 }
 
 void Applicazione::collegaMenu(RilevaGo *finestra)
 {
     connect(finestra, &RilevaGo::menuInformazioni, this, &Applicazione::mostraInformazioni);
-    connect(finestra, &RilevaGo::menuEsci, qApp, [] { QCoreApplication::exit(0); });
+    connect(finestra, &RilevaGo::menuEsci, this, [this] {
+        if (esci()) QCoreApplication::exit(0);
+    });
     // Back to a fresh start window; it opens before this one closes so the program goes on.
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
         apriRilevaAvvio();
         finestra->close();
     });
-    // Report, driver times, saved sessions and the reset; each refreshes the window's grids.
+    // Report, driver times, saved sessions and the reset read a file the writer has completed.
     connect(finestra, &RilevaGo::menuStampa, this, [this] {
-        Stampa(database_, percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
+        if (inStampa_) return; // the report being built is the one asked for
+        inStampa_ = true;
+        archivio_->svuota();
+        Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
+        inStampa_ = false;
     });
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
+        archivio_->svuota();
         Visualtempi viewer(database_, messaggi_, finestra);
         viewer.inizializza();
         viewer.exec();
     });
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
         if (auto *griglie = finestra->findChild<GriglieRisultati *>())
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).salva(*griglie);
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get()).salva(*griglie);
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_)
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get())
             .carica(finestra->findChild<GriglieRisultati *>());
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
         auto *griglie = finestra->findChild<GriglieRisultati *>();
         if (!griglie) return;
-        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione())
+        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), archivio_.get())
             .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
     });
 }

@@ -1,22 +1,20 @@
 #pragma once
 #include "comune/messaggi.h"
-#include "timing/archivio.h"
+#include "database/archivioasincrono.h"
+#include "database/database.h"
+#include "database/dialogofile.h"
+#include "results/superficiestampa.h"
+#include "serial/impostazioniporta.h"
+#include "setup/rilevaavvio.h"
 #include "timing/orologio.h"
+#include "timing/rilevago.h"
 
 #include <QObject>
 #include <QPointer>
 #include <memory>
 
-#include "timing/rilevago.h"
-#include "database/archiviotempi.h"
-#include "database/dialogofile.h"
-#include "results/superficiestampa.h"
-#include "database/database.h"
-#include "setup/rilevaavvio.h"
-#include "serial/impostazioniporta.h"
-
-// Owns what lives for the whole run (clock, message boxes) and leads from one
-// window to the next.
+// Owns what lives for the whole run (clock, message boxes, the database and the
+// lap store's writer) and leads from one window to the next.
 class Applicazione : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +23,18 @@ public:
     ~Applicazione() override;
 
     void avvia();
+    // "Esci": true when the program may end now. Laps the database has not taken
+    // yet are committed first; if that cannot be done the operator is asked, and
+    // on going ahead they are written to a text file beside the database.
+    bool esci();
+
     RilevaGo *rilevaGo() const { return rilevaGo_; }
     RilevaAvvio *rilevaAvvio() const { return rilevaAvvio_; }
     Database &database() { return database_; }
+    ArchivioAsincrono &archivio() { return *archivio_; }
+
+protected:
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
 private:
     void apriDatabase();
@@ -42,9 +49,10 @@ private:
     ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
     QString percorsoDatabase_;
     Database database_;
-    ArchivioTempi archivio_{database_, messaggi_};
+    std::unique_ptr<ArchivioAsincrono> archivio_;
     DialogoFileQt dialogo_;
     StampantiSistema stampanti_;
     QPointer<RilevaGo> rilevaGo_;
     QPointer<RilevaAvvio> rilevaAvvio_;
+    bool inStampa_ = false;
 };

@@ -18,14 +18,10 @@ IngressoSeriale::IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messag
                                  ImpostazioniPorta &store, VistaLinee &vista, QObject *parent)
     : QObject(parent), porta_(porta), sessione_(sessione), messaggi_(messaggi), store_(store), vista_(vista)
 {
-    timer2_.setInterval(100);
-    connect(&timer2_, &QTimer::timeout, this, [this] { uscita(32); });
-    connect(&porta_, &PortaSeriale::onComm, this, &IngressoSeriale::MSComm1_OnComm);
-    // The poll follows the port: a device is never left unpolled because of the
-    // order in which the port was opened (the dialog may close and reopen it).
-    connect(&porta_, &PortaSeriale::apertaCambiata, this, &IngressoSeriale::Gestisci);
-    // Laps would go unrecorded without a word: the operator is told at once.
-    connect(&porta_, &PortaSeriale::lineaPersa, this, &IngressoSeriale::avvisa);
+    // Laps would go unrecorded without a word: the operator is told at once, in a
+    // notice that leaves the lane keys and buttons working.
+    connect(&porta_, &PortaSeriale::lineaPersa, this,
+            [this](const QString &descrizione) { messaggi_.avvisa(descrizione, Messaggi::Icona::Esclamazione); });
 }
 
 void IngressoSeriale::avvisa(const QString &descrizione)
@@ -58,40 +54,16 @@ void IngressoSeriale::Form_Load()
         }
     }
     apriPorta();
-    bufferSeriale_.clear();
 }
 
 void IngressoSeriale::apriPorta()
 {
+    // The poll starts by itself with the port (InterrogatoreSeriale::Gestisci).
     if (!porta_.setPortOpen(!porta_.portOpen())) avvisa(porta_.descrizioneErrore());
-    Gestisci(porta_.portOpen());
     porta_.setPortOpen(true); // a second try; its refusal is not shown
 }
 
-void IngressoSeriale::Gestisci(bool cond)
-{
-    if (cond) {
-        if (!timer2_.isActive()) timer2_.start();
-    } else {
-        timer2_.stop();
-    }
-}
-
-void IngressoSeriale::uscita(qint16 a)
-{
-    if (porta_.portOpen()) porta_.output(QString(QChar(ushort(a))));
-}
-
-void IngressoSeriale::MSComm1_OnComm()
-{
-    bufferSeriale_ = porta_.input();
-    if (bufferSeriale_.isEmpty()) return;
-    // One reply at a time: further bytes of the same read are dropped.
-    byteSeriale_ = qint16(bufferSeriale_.at(0).unicode());
-    Binario(byteSeriale_);
-}
-
-void IngressoSeriale::Binario(qint16 Decim)
+void IngressoSeriale::Binario(qint16 Decim, double istante)
 {
     vista_.abilitaText2(false);
     QString s = Decim < 0 ? QStringLiteral("1") : QStringLiteral("0");
@@ -103,7 +75,8 @@ void IngressoSeriale::Binario(qint16 Decim)
         } else {
             s += u'0';
             vista_.mostraConnesso(k, true); // drawn over nonconnesso, which keeps its state
-            if (sessione_.corsia(k).btnAbilitato) sessione_.marca(k);
+            // Every line of one reply is marked at the one instant the reply arrived.
+            if (sessione_.corsia(k).btnAbilitato) sessione_.marca(k, istante);
         }
     }
     vista_.scriviText2(s);

@@ -1,7 +1,6 @@
 #pragma once
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class PortaSeriale;
 class ImpostazioniPorta;
@@ -35,11 +34,11 @@ private:
     RilevaGo &finestra_;
 };
 
-// The timing device's lap input of the timing window: applies the stored port
-// settings when the window loads, opens the port, polls the device with a
-// blank every 100 ms (Timer2) and turns each active line of a reply into a
-// mark of its lane. The poll runs exactly while the port is open, however and
-// whenever it was opened.
+// The timing device's lap input on the timing window's side: applies the
+// stored port settings when the window loads, opens the port, and turns each
+// active line of a reply into a mark of its lane, at the instant the reply
+// arrived. The poll and the reading of replies run where the port lives
+// (InterrogatoreSeriale).
 class IngressoSeriale : public QObject {
     Q_OBJECT
 public:
@@ -49,15 +48,8 @@ public:
     // The serial part of the window's load, run before inizializza.
     void Form_Load();
     void apriPorta();
-    void Gestisci(bool cond);
-    void uscita(qint16 a);
-    // Receive event of the port.
-    void MSComm1_OnComm();
-    void Binario(qint16 Decim);
-
-    QTimer &timer2() { return timer2_; }
-    QString bufferSeriale() const { return bufferSeriale_; }
-    qint16 byteSeriale() const { return byteSeriale_; }
+    // A status byte and the instant it arrived: every active line is marked at that instant.
+    void Binario(qint16 Decim, double istante);
 
 private:
     void avvisa(const QString &descrizione);
@@ -67,7 +59,4 @@ private:
     Messaggi &messaggi_;
     ImpostazioniPorta &store_;
     VistaLinee &vista_;
-    QTimer timer2_;
-    QString bufferSeriale_;
-    qint16 byteSeriale_ = 0;
 };

@@ -1,14 +1,29 @@
 #include "timing/orologio.h"
 
-OrologioSistema::OrologioSistema() : giornoAvvio_(QDate::currentDate()) {}
+#include <QElapsedTimer>
+#include <memory>
 
-float OrologioSistema::adesso() { return secondiDa(giornoAvvio_, QDateTime::currentDateTime()); }
-
-float OrologioSistema::secondiDa(const QDate &giornoAvvio, const QDateTime &ora)
+namespace {
+OrologioSistema::Monotono monotonoDiSistema()
 {
-    const qint64 giorni = giornoAvvio.daysTo(ora.date());
-    const double secondi = giorni * 86400.0 + ora.time().msecsSinceStartOfDay() / 1000.0;
-    return static_cast<float>(secondi);
+    auto t = std::make_shared<QElapsedTimer>();
+    t->start();
+    return [t] { return t->nsecsElapsed(); };
+}
+} // namespace
+
+OrologioSistema::OrologioSistema()
+    : OrologioSistema(monotonoDiSistema(), [] { return QDateTime::currentDateTime(); })
+{
 }
 
-QDateTime OrologioSistema::dataOra() { return QDateTime::currentDateTime(); }
+OrologioSistema::OrologioSistema(Monotono monotono, Muro muro)
+    : monotono_(std::move(monotono)), muro_(std::move(muro))
+{
+    origine_ = monotono_();
+    ancora_ = muro_().time().msecsSinceStartOfDay() / 1000.0;
+}
+
+double OrologioSistema::adesso() { return ancora_ + (monotono_() - origine_) / 1e9; }
+
+QDateTime OrologioSistema::dataOra() { return muro_(); }

@@ -3,6 +3,7 @@
 #include "comune/caratteri.h"
 #include "comune/icone.h"
 #include "comune/twips.h"
+#include "timing/orologio.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
@@ -49,7 +51,7 @@ QTableView *griglia(QWidget *genitore, const QString &nome, const QRect &r)
 } // namespace
 
 RilevaGo::RilevaGo(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, QWidget *parent)
-    : QMainWindow(parent), sessione_(orologio, messaggi, archivio, inoltro_)
+    : QMainWindow(parent), orologio_(orologio), sessione_(orologio, messaggi, archivio)
 {
     setObjectName(QStringLiteral("RilevaGo"));
     setWindowTitle(QStringLiteral("Gestione Tempi Pista"));
@@ -198,6 +200,11 @@ void RilevaGo::creaControlli()
     auto *testo10 = new QLineEdit(QStringLiteral("Text2"), client);
     testo10->setObjectName(QStringLiteral("testo10"));
     auto *visualtempbtn = new QPushButton(QStringLiteral("Tempi"), client);
+    // Below the lanes: laps the database has not taken yet, shown only while there are some.
+    giriInAttesa_ = etichetta(client, QString(), rettangolo(480, 7860, 9255, 300), carattere(9.75, true));
+    giriInAttesa_->setObjectName(QStringLiteral("giriInAttesa"));
+    giriInAttesa_->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    giriInAttesa_->hide();
     visualtempbtn->setObjectName(QStringLiteral("visualtempbtn"));
     for (QWidget *w : std::initializer_list<QWidget *>{prova_, text2_, testo10, visualtempbtn}) w->hide();
 
@@ -221,19 +228,32 @@ void RilevaGo::inizializza()
     inoltro_.aggiornaTabella();
 }
 
+void RilevaGo::mostraGiriInAttesa(int n)
+{
+    giriInAttesa_->setText(QStringLiteral("Giri in attesa di salvataggio: %1").arg(n));
+    giriInAttesa_->setVisible(n > 0);
+}
+
 // Key preview: the window sees every key before the focused control, which
 // still gets it afterwards (typing "5" into the limit box marks lane 4 too).
+// Keys that reach one of this window's message boxes count too: a message on
+// screen never stops the timing.
 bool RilevaGo::eventFilter(QObject *oggetto, QEvent *evento)
 {
     if (evento->type() != QEvent::KeyPress) return QMainWindow::eventFilter(oggetto, evento);
+    const double istante = orologio_.adesso(); // the mark's instant: before anything else runs
     auto *w = qobject_cast<QWidget *>(oggetto);
-    if (!w || w->window() != this) return false;
+    if (!w) return false;
+    QWidget *finestra = w->window();
+    const bool messaggio = finestra != this && qobject_cast<QMessageBox *>(finestra)
+        && finestra->parentWidget() && finestra->parentWidget()->window() == this;
+    if (finestra != this && !messaggio) return false;
     // A key travels up from the focused widget; look at it once, where it starts.
     QWidget *destinatario = QApplication::focusWidget() ? QApplication::focusWidget() : this;
     if (w != destinatario) return false;
     auto *tasto = static_cast<QKeyEvent *>(evento);
     if (!tasto->isAutoRepeat()) sessione_.tastoGiu(tasto->key(), tasto->modifiers());
-    sessione_.carattereDigitato(tasto->text(), tasto->modifiers());
+    sessione_.carattereDigitato(tasto->text(), tasto->modifiers(), istante);
     return false;
 }
 

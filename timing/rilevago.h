@@ -25,6 +25,8 @@ public:
     // The grids refresher; until one is set the grids stay as they are.
     void impostaTabelle(Tabelle *tabelle) { inoltro_.destinazione = tabelle; }
     void inizializza();
+    // "Giri in attesa di salvataggio: N" below the lanes; hidden at 0.
+    void mostraGiriInAttesa(int n);
 
     QTableView *griglia1() const { return msFlexGrid1_; } // standings
     QTableView *griglia2() const { return msFlexGrid2_; } // five fastest laps
@@ -38,6 +40,7 @@ public:
     QPushButton *pausabtn() const { return pausabtn_; }
     QPushButton *pausabtn2() const { return pausabtn2_; }
     QTimer &timer1() { return timer1_; }
+    QLabel *giriInAttesa() const { return giriInAttesa_; }
 
 signals:
     void menuLoad();
@@ -73,6 +76,7 @@ private:
     void aggiorna();
 
     Inoltro inoltro_;
+    Orologio &orologio_;
     Sessione sessione_;
     QTimer timer1_;
     std::array<ControlliCorsia, Sessione::numCorsie> corsie_{};
@@ -87,5 +91,6 @@ private:
     QPushButton *pausabtn2_ = nullptr;
     QLineEdit *prova_ = nullptr;
     QLineEdit *text2_ = nullptr;
+    QLabel *giriInAttesa_ = nullptr;
     bool filtroInstallato_ = false;
 };

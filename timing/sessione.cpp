@@ -6,10 +6,8 @@
 #include "timing/orologio.h"
 #include "timing/tempotesto.h"
 
-Sessione::Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio,
-                   Tabelle &tabelle, QObject *parent)
-    : QObject(parent), orologio_(orologio), messaggi_(messaggi), archivio_(archivio),
-      tabelle_(tabelle)
+Sessione::Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, QObject *parent)
+    : QObject(parent), orologio_(orologio), messaggi_(messaggi), archivio_(archivio)
 {
     for (int i = 0; i < numCorsie; ++i) {
         corsie_[i].nome = QStringLiteral("Pilota %1:").arg(i + 1);
@@ -41,7 +39,7 @@ void Sessione::start()
 {
     // Only the first Start counts: a second one would complete laps nobody stores.
     if (!startAbilitato_) return;
-    const float ora = orologio_.adesso();
+    const double ora = orologio_.adesso();
     for (int i = 0; i < numPiloti_; ++i) {
         Corsia &c = corsie_[i];
         c.ultimoSegnale = ora;
@@ -112,25 +110,26 @@ void Sessione::finebottone(int i)
     emit cambiato();
 }
 
-void Sessione::marca(int i)
+void Sessione::marca(int i) { marca(i, orologio_.adesso()); }
+
+void Sessione::marca(int i, double istante)
 {
     if (i < 0 || i >= numCorsie) return;
     if (startAbilitato_ || riprendiVisibile_) return;
     pilotaCorrente_ = qRound(corsie_[i].captionBtn.toDouble() - 1);
     Corsia &c = corsie_[i];
-    const float ora = orologio_.adesso();
     // A lane that is not armed takes no lap: there is nothing to complete or store.
-    if (ora - c.ultimoSegnale > lockout && c.inCorsa) {
-        fineGiro(i, ora);
+    if (istante - c.ultimoSegnale > lockout && c.inCorsa) {
+        fineGiro(i, istante);
         memorizza();
-        c.ultimoSegnale = ora;
+        c.ultimoSegnale = istante;
     }
-    tabelle_.aggiornaTabella();
-    prova_ = QString::number(ora - c.ultimoSegnale);
+    // The grids follow the lap store's commits; nothing here waits for them.
+    prova_ = QString::number(istante - c.ultimoSegnale);
     emit cambiato();
 }
 
-void Sessione::fineGiro(int i, float ora)
+void Sessione::fineGiro(int i, double ora)
 {
     Corsia &c = corsie_[i];
     c.tempoRosso = false;
@@ -140,8 +139,9 @@ void Sessione::fineGiro(int i, float ora)
         return;
     }
     c.numGiri += 1;
-    const float passaggio = ora - tempoPausa_;
-    const float giro = passaggio - c.ultimoPassaggio;
+    const double passaggio = ora - tempoPausa_;
+    // The difference of two full-precision instants, kept in single precision as stored.
+    const float giro = static_cast<float>(passaggio - c.ultimoPassaggio);
     if (c.tempiGiro.size() <= c.numGiri) c.tempiGiro.resize(c.numGiri + 1);
     c.tempiGiro[c.numGiri] = giro;
     if (c.migliorGiro == 0) c.migliorGiro = giro;
@@ -177,17 +177,17 @@ void Sessione::memorizza()
 void Sessione::tick()
 {
     if (!timer1Attivo_) return;
-    const float ora = orologio_.adesso();
+    const double ora = orologio_.adesso();
     for (Corsia &c : corsie_) {
         if (!c.inCorsa) continue;
-        const float corrente = (ora - c.ultimoPassaggio) - tempoPausa_;
+        const float corrente = static_cast<float>((ora - c.ultimoPassaggio) - tempoPausa_);
         if (c.migliorGiro != 0 && corrente >= c.migliorGiro) c.tempoRosso = true;
         c.tempo = testoTempo(corrente);
     }
-    float trascorso = 0;
+    double trascorso = 0;
     if (inizioSessione_ != 0) {
         trascorso = (ora - inizioSessione_) - tempoPausa_;
-        tempotot_ = testoTempoSessione(trascorso);
+        tempotot_ = testoTempoSessione(static_cast<float>(trascorso));
     }
     const double limite = valoreIniziale(settempo_) * 60.0;
     if (trascorso >= limite) {
@@ -204,11 +204,16 @@ void Sessione::impostaSettempo(const QString &testo)
 
 bool Sessione::carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod)
 {
+    return carattereDigitato(testo, mod, orologio_.adesso());
+}
+
+bool Sessione::carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod, double istante)
+{
     if (testo.size() != 1 || (mod & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)))
         return false;
     const int k = testo[0].unicode() - '1';
     if (k < 0 || k >= numCorsie || !corsie_[k].btnAbilitato) return false;
-    marca(k);
+    marca(k, istante);
     return true;
 }
 

@@ -7,16 +7,16 @@
 class Orologio;
 class Messaggi;
 class ArchivioGiri;
-class Tabelle;
 
 // The session of the timing window without its widgets: the eight lanes, the
 // session clock, Start/Pause/Resume/Stop and the marks. The window mirrors this
-// state into its controls whenever `cambiato` is emitted.
+// state into its controls whenever `cambiato` is emitted. Instants (the clock's
+// readings) are doubles; durations are single precision, as they are stored.
 class Sessione : public QObject {
     Q_OBJECT
 public:
     static constexpr int numCorsie = 8;
-    static constexpr float lockout = 1.0f; // seconds between two accepted marks of a lane
+    static constexpr double lockout = 1.0; // seconds between two accepted marks of a lane
 
     struct Corsia {
         // controls of the lane
@@ -35,15 +35,14 @@ public:
         int numGiri = 0;
         QVector<float> tempiGiro;     // index = lap number; grows as laps come
         bool inCorsa = false;
-        float ultimoPassaggio = 0;
+        double ultimoPassaggio = 0;   // instant of the previous crossing, session time
         float migliorGiro = 0;
         float migliorGiroMostrato = 0;
-        float ultimoSegnale = 0;
+        double ultimoSegnale = 0;     // instant of the last accepted mark, clock time
         int fermato = 0;              // 1 = stopped for good by Stop (OK), 2 = Stop cancelled
     };
 
-    Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, Tabelle &tabelle,
-             QObject *parent = nullptr);
+    Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, QObject *parent = nullptr);
 
     // Filled by the start window before inizializza.
     void impostaPilota(int i, const QString &nome);
@@ -55,10 +54,14 @@ public:
     void riprendi();
     void stop(int i);            // asks "Stop Pilota" first
     void finebottone(int i);
-    void marca(int i);           // intertempoBtn_Click: button, key or timing device
+    // intertempoBtn_Click: a mark of lane i taken at `istante`, the moment its
+    // input reached the program (button, key or timing device).
+    void marca(int i, double istante);
+    void marca(int i);           // at the current instant
     void tick();                 // Timer1
     void impostaSettempo(const QString &testo);
     // Key map; each returns true when it acted. The key is never consumed.
+    bool carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod, double istante);
     bool carattereDigitato(const QString &testo, Qt::KeyboardModifiers mod);
     bool tastoGiu(int key, Qt::KeyboardModifiers mod);
     // After the stored times were cleared: counters to 0, best laps to 100 s.
@@ -75,21 +78,20 @@ public:
     QString settempo() const { return settempo_; }
     QString tempotot() const { return tempotot_; }
     QString prova() const { return prova_; }
-    float inizioSessione() const { return inizioSessione_; }
-    float tempoPausa() const { return tempoPausa_; }
+    double inizioSessione() const { return inizioSessione_; }
+    double tempoPausa() const { return tempoPausa_; }
     float giroVeloce() const { return giroVeloce_; }
 
 signals:
     void cambiato();
 
 private:
-    void fineGiro(int i, float ora);
+    void fineGiro(int i, double ora);
     void memorizza();
 
     Orologio &orologio_;
     Messaggi &messaggi_;
     ArchivioGiri &archivio_;
-    Tabelle &tabelle_;
     std::array<Corsia, numCorsie> corsie_;
     int numPiloti_ = 0;
     int pilotaCorrente_ = 0;
@@ -101,8 +103,8 @@ private:
     QString settempo_ = QStringLiteral("99");
     QString tempotot_ = QStringLiteral("00:00");
     QString prova_;
-    float inizioSessione_ = 0;
-    float inizioPausa_ = 0;
-    float tempoPausa_ = 0;
+    double inizioSessione_ = 0;
+    double inizioPausa_ = 0;
+    double tempoPausa_ = 0;
     float giroVeloce_ = 0;
 };

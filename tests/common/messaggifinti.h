@@ -12,6 +12,7 @@ public:
         Icona icona;
         QString titolo;
         int predefinito;
+        bool avviso = false; // shown without waiting for an answer
     };
     QList<Mostrato> mostrati;
     QList<Risposta> risposte;
@@ -22,6 +23,10 @@ public:
         mostrati.append({testo, pulsanti, icona, titolo, predefinito});
         if (!risposte.isEmpty()) return risposte.takeFirst();
         return pulsanti == Pulsanti::SiNo ? Risposta::Si : Risposta::Ok;
+    }
+    void avvisa(const QString &testo, Icona icona) override
+    {
+        mostrati.append({testo, Pulsanti::Ok, icona, QString(), 0, true});
     }
     QString ultimo() const { return mostrati.isEmpty() ? QString() : mostrati.last().testo; }
 };

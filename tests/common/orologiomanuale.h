@@ -4,16 +4,16 @@
 // A clock the test moves by hand.
 class OrologioManuale : public Orologio {
 public:
-    explicit OrologioManuale(float inizio = 36000.0f,
+    explicit OrologioManuale(double inizio = 36000.0,
                              QDateTime data = QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)))
         : ora_(inizio), data_(data) {}
-    float adesso() override { return ora_; }
+    double adesso() override { return ora_; }
     QDateTime dataOra() override { return data_; }
-    void imposta(float secondi) { ora_ = secondi; }
-    void avanza(float secondi) { ora_ += secondi; }
+    void imposta(double secondi) { ora_ = secondi; }
+    void avanza(double secondi) { ora_ += secondi; }
     void impostaData(const QDateTime &d) { data_ = d; }
 
 private:
-    float ora_;
+    double ora_;
     QDateTime data_;
 };

@@ -229,7 +229,7 @@ private slots:
         Banco b;
         OrologioManuale orologio;
         ArchivioTempi archivio(b.db, b.messaggi);
-        Sessione s(orologio, b.messaggi, archivio, b.griglie);
+        Sessione s(orologio, b.messaggi, archivio);
         for (int i = 0; i < 3; ++i) s.impostaPilota(i, Testi{"Alfa", "Beta", "Gamma"}[i]);
         s.inizializza();
         s.start();

@@ -81,7 +81,7 @@ struct Banco : DatabaseProva, Stampanti {
     bool conStampante = true;
     QVector<Voci> stampati;
     DialogoFileFinto dialogo;
-    Stampa stampa{db, percorso, messaggi, dialogo, *this};
+    Stampa stampa{percorso, messaggi, dialogo, *this};
     bool disponibile() override { return conStampante; }
     std::unique_ptr<SuperficieStampa> predefinita() override { return std::make_unique<Registro>(stampati); }
     std::unique_ptr<SuperficieStampa> pdf(const QString &file) override { return std::make_unique<FilePdf>(file); }

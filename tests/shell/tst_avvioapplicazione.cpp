@@ -98,7 +98,7 @@ private slots:
         parti(go);
         tasto(go, Qt::Key_2);
         tasto(go, Qt::Key_1);
-        QCOMPARE(righe(go), 4);
+        QTRY_COMPARE(righe(go), 4); // the grids follow the lap store's commits
         QCOMPARE(go->griglia2()->model()->index(0, 3).data().toString(), pista);
         // Save, a lap more, then Load: the standings of the save come back.
         const QStringList alSalvataggio = classifica(go);
@@ -108,7 +108,7 @@ private slots:
         QVERIFY(QFile::exists(gara));
         QTest::qWait(1150);
         tasto(go, Qt::Key_1);
-        QVERIFY(classifica(go) != alSalvataggio);
+        QTRY_VERIFY(classifica(go) != alSalvataggio);
         file_ = {gara};
         emit go->menuLoad();
         QCOMPARE(classifica(go), alSalvataggio);
@@ -126,14 +126,14 @@ private slots:
         QVERIFY(go);
         parti(go);
         tasto(go, Qt::Key_1);
-        QVERIFY(classifica(go).contains("Bet'a/2"));
+        QTRY_VERIFY(classifica(go).contains("Bet'a/2"));
         // Canc.Database, after its question, empties both grids; laps count from 1 again.
         visti_.clear();
         emit go->menuCancDatabase();
         QVERIFY(visti_.size() == 1 && visti_[0].startsWith("Attenzione: questo comando"));
         QCOMPARE(righe(go), 0);
         tasto(go, Qt::Key_2);
-        QCOMPARE(classifica(go), QStringList{"Gamma/1"});
+        QTRY_COMPARE(classifica(go), QStringList{"Gamma/1"});
     }
 
     void fileIlleggibileNonFermaIlProgramma()

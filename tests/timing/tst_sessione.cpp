@@ -9,18 +9,17 @@
 namespace {
 // A whole session on a hand-moved clock with canned answers.
 struct Banco {
-    OrologioManuale orologio{10.0f};
+    OrologioManuale orologio{10.0};
     MessaggiFinti messaggi;
     ArchivioFinto archivio;
-    TabelleFinte tabelle;
-    Sessione s{orologio, messaggi, archivio, tabelle};
+    Sessione s{orologio, messaggi, archivio};
 
     void piloti(const QStringList &nomi)
     {
         for (int i = 0; i < nomi.size(); ++i) s.impostaPilota(i, nomi[i]);
         s.inizializza();
     }
-    void a(float t) { orologio.imposta(t); }
+    void a(double t) { orologio.imposta(t); }
 };
 } // namespace
 
@@ -71,8 +70,7 @@ private slots:
         Banco b;
         b.piloti({QStringLiteral("Alfa")});
         b.a(50);
-        b.s.marca(0); // before Start: no effect at all, not even a refresh
-        QCOMPARE(b.tabelle.aggiornamenti, 0);
+        b.s.marca(0); // before Start: no effect at all
         b.a(100);
         b.s.start();
         b.a(100.5f); // within the first second after Start
@@ -80,7 +78,6 @@ private slots:
         b.a(101.0f); // exactly one second: still locked out
         b.s.marca(0);
         QCOMPARE(b.archivio.giri.size(), 0);
-        QCOMPARE(b.tabelle.aggiornamenti, 2); // refreshed all the same
         b.a(101.001f);
         b.s.marca(0);
         QCOMPARE(b.archivio.giri.size(), 1);
@@ -93,7 +90,6 @@ private slots:
         b.a(102.002f);
         b.s.marca(0);
         QCOMPARE(b.archivio.giri.size(), 2);
-        QCOMPARE(b.tabelle.aggiornamenti, 6);
     }
 
     // A 10 s pause leaves lap and session clock 10 s shorter than the wall clock.
@@ -109,16 +105,14 @@ private slots:
         b.a(50);
         b.s.pausa();
         QVERIFY(!b.s.corsia(0).btnAbilitato && !b.s.timer1Attivo());
-        const int refresh = b.tabelle.aggiornamenti;
         b.a(55);
         b.s.marca(0); // a mark in the pause has no effect at all
         b.s.tick();   // Timer1 is off during the pause: nothing moves
-        QCOMPARE(b.tabelle.aggiornamenti, refresh);
         QCOMPARE(b.archivio.giri.size(), 1);
         QCOMPARE(b.s.tempotot(), QStringLiteral("00:00"));
         b.a(60);
         b.s.riprendi();
-        QCOMPARE(b.s.tempoPausa(), 10.0f);
+        QCOMPARE(b.s.tempoPausa(), 10.0);
         QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(1).fineAbilitato);
         b.a(80);
         b.s.marca(0);
@@ -171,7 +165,7 @@ private slots:
             QVERIFY(!b.s.corsia(i).btnAbilitato);
             QVERIFY(b.s.corsia(i).fineAbilitato); // Stop stays available
         }
-        QCOMPARE(b.s.inizioSessione(), 0.0f);
+        QCOMPARE(b.s.inizioSessione(), 0.0);
         b.a(1020 + finito + 30);
         b.s.tick();
         QCOMPARE(b.s.tempotot(), ultimo);
@@ -321,9 +315,36 @@ private slots:
         // A second Alt+n neither restarts the session nor completes unstored laps.
         b.a(40);
         QVERIFY(!b.s.tastoGiu(Qt::Key_1, Qt::AltModifier));
-        QCOMPARE(b.s.inizioSessione(), 10.0f);
+        QCOMPARE(b.s.inizioSessione(), 10.0);
         QCOMPARE(b.s.corsia(1).numGiri, 0);
-        QCOMPARE(b.s.corsia(0).ultimoSegnale, 30.0f);
+        QCOMPARE(b.s.corsia(0).ultimoSegnale, 30.0);
+    }
+
+    // Laps follow the monotonic source: a wall-clock step (time sync, daylight
+    // saving) bends none, midnight is crossed forwards, and the digits are the
+    // true milliseconds, not the steps of a single-precision time of day.
+    void orologioMonotono()
+    {
+        qint64 ns = 0;
+        QDateTime muro(QDate(2026, 12, 5), QTime(23, 59, 30));
+        OrologioSistema orologio([&] { return ns; }, [&] { return muro; });
+        MessaggiFinti messaggi;
+        ArchivioFinto archivio;
+        Sessione s(orologio, messaggi, archivio);
+        s.impostaPilota(0, QStringLiteral("Alfa"));
+        s.inizializza();
+        QCOMPARE(orologio.adesso(), 86370.0);
+        s.start();
+        ns = 61'234'000'000;         // 61.234 s later...
+        muro = muro.addSecs(-3600);  // ...while the wall clock was put back an hour
+        s.marca(0);
+        ns += 83'456'000'000;        // past midnight
+        muro = muro.addSecs(7200);
+        s.marca(0);
+        QCOMPARE(archivio.giri.size(), 2);
+        QCOMPARE(archivio.giri[0].tempo, QStringLiteral("01:01,234"));
+        QCOMPARE(archivio.giri[1].tempo, QStringLiteral("01:23,456"));
+        QCOMPARE(archivio.giri[1].quando, muro); // the stored date and time are the wall clock's
     }
 
     // Lap 101 and beyond are timed and stored like any other.

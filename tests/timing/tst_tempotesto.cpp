@@ -71,17 +71,6 @@ private slots:
         QCOMPARE(valoreIniziale(QStringLiteral("abc")), 0.0);
         QCOMPARE(valoreIniziale(QStringLiteral("1,5")), 1.0);
     }
-
-    // Past midnight the clock goes on counting instead of falling back to 0.
-    void orologioOltreMezzanotte()
-    {
-        const QDate giorno(2026, 12, 5);
-        const float prima = OrologioSistema::secondiDa(giorno, QDateTime(giorno, QTime(23, 59, 30)));
-        const float dopo = OrologioSistema::secondiDa(giorno, QDateTime(giorno.addDays(1), QTime(0, 0, 45)));
-        QCOMPARE(prima, 86370.0f);
-        QCOMPARE(dopo, 86445.0f);
-        QCOMPARE(::testoTempo(dopo - prima), QStringLiteral("01:15,000"));
-    }
 };
 
 QTEST_APPLESS_MAIN(TstTempoTesto)

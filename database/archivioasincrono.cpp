@@ -1,0 +1,205 @@
+#include "database/archivioasincrono.h"
+
+#include "comune/messaggi.h"
+#include "database/archiviotempi.h"
+#include "database/database.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <utility>
+
+namespace {
+// Laps wait visibly only when the writer is failing or slower than this.
+constexpr qint64 attesaVisibileMs = 500;
+} // namespace
+
+ArchivioAsincrono::ArchivioAsincrono(Database &letture, const QString &percorso, Messaggi &messaggi,
+                                     QObject *parent)
+    : QObject(parent), letture_(letture), percorso_(percorso), messaggi_(messaggi),
+      scrittore_(new ScrittoreGiri(percorso))
+{
+    tempo_.start();
+    thread_.setObjectName(QStringLiteral("scrittore giri"));
+    scrittore_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, scrittore_, &QObject::deleteLater);
+    connect(scrittore_, &ScrittoreGiri::scritte, this, &ArchivioAsincrono::confermate);
+    connect(scrittore_, &ScrittoreGiri::risultati, this, &ArchivioAsincrono::risultati);
+    connect(scrittore_, &ScrittoreGiri::fallita, this, [this](const QString &testo) {
+        inErrore_ = true;
+        aggiornaAvviso();
+        messaggi_.avvisa(testo, Messaggi::Icona::Esclamazione);
+    });
+    connect(scrittore_, &ScrittoreGiri::ripresa, this, [this] {
+        inErrore_ = false;
+        aggiornaAvviso();
+    });
+    controllo_.setInterval(250);
+    connect(&controllo_, &QTimer::timeout, this, &ArchivioAsincrono::aggiornaAvviso);
+    thread_.start();
+}
+
+ArchivioAsincrono::~ArchivioAsincrono() { ferma(); }
+
+template <typename F> void ArchivioAsincrono::attendi(F &&f)
+{
+    spedisci();
+    if (attivo_) QMetaObject::invokeMethod(scrittore_, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+int ArchivioAsincrono::contaGiri(const QString &pilota)
+{
+    int n = ArchivioTempi(letture_, messaggi_).contaGiri(pilota);
+    for (const Scrittura &s : std::as_const(attese_))
+        if (s.tipo == Scrittura::Tipo::Giro && s.giro.pilota == pilota) n = qMax(n, s.giro.giroN);
+    return n;
+}
+
+void ArchivioAsincrono::invia(Scrittura s)
+{
+    s.numero = ++prossimo_;
+    attese_.append(s);
+    inviate_.append(tempo_.elapsed());
+    if (!controllo_.isActive()) controllo_.start();
+    if (daSpedire_.isEmpty()) QMetaObject::invokeMethod(this, &ArchivioAsincrono::spedisci, Qt::QueuedConnection);
+    daSpedire_.append(s);
+}
+
+void ArchivioAsincrono::spedisci()
+{
+    if (daSpedire_.isEmpty() || !attivo_) return;
+    QMetaObject::invokeMethod(scrittore_, [w = scrittore_, s = std::exchange(daSpedire_, {})] { w->accoda(s); },
+                              Qt::QueuedConnection);
+}
+
+void ArchivioAsincrono::scriviGiroVeloce(float tempo)
+{
+    Scrittura s;
+    s.tipo = Scrittura::Tipo::GiroVeloce;
+    s.tempo = tempo;
+    invia(s);
+}
+
+void ArchivioAsincrono::memorizza(const GiroCompletato &giro)
+{
+    Scrittura s;
+    s.giro = giro;
+    invia(s);
+}
+
+void ArchivioAsincrono::confermate(quint64 finoA)
+{
+    while (!attese_.isEmpty() && attese_.first().numero <= finoA) {
+        attese_.removeFirst();
+        inviate_.removeFirst();
+    }
+    aggiornaAvviso();
+}
+
+int ArchivioAsincrono::giriInAttesa() const
+{
+    return int(std::count_if(attese_.begin(), attese_.end(),
+                             [](const Scrittura &s) { return s.tipo == Scrittura::Tipo::Giro; }));
+}
+
+void ArchivioAsincrono::aggiornaAvviso()
+{
+    const bool lento = !inviate_.isEmpty() && tempo_.elapsed() - inviate_.first() >= attesaVisibileMs;
+    const int n = (inErrore_ || lento) ? giriInAttesa() : 0;
+    if (attese_.isEmpty()) controllo_.stop();
+    if (n == mostrati_) return;
+    mostrati_ = n;
+    emit giriInAttesaDaMostrare(n);
+}
+
+Risultati ArchivioAsincrono::leggiRisultati()
+{
+    Risultati r;
+    r.aperto = false;
+    attendi([&] { r = scrittore_->leggi(); });
+    return r;
+}
+
+bool ArchivioAsincrono::svuota()
+{
+    quint64 finoA = 0;
+    attendi([&] { finoA = scrittore_->svuota(); });
+    confermate(finoA);
+    return attese_.isEmpty();
+}
+
+bool ArchivioAsincrono::esegui(const std::function<void(Database &)> &lavoro, QString *errore)
+{
+    bool fatto = false;
+    quint64 finoA = 0;
+    attendi([&] {
+        fatto = scrittore_->esegui(lavoro, errore);
+        finoA = scrittore_->scritto();
+    });
+    confermate(finoA);
+    return fatto;
+}
+
+void ArchivioAsincrono::sospendi()
+{
+    quint64 finoA = 0;
+    attendi([&] { finoA = scrittore_->chiudi(); });
+    confermate(finoA);
+}
+
+bool ArchivioAsincrono::riprendi(QString *errore)
+{
+    bool aperto = false;
+    quint64 finoA = 0;
+    attendi([&] {
+        aperto = scrittore_->apri(errore);
+        finoA = scrittore_->scritto();
+    });
+    confermate(finoA);
+    return aperto;
+}
+
+QString ArchivioAsincrono::fileGiriInAttesa() const
+{
+    const QFileInfo db(percorso_);
+    return db.dir().filePath(QStringLiteral("%1-giri-non-salvati-%2.txt")
+                                 .arg(db.completeBaseName(),
+                                      QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+}
+
+QString ArchivioAsincrono::ferma()
+{
+    if (!attivo_) return {};
+    sospendi();
+    attivo_ = false;
+    thread_.quit();
+    thread_.wait();
+    controllo_.stop();
+    if (attese_.isEmpty()) return {};
+    // The last resort: nothing the session timed is ever dropped in silence.
+    QStringList righe;
+    righe << QStringLiteral("Giri non salvati nel database %1").arg(QDir::toNativeSeparators(percorso_))
+          << QStringLiteral("pilota;giroN;tempoGiro;Tempo;Data;ora;pista");
+    for (const Scrittura &s : std::as_const(attese_)) {
+        if (s.tipo == Scrittura::Tipo::GiroVeloce) {
+            righe << QStringLiteral("# giro più veloce della sessione: %1").arg(double(s.tempo), 0, 'g', 9);
+            continue;
+        }
+        const GiroCompletato &g = s.giro;
+        righe << QStringList{g.pilota, QString::number(g.giroN), QString::number(double(g.tempoGiro), 'g', 9), g.tempo,
+                             g.quando.date().toString(QStringLiteral("dd/MM/yyyy")),
+                             g.quando.time().toString(QStringLiteral("H:m:s")), g.pista}
+                     .join(QLatin1Char(';'));
+    }
+    const QByteArray testo = (righe.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    const QStringList posti = {fileGiriInAttesa(),
+                               QDir(QStandardPaths::writableLocation(QStandardPaths::HomeLocation))
+                                   .filePath(QFileInfo(fileGiriInAttesa()).fileName())};
+    for (const QString &posto : posti) {
+        QSaveFile f(posto);
+        if (f.open(QIODevice::WriteOnly) && f.write(testo) == testo.size() && f.commit()) return posto;
+    }
+    return {};
+}

@@ -1,0 +1,227 @@
+// The lap store's writer on its own thread, on a real encrypted file: group
+// commits in order, failures that keep every lap, and a process killed while
+// laps stream in.
+#include "database/archivioasincrono.h"
+#include "database/database.h"
+#include "database/schema.h"
+#include "messaggifinti.h"
+#include "orologiomanuale.h"
+#include "timing/sessione.h"
+#include "vfsprova.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sqlcipher/sqlite3.h>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Righe = QList<QVariantList>;
+
+Righe righe(Database &db, const char *sql)
+{
+    Righe tutte;
+    for (Istruzione q = db.prepara(sql); q.passo();) {
+        tutte.emplaceBack();
+        for (int c = 0; c < q.colonne(); ++c) tutte.last().append(q.valore(c));
+    }
+    return tutte;
+}
+
+// A database file, the program's reading connection, the writer and a session of four drivers.
+struct Banco {
+    QTemporaryDir cartella;
+    QString percorso = cartella.filePath(u"saettinopro.mb"_s);
+    Database letture;
+    MessaggiFinti messaggi;
+    OrologioManuale orologio{100.0};
+    std::unique_ptr<ArchivioAsincrono> archivio;
+    std::unique_ptr<Sessione> sessione;
+
+    explicit Banco(const QString &file = {})
+    {
+        if (!file.isEmpty()) percorso = file;
+        schema::apriDatabase(letture, percorso);
+        archivio = std::make_unique<ArchivioAsincrono>(letture, percorso, messaggi);
+        archivio->scrittore()->impostaRiprova(50);
+        sessione = std::make_unique<Sessione>(orologio, messaggi, *archivio);
+        for (int i = 0; i < 4; ++i) sessione->impostaPilota(i, u"Pilota %1"_s.arg(i + 1));
+        sessione->inizializza();
+        sessione->start();
+    }
+    // Lane i crosses the line `dopo` seconds later.
+    void passa(int i, double dopo)
+    {
+        orologio.avanza(dopo);
+        sessione->marca(i);
+    }
+    // The file as a fresh connection reads it, checked against the laps it holds.
+    static void coerente(Database &db)
+    {
+        QCOMPARE(righe(db, "SELECT pilota, giri, totale FROM TotaliPiloti ORDER BY pilota"),
+                 righe(db, "SELECT pilota, count(*), total(tempoGiro) FROM Giri GROUP BY pilota ORDER BY pilota"));
+        QCOMPARE(righe(db, "SELECT * FROM TempoTotale ORDER BY rowid"),
+                 righe(db, "SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
+                           "ORDER BY count(*) DESC, total(tempoGiro), pilota"));
+        // No lap number twice, none skipped.
+        QCOMPARE(righe(db, "SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
+                           "OR max(giroN) != count(*)"), Righe{});
+        const Righe veloce = righe(db, "SELECT (SELECT Tempo FROM Tempofast), (SELECT min(tempoGiro) FROM Giri)");
+        QCOMPARE(veloce.value(0).value(0).toFloat(), veloce.value(0).value(1).toFloat());
+    }
+};
+
+// The child of `uccisoAVenti`: a session that marks a lap every few milliseconds
+// and prints "giro <write> <driver> <lap>" for each lap handed over and
+// "ok <write>" for each commit the writer confirmed.
+int figlio(const QString &percorso)
+{
+    Banco b(percorso);
+    QObject::connect(b.archivio->scrittore(), &ScrittoreGiri::scritte, [](quint64 n) {
+        std::printf("ok %llu\n", static_cast<unsigned long long>(n));
+        std::fflush(stdout);
+    });
+    QTimer passo;
+    int k = 0;
+    QObject::connect(&passo, &QTimer::timeout, [&] {
+        b.passa(k % 4, 1.5 + (k * 7 % 13) * 0.25);
+        const Scrittura s = b.archivio->inAttesa().last();
+        std::printf("giro %llu %d %d\n", static_cast<unsigned long long>(s.numero), k++ % 4 + 1, s.giro.giroN);
+        std::fflush(stdout);
+    });
+    passo.start(2);
+    std::printf("pronto\n");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+} // namespace
+
+class TestScrittore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { vfsprova::installa(); }
+    void cleanup()
+    {
+        vfsprova::guasto(0);
+        vfsprova::ritardoCommit(0);
+    }
+
+    void giriInsiemeInUnaTransazioneInOrdine()
+    {
+        vfsprova::ritardoCommit(30); // a slow disk: laps pile up behind each commit
+        Banco b;
+        int commit = 0;
+        connect(b.archivio->scrittore(), &ScrittoreGiri::scritte, this, [&] { ++commit; });
+        QList<Risultati> mostrati;
+        connect(b.archivio.get(), &ArchivioAsincrono::risultati, this, [&](const Risultati &r) { mostrati << r; });
+        for (int k = 0; k < 120; ++k) {
+            b.passa(k % 4, 1.25 + (k % 5));
+            QCoreApplication::processEvents(); // each lap goes over on its own
+            QThread::msleep(1);
+        }
+        QVERIFY(b.archivio->svuota());
+        QVERIFY2(commit > 0 && commit < 60, qPrintable(QString::number(commit)));
+        QCOMPARE(righe(b.letture, "SELECT count(*) FROM Giri"), Righe{{120}});
+        // In the order the session made them: each driver's laps numbered 1, 2, 3...
+        QCOMPARE(righe(b.letture, "SELECT pilota, giroN FROM Giri ORDER BY id LIMIT 5"),
+                 (Righe{{u"Pilota 1"_s, 1}, {u"Pilota 2"_s, 1}, {u"Pilota 3"_s, 1}, {u"Pilota 4"_s, 1},
+                        {u"Pilota 1"_s, 2}}));
+        Banco::coerente(b.letture);
+        // The grids were sent what each commit left, the last one showing everything.
+        QTRY_COMPARE(mostrati.value(mostrati.size() - 1).classifica.righe.value(0).value(1).toInt(), 30);
+        QCOMPARE(mostrati.last().classifica.righe.size(), 4);
+        QCOMPARE(b.messaggi.mostrati.size(), 0);
+    }
+
+    void unGuastoTieneIGiriEUnaRiprovaLiScriveUnaVolta()
+    {
+        Banco b;
+        QList<int> mostrati;
+        connect(b.archivio.get(), &ArchivioAsincrono::giriInAttesaDaMostrare, this, [&](int n) { mostrati << n; });
+        b.passa(0, 2);
+        QVERIFY(b.archivio->svuota());
+        vfsprova::guasto(SQLITE_FULL);
+        for (int k = 1; k < 9; ++k) b.passa(k % 2, 2); // timing goes on meanwhile
+        QTRY_COMPARE(b.messaggi.mostrati.size(), 1);   // told once, not once per lap
+        QTest::qWait(300);                               // several retries later
+        QCOMPARE(b.messaggi.mostrati.size(), 1);
+        const auto avviso = b.messaggi.mostrati.first();
+        QVERIFY2(avviso.avviso && avviso.testo.contains(u"full"_s), qPrintable(avviso.testo));
+        QCOMPARE(b.archivio->giriInAttesa(), 8);
+        QTRY_COMPARE(mostrati.value(mostrati.size() - 1), 8);
+        QVERIFY(!b.archivio->svuota());
+        // The next lap numbers count the laps still waiting.
+        QCOMPARE(b.archivio->contaGiri(u"Pilota 2"_s), 4);
+        QCOMPARE(righe(b.letture, "SELECT count(*) FROM Giri"), Righe{{1}});
+        vfsprova::guasto(0);
+        QTRY_COMPARE(b.archivio->giriInAttesa(), 0);
+        QTRY_COMPARE(mostrati.last(), 0);
+        QCOMPARE(righe(b.letture, "SELECT pilota, giroN FROM Giri ORDER BY id"),
+                 (Righe{{u"Pilota 1"_s, 1}, {u"Pilota 2"_s, 1}, {u"Pilota 1"_s, 2}, {u"Pilota 2"_s, 2},
+                        {u"Pilota 1"_s, 3}, {u"Pilota 2"_s, 3}, {u"Pilota 1"_s, 4}, {u"Pilota 2"_s, 4},
+                        {u"Pilota 1"_s, 5}}));
+        Banco::coerente(b.letture);
+        // Closed with laps that cannot be written: they end up in a text file beside the database.
+        vfsprova::guasto(SQLITE_FULL);
+        b.passa(3, 2);
+        const QString file = b.archivio->ferma();
+        QVERIFY2(file.startsWith(b.cartella.path()), qPrintable(file));
+        QFile testo(file);
+        QVERIFY(testo.open(QIODevice::ReadOnly));
+        const QString scritto = QString::fromUtf8(testo.readAll());
+        QVERIFY2(scritto.contains(u"\nPilota 4;1;20;00:20,000;05/12/2026;10:0:0;"_s), qPrintable(scritto));
+    }
+
+    // Killed with SIGKILL at 20 random moments while laps stream in: each file
+    // reopens consistent, with every committed lap and at most the uncommitted missing.
+    void uccisoAVenti()
+    {
+        QTemporaryDir cartella;
+        auto *caso = QRandomGenerator::global();
+        for (int prova = 0; prova < 20; ++prova) {
+            const QString percorso = cartella.filePath(u"ucciso%1.mb"_s.arg(prova));
+            QProcess figlio;
+            figlio.start(QCoreApplication::applicationFilePath(), {u"--figlio"_s, percorso});
+            QVERIFY(figlio.waitForStarted());
+            QByteArray uscita;
+            QTRY_VERIFY_WITH_TIMEOUT((uscita += figlio.readAllStandardOutput()).contains("pronto"), 10000);
+            QTest::qWait(int(caso->bounded(20, 300)));
+            ::kill(pid_t(figlio.processId()), SIGKILL);
+            QVERIFY(figlio.waitForFinished());
+            uscita += figlio.readAllStandardOutput();
+            QList<QByteArrayList> giri;
+            quint64 confermati = 0;
+            for (const QByteArray &riga : uscita.split('\n')) {
+                if (riga.startsWith("giro ")) giri.append(riga.split(' '));
+                if (riga.startsWith("ok ")) confermati = riga.mid(3).toULongLong();
+            }
+            Database db;
+            db.apri(percorso, u"lampionearancio"_s);
+            Banco::coerente(db);
+            // What was confirmed is there; what is missing is only the tail that was not.
+            int attesi = 0;
+            for (const QByteArrayList &g : giri) attesi += g[1].toULongLong() <= confermati;
+            const int salvati = righe(db, "SELECT count(*) FROM Giri").value(0).value(0).toInt();
+            QVERIFY2(salvati >= attesi && salvati <= giri.size(),
+                     qPrintable(u"run %1: %2 saved, %3 confirmed, %4 made"_s.arg(prova).arg(salvati).arg(attesi).arg(giri.size())));
+            for (int i = 0; i < salvati; ++i) {
+                Istruzione q = db.prepara("SELECT count(*) FROM Giri WHERE pilota = ? AND giroN = ?");
+                q.lega(1, u"Pilota "_s + QString::fromLatin1(giri[i][2])).lega(2, giri[i][3].toInt());
+                QVERIFY(q.passo() && q.intero(0) == 1);
+            }
+        }
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--figlio") == 0) return figlio(QString::fromLocal8Bit(argv[2]));
+    TestScrittore t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "tst_scrittore.moc"

@@ -1,0 +1,26 @@
+#include "timing/lineaseriale.h"
+
+#include "serial/impostazioniporta.h"
+#include "serial/portaqt.h"
+#include "timing/interrogatoreseriale.h"
+
+LineaSeriale::LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi,
+                           Sessione &sessione, VistaLinee &vista, QObject *parent)
+    : QObject(parent), storeDelThread_(store.copia()), radice_(new QObject),
+      reale_(new PortaQt(*storeDelThread_, radice_)),
+      interrogatore_(new InterrogatoreSeriale(*reale_, orologio, radice_)), remota_(*reale_),
+      ingresso_(remota_, sessione, messaggi, store, vista)
+{
+    thread_.setObjectName(QStringLiteral("porta seriale"));
+    radice_->moveToThread(&thread_);
+    // The port and its timer are closed and destroyed on their own thread, as it ends.
+    connect(&thread_, &QThread::finished, radice_, &QObject::deleteLater);
+    connect(interrogatore_, &InterrogatoreSeriale::risposta, &ingresso_, &IngressoSeriale::Binario);
+    thread_.start(QThread::TimeCriticalPriority);
+}
+
+LineaSeriale::~LineaSeriale()
+{
+    thread_.quit();
+    thread_.wait();
+}

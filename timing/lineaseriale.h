@@ -1,0 +1,38 @@
+#pragma once
+#include "serial/portaremota.h"
+#include "timing/ingressoseriale.h"
+
+#include <QThread>
+#include <memory>
+
+class ImpostazioniPorta;
+class InterrogatoreSeriale;
+class Orologio;
+class PortaQt;
+
+// The serial lap input of one timing window, wired across two threads: the
+// port and its poll on a thread of their own, the marks on the window's thread.
+// The port closes, and the thread ends, with this object.
+class LineaSeriale : public QObject {
+    Q_OBJECT
+public:
+    LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
+                 VistaLinee &vista, QObject *parent = nullptr);
+    ~LineaSeriale() override;
+
+    // The port as the window and the port dialog use it.
+    PortaSeriale &porta() { return remota_; }
+    IngressoSeriale &ingresso() { return ingresso_; }
+    // Lives on the port's thread: only for signals and reading its state in tests.
+    InterrogatoreSeriale &interrogatore() { return *interrogatore_; }
+    QThread &thread() { return thread_; }
+
+private:
+    QThread thread_;
+    std::unique_ptr<ImpostazioniPorta> storeDelThread_;
+    QObject *radice_;                      // on thread_: owns the two below
+    PortaQt *reale_;
+    InterrogatoreSeriale *interrogatore_;
+    PortaRemota remota_;
+    IngressoSeriale ingresso_;
+};
