@@ -1,5 +1,6 @@
 #include "database/cancellatempi.h"
 
+#include "database/copiesicurezza.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "comune/messaggi.h"
@@ -12,9 +13,16 @@ QString CancellaTempi::domanda()
 }
 
 CancellaTempi::CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi,
-                             Sessione &sessione)
-    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione)
+                             Sessione &sessione, CopieSicurezza &copie)
+    : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione),
+      copie_(copie)
 {
+}
+
+bool CancellaTempi::copiaPrimaDelReset(CopieSicurezza &copie, Messaggi &messaggi)
+{
+    return copie.copiaOAvvisa(messaggi, QStringLiteral("Il reset non è stato fatto: i tempi attuali "
+                                                       "non sono stati modificati."));
 }
 
 void CancellaTempi::svuota(Database &db, bool conGiri)
@@ -42,6 +50,8 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
+    // Nothing cleared, lanes included, without a copy to go back to.
+    if (!copiaPrimaDelReset(copie_, messaggi_)) return false;
     try {
         svuota(db_, classificaConGiri && classificaConGiri());
     } catch (const ErroreDatabase &e) {

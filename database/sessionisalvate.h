@@ -1,6 +1,9 @@
 #pragma once
+#include "database/sostituzione.h"
+
 #include <QString>
 
+class CopieSicurezza;
 class Database;
 class DialogoFile;
 class Messaggi;
@@ -9,23 +12,18 @@ class Tabelle;
 // Saved sessions: byte copies of the whole timing database under a name the
 // user chooses (by convention *.qlt), written out and read back in. The copy
 // is made while the program's connection is closed, and the connection is
-// open again afterwards whatever happened.
+// open again afterwards whatever happened. Loading goes through
+// sostituzione::sostituisci: checked, backed up, replaced, reopened or put back.
 class SessioniSalvate {
 public:
     static constexpr const char *filtro = "Salvataggi|*.qlt|Tutti i file|*.*";
     static constexpr const char *titoloSalva = "Salva Tempi";
     static constexpr const char *titoloCarica = "Carica Tempi";
 
-    enum class Esito {
-        Fatto,      // copied
-        Invariato,  // the chosen file is the database itself: nothing to do
-        Rifiutato,  // not a timing database with our password; nothing touched
-        Errore,     // the file system failed; the database is as it was
-        NonRiaperto // the file was copied but the program's connection did not reopen
-    };
+    using Esito = sostituzione::Esito;
 
     SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo,
-                    Messaggi &messaggi);
+                    Messaggi &messaggi, CopieSicurezza &copie);
 
     // Menu "Save" of the timing window; the grids are refreshed even after a cancel.
     void salva(Tabelle &tabelle);
@@ -34,7 +32,9 @@ public:
 
     // The copies alone, without dialogs or messages.
     Esito salvaIn(const QString &destinazione, QString *errore);
-    Esito caricaDa(const QString &origine, QString *errore);
+    sostituzione::Risultato caricaDa(const QString &origine);
+    // What the user is told after loading `nome`: empty when it went through.
+    QString messaggioCarica(const QString &nome, const sostituzione::Risultato &r) const;
 
 private:
     bool riapri(QString *errore);
@@ -43,4 +43,5 @@ private:
     QString percorso_;
     DialogoFile &dialogo_;
     Messaggi &messaggi_;
+    CopieSicurezza &copie_;
 };

@@ -29,6 +29,8 @@ Applicazione::~Applicazione()
 
 void Applicazione::avvia()
 {
+    apriDatabase();
+    if (database_.aperto()) copie_.copiaAllAvvio(messaggi_);
     apriRilevaAvvio();
 }
 
@@ -44,7 +46,6 @@ void Applicazione::apriDatabase()
 
 void Applicazione::apriRilevaAvvio()
 {
-    if (!database_.aperto()) apriDatabase();
     auto *finestra = new RilevaAvvio(database_, messaggi_);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     rilevaAvvio_ = finestra;
@@ -52,7 +53,7 @@ void Applicazione::apriRilevaAvvio()
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, qApp, [] { QCoreApplication::exit(0); });
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).carica(nullptr);
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_).carica(nullptr);
     });
     finestra->carica();
     finestra->show();
@@ -109,6 +110,7 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     connect(finestra, &RilevaGo::menuEsci, qApp, [] { QCoreApplication::exit(0); });
     // Back to a fresh start window; it opens before this one closes so the program goes on.
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
+        if (!database_.aperto()) apriDatabase();
         apriRilevaAvvio();
         finestra->close();
     });
@@ -123,16 +125,16 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
         if (auto *griglie = finestra->findChild<GriglieRisultati *>())
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_).salva(*griglie);
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_).salva(*griglie);
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_)
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_)
             .carica(finestra->findChild<GriglieRisultati *>());
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
         auto *griglie = finestra->findChild<GriglieRisultati *>();
         if (!griglie) return;
-        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione())
+        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_)
             .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
     });
 }

@@ -9,6 +9,7 @@
 
 #include "timing/rilevago.h"
 #include "database/archiviotempi.h"
+#include "database/copiesicurezza.h"
 #include "database/dialogofile.h"
 #include "results/superficiestampa.h"
 #include "database/database.h"
@@ -42,6 +43,7 @@ private:
     ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
     QString percorsoDatabase_;
     Database database_;
+    CopieSicurezza copie_{percorsoDatabase_, orologio_};
     ArchivioTempi archivio_{database_, messaggi_};
     DialogoFileQt dialogo_;
     StampantiSistema stampanti_;
