@@ -180,7 +180,7 @@ QString tipoLeggibile(const QString &tipo)
 QString differenze(Database &db)
 {
     for (const QString &nome : nomiControllati()) {
-        const Oggetto &atteso = riferimento()[nome];
+        const Oggetto atteso = riferimento().value(nome);
         const QString che = atteso.vista ? QStringLiteral("la vista ") : QStringLiteral("la tabella ");
         const QString nella = atteso.vista ? QStringLiteral("nella vista ") : QStringLiteral("nella tabella ");
         std::optional<Oggetto> trovato;
