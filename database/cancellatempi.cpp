@@ -1,6 +1,7 @@
 #include "database/cancellatempi.h"
 
 #include "database/archivioasincrono.h"
+#include "database/copiesicurezza.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "comune/messaggi.h"
@@ -13,10 +14,16 @@ QString CancellaTempi::domanda()
 }
 
 CancellaTempi::CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi,
-                             Sessione &sessione, ArchivioAsincrono *archivio)
+                             Sessione &sessione, CopieSicurezza &copie, ArchivioAsincrono *archivio)
     : db_(db), percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), sessione_(sessione),
-      archivio_(archivio)
+      copie_(copie), archivio_(archivio)
 {
+}
+
+bool CancellaTempi::copiaPrimaDelReset(CopieSicurezza &copie, Messaggi &messaggi)
+{
+    return copie.copiaOAvvisa(messaggi, QStringLiteral("Il reset non è stato fatto: i tempi attuali "
+                                                       "non sono stati modificati."));
 }
 
 void CancellaTempi::svuota(Database &db, bool conGiri)
@@ -44,13 +51,16 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
+    // Nothing cleared, lanes included, without a copy to go back to.
+    if (archivio_) archivio_->svuota();
+    if (!copiaPrimaDelReset(copie_, messaggi_)) return false;
     const bool conGiri = classificaConGiri && classificaConGiri();
     // Nothing is deleted on a failure, so the lanes keep their counters too.
     if (archivio_) {
         QString errore;
         if (!archivio_->esegui([conGiri](Database &db) { svuota(db, conGiri); }, &errore)) {
-            messaggi_.mostra(QStringLiteral("I tempi non sono stati cancellati.\n") + errore,
-                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            messaggi_.mostra(QStringLiteral("Il reset non è stato fatto: ") + errore, Messaggi::Pulsanti::Ok,
+                             Messaggi::Icona::Esclamazione);
             return false;
         }
     } else {

@@ -3,6 +3,7 @@
 #include <functional>
 
 class ArchivioAsincrono;
+class CopieSicurezza;
 class Database;
 class Messaggi;
 class Sessione;
@@ -14,16 +15,21 @@ public:
     static constexpr const char *titolo = "Reset Database";
     static QString domanda();
 
-    // With the lap store's writer, the reset is done by it, in order after the laps it holds.
+    // With the lap store's writer, the laps it holds are committed before the
+    // backup, and the reset is done by it, in order after them.
     CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi, Sessione &sessione,
-                  ArchivioAsincrono *archivio = nullptr);
+                  CopieSicurezza &copie, ArchivioAsincrono *archivio = nullptr);
 
     // `classificaConGiri` answers whether the standings as the grid last showed
     // them hold a driver with one lap or more. Returns true when the operator
     // confirmed and the reset went through; the caller refreshes the grids.
+    // A backup comes first: when it cannot be made nothing is cleared.
     bool cancellaTempi(const std::function<bool()> &classificaConGiri);
     // The menu entry: the reset, then the grids refreshed even after a cancel.
     void menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri);
+
+    // The backup before a reset; false when it failed and the user was told.
+    static bool copiaPrimaDelReset(CopieSicurezza &copie, Messaggi &messaggi);
 
     // The database part alone: laps and standings emptied when `conGiri`, and
     // Tempofast left with its one row at 0. Throws ErroreDatabase, changing nothing.
@@ -34,5 +40,6 @@ private:
     QString percorso_;
     Messaggi &messaggi_;
     Sessione &sessione_;
+    CopieSicurezza &copie_;
     ArchivioAsincrono *archivio_;
 };

@@ -5,7 +5,7 @@
 #include "comune/messaggi.h"
 
 #include <QFileInfo>
-#include <QSet>
+#include <QStringList>
 #include <sqlcipher/sqlite3.h>
 
 // ---------------------------------------------------------------------------
@@ -188,16 +188,19 @@ void Database::apri(const QString &percorso, const QString &password, bool crea)
         throw ErroreDatabase(codice, testo);
     };
     if (rc != SQLITE_OK) fallito(rc);
-    const QByteArray chiave = password.toUtf8();
-    rc = sqlite3_key(db, chiave.constData(), chiave.size());
-    if (rc != SQLITE_OK) fallito(rc);
+    if (!password.isEmpty()) {
+        const QByteArray chiave = password.toUtf8();
+        rc = sqlite3_key(db, chiave.constData(), chiave.size());
+        if (rc != SQLITE_OK) fallito(rc);
+    }
+    // Another connection may be committing: even the first read waits for it.
+    sqlite3_busy_timeout(db, 2000);
     // The key is only checked when the file is first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) fallito(rc);
     // The closed file alone must be the whole database: saved sessions copy it.
     rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) fallito(rc);
-    sqlite3_busy_timeout(db, 2000);
     db_ = db;
     percorso_ = percorso;
     ++generazione_;
@@ -260,6 +263,22 @@ int Database::modificate() const { return db_ ? sqlite3_changes(db_) : 0; }
 
 bool Database::inTransazione() const { return db_ && !sqlite3_get_autocommit(db_); }
 
+QString Database::controlloIntegrita()
+{
+    // The engine stops at a page it cannot read; the rows it gave until then say more.
+    QStringList problemi;
+    try {
+        Istruzione q = prepara("PRAGMA integrity_check");
+        while (q.passo()) problemi.append(q.testo(0));
+    } catch (const ErroreDatabase &e) {
+        if (problemi.isEmpty()) problemi.append(e.descrizione());
+    }
+    if (problemi == QStringList{QStringLiteral("ok")}) return {};
+    QString primo = problemi.value(0);
+    primo.remove(QStringLiteral("*** in database main ***")); // the engine's heading of the list
+    return primo.trimmed().section(QLatin1Char('\n'), 0, 0);
+}
+
 bool Database::verificaFile(const QString &percorso, const QString &password, QString *errore)
 {
     auto ko = [&](const QString &motivo) {
@@ -268,20 +287,23 @@ bool Database::verificaFile(const QString &percorso, const QString &password, QS
     };
     if (!QFileInfo(percorso).isFile()) return ko(QStringLiteral("file non trovato"));
     if (QFileInfo(percorso).size() == 0) return ko(QStringLiteral("file vuoto"));
+    Database db;
     try {
-        Database db;
         db.apri(percorso, password, false);
-        QSet<QString> presenti;
-        Istruzione q = db.prepara("SELECT name FROM sqlite_master WHERE type IN ('table','view')");
-        while (q.passo()) presenti.insert(q.testo(0).toLower());
-        for (const char *nome : schema::oggettiRichiesti()) {
-            if (!presenti.contains(QString::fromLatin1(nome).toLower()))
-                return ko(QStringLiteral("manca ") + QString::fromLatin1(nome));
-        }
-        return true;
     } catch (const ErroreDatabase &e) {
-        return ko(e.descrizione());
+        if (e.codice() == SQLITE_NOTADB)
+            return ko(QStringLiteral("non è un database dei tempi o ha un'altra password"));
+        return ko(QStringLiteral("il file non si apre: ") + e.descrizione());
     }
+    const QString guasto = db.controlloIntegrita();
+    if (!guasto.isEmpty()) return ko(QStringLiteral("il file è danneggiato: ") + guasto);
+    try {
+        const QString diverso = schema::differenze(db);
+        if (!diverso.isEmpty()) return ko(diverso);
+    } catch (const ErroreDatabase &e) {
+        return ko(QStringLiteral("lo schema non si legge: ") + e.descrizione());
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -81,8 +81,9 @@ public:
 
     // Opens the file with the password and reads sqlite_master, so a wrong key
     // or a file that is not a database fails here and not later. Without
-    // `crea` a missing file is an error. Throws ErroreDatabase; on failure the
-    // object stays closed.
+    // `crea` a missing file is an error; an empty password opens a plain,
+    // unencrypted database (":memory:" included). Throws ErroreDatabase; on
+    // failure the object stays closed.
     void apri(const QString &percorso, const QString &password, bool crea = false);
     void chiudi();
     bool aperto() const { return db_ != nullptr; }
@@ -98,8 +99,14 @@ public:
     int modificate() const;
     bool inTransazione() const;
 
-    // Does the file open with the password and hold every table and stored
-    // query of the timing database? `errore` receives the reason when not.
+    // The engine's full integrity check: empty when the file is sound,
+    // otherwise the first problem it found.
+    QString controlloIntegrita();
+
+    // Can the file take the place of the timing database? It must open with
+    // the password, pass the full integrity check, and hold every table and
+    // view the program reads with the columns and types the program creates.
+    // Reads only. `errore` receives the reason in Italian when not.
     static bool verificaFile(const QString &percorso, const QString &password,
                              QString *errore = nullptr);
 

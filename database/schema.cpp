@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QHash>
+#include <QStringList>
 #include <QTemporaryFile>
+#include <QVector>
+#include <optional>
 
 namespace schema {
 
@@ -112,7 +116,122 @@ bool esiste(Database &db, const char *nome)
     return q.passo() && q.intero(0) > 0;
 }
 
+// One column as PRAGMA table_info gives it.
+struct Colonna {
+    QString nome, tipo;
+    bool nonNullo = false, conDefault = false;
+    int chiave = 0;
+};
+
+struct Oggetto {
+    bool vista = false;
+    QVector<Colonna> colonne;
+};
+
+// The tables and views the program reads; the running totals table is
+// checked only when the file has it, as older files get it on opening.
+QStringList nomiControllati()
+{
+    QStringList nomi;
+    for (const char *n : oggettiRichiesti()) nomi.append(QString::fromLatin1(n));
+    nomi.append(QStringLiteral("TotaliPiloti"));
+    return nomi;
+}
+
+std::optional<Oggetto> leggiOggetto(Database &db, const QString &nome)
+{
+    Oggetto o;
+    {
+        Istruzione q = db.prepara("SELECT type FROM sqlite_master "
+                                  "WHERE type IN ('table', 'view') AND lower(name) = lower(?)");
+        q.lega(1, nome);
+        if (!q.passo()) return std::nullopt;
+        o.vista = q.testo(0) == QLatin1String("view");
+    }
+    // The name is one of the program's own, never typed text: PRAGMA takes no parameters.
+    Istruzione q = db.prepara(QStringLiteral("PRAGMA table_info(\"%1\")").arg(nome));
+    while (q.passo())
+        o.colonne.append({q.testo(1), q.testo(2).trimmed(), q.intero(3) != 0, !q.nullo(4),
+                          static_cast<int>(q.intero(5))});
+    return o;
+}
+
+// The schema as prepara() makes it, built once on an in-memory database.
+const QHash<QString, Oggetto> &riferimento()
+{
+    static const QHash<QString, Oggetto> oggetti = [] {
+        Database db;
+        db.apri(QStringLiteral(":memory:"), QString(), true);
+        prepara(db, true);
+        QHash<QString, Oggetto> letti;
+        for (const QString &nome : nomiControllati()) letti.insert(nome, *leggiOggetto(db, nome));
+        return letti;
+    }();
+    return oggetti;
+}
+
+QString tipoLeggibile(const QString &tipo)
+{
+    return tipo.isEmpty() ? QStringLiteral("senza tipo") : tipo;
+}
+
 } // namespace
+
+QString differenze(Database &db)
+{
+    for (const QString &nome : nomiControllati()) {
+        const Oggetto atteso = riferimento().value(nome);
+        const QString che = atteso.vista ? QStringLiteral("la vista ") : QStringLiteral("la tabella ");
+        const QString nella = atteso.vista ? QStringLiteral("nella vista ") : QStringLiteral("nella tabella ");
+        std::optional<Oggetto> trovato;
+        try {
+            trovato = leggiOggetto(db, nome);
+        } catch (const ErroreDatabase &e) {
+            return che + nome + QStringLiteral(" non si legge (") + e.descrizione() + QLatin1Char(')');
+        }
+        if (!trovato) {
+            if (nome == QLatin1String("TotaliPiloti")) continue;
+            return QStringLiteral("manca ") + che + nome;
+        }
+        if (trovato->vista != atteso.vista)
+            return nome + (atteso.vista ? QStringLiteral(" è una tabella invece di una vista")
+                                        : QStringLiteral(" è una vista invece di una tabella"));
+        if (atteso.vista) {
+            QStringList voluti, avuti;
+            for (const Colonna &c : atteso.colonne) voluti.append(c.nome);
+            for (const Colonna &c : trovato->colonne) avuti.append(c.nome);
+            if (voluti.join(u',').compare(avuti.join(u','), Qt::CaseInsensitive) != 0)
+                return nella + nome + QStringLiteral(" le colonne sono ") + avuti.join(QStringLiteral(", "))
+                     + QStringLiteral(" invece di ") + voluti.join(QStringLiteral(", "));
+            continue;
+        }
+        QHash<QString, Colonna> colonne;
+        for (const Colonna &c : trovato->colonne) colonne.insert(c.nome.toLower(), c);
+        for (const Colonna &voluta : atteso.colonne) {
+            const auto c = colonne.constFind(voluta.nome.toLower());
+            if (c == colonne.cend()) return nella + nome + QStringLiteral(" manca la colonna ") + voluta.nome;
+            if (c->tipo.compare(voluta.tipo, Qt::CaseInsensitive) != 0)
+                return nella + nome + QStringLiteral(" la colonna ") + voluta.nome + QStringLiteral(" è ")
+                     + tipoLeggibile(c->tipo) + QStringLiteral(" invece di ") + tipoLeggibile(voluta.tipo);
+            if (c->chiave != voluta.chiave)
+                return nella + nome + QStringLiteral(" la chiave primaria non è quella del programma");
+            if (c->nonNullo != voluta.nonNullo)
+                return nella + nome + QStringLiteral(" la colonna ") + voluta.nome
+                     + (voluta.nonNullo ? QStringLiteral(" ammette valori vuoti")
+                                        : QStringLiteral(" non ammette valori vuoti"));
+            colonne.erase(c);
+        }
+        // A column of its own is harmless unless it refuses the rows the program writes.
+        for (const Colonna &in_piu : std::as_const(colonne)) {
+            if (in_piu.chiave)
+                return nella + nome + QStringLiteral(" la chiave primaria non è quella del programma");
+            if (in_piu.nonNullo && !in_piu.conDefault)
+                return nella + nome + QStringLiteral(" la colonna in più ") + in_piu.nome
+                     + QStringLiteral(" non ammette valori vuoti");
+        }
+    }
+    return {};
+}
 
 const std::vector<const char *> &oggettiRichiesti()
 {

@@ -14,6 +14,14 @@ const std::vector<const char *> &oggettiRichiesti();
 // also gets the starting track catalogue. Safe to run on every open.
 void prepara(Database &db, bool nuovo);
 
+// What the open file lacks of the tables and views the program reads,
+// compared with the schema prepara() creates on an empty database: an Italian
+// text naming the first difference, or empty when there is none. Tables must
+// have every column with the same declared type, key and NOT NULL, and no
+// other column that refuses an empty value; views must give the same column
+// names in the same order. Throws ErroreDatabase.
+QString differenze(Database &db);
+
 // Opens the timing database at `percorso` with the program's password,
 // creating it with the schema when the file is missing or empty. Returns true
 // when the file was created now. Throws ErroreDatabase.

@@ -1,72 +1,25 @@
 #include "database/sessionisalvate.h"
 
 #include "database/archivioasincrono.h"
+#include "database/copiesicurezza.h"
 #include "database/database.h"
 #include "database/dialogofile.h"
 #include "database/schema.h"
-#include "comune/identita.h"
 #include "comune/messaggi.h"
 #include "timing/archivio.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <filesystem>
+
+using namespace sostituzione;
 
 namespace {
-
-bool stessoFile(const QString &a, const QString &b)
-{
-    const QFileInfo fa(a), fb(b);
-    if (!fa.exists() || !fb.exists()) return false;
-    return fa.canonicalFilePath() == fb.canonicalFilePath();
-}
-
-// A name beside `destinazione` that nobody uses, so the final rename stays in one folder.
-QString nomeAccanto(const QString &destinazione)
-{
-    for (;;) {
-        const QString nome = destinazione + QStringLiteral(".tmp-")
-            + QString::number(QRandomGenerator::global()->generate(), 36);
-        if (!QFileInfo::exists(nome)) return nome;
-    }
-}
-
-bool copia(const QString &da, const QString &a, QString *errore)
-{
-    QFile origine(da);
-    if (!origine.copy(a)) {
-        if (errore) *errore = origine.errorString();
-        QFile::remove(a);
-        return false;
-    }
-    // A copy of a write-protected file must still take new laps.
-    QFile::setPermissions(a, QFile::permissions(a) | QFile::ReadOwner | QFile::WriteOwner);
-    return true;
-}
-
-// Replaces `destinazione` in one step: a reader sees the old file or the new one.
-bool rinomina(const QString &da, const QString &destinazione, QString *errore)
-{
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(da).toStdString(),
-                            QFile::encodeName(destinazione).toStdString(), ec);
-    if (ec) {
-        if (errore) *errore = QString::fromLocal8Bit(ec.message().c_str());
-        QFile::remove(da);
-        return false;
-    }
-    return true;
-}
-
-QString password() { return QString::fromUtf8(identita::password); }
-
+const QString invariati = QStringLiteral("I tempi attuali non sono stati modificati.");
 } // namespace
 
 SessioniSalvate::SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo,
-                                 Messaggi &messaggi, ArchivioAsincrono *archivio)
+                                 Messaggi &messaggi, CopieSicurezza &copie, ArchivioAsincrono *archivio)
     : db_(db), percorso_(std::move(percorsoDatabase)), dialogo_(dialogo), messaggi_(messaggi),
-      archivio_(archivio)
+      copie_(copie), archivio_(archivio)
 {
 }
 
@@ -76,10 +29,7 @@ bool SessioniSalvate::riapri(QString *errore)
         schema::apriDatabase(db_, percorso_);
         return true;
     } catch (const ErroreDatabase &e) {
-        if (errore) {
-            if (!errore->isEmpty()) *errore += QLatin1Char('\n');
-            *errore += QStringLiteral("Il database dei tempi non si riapre: ") + e.descrizione();
-        }
+        if (errore) *errore = QStringLiteral("il database dei tempi non si riapre: ") + e.descrizione();
         return false;
     }
 }
@@ -89,48 +39,62 @@ SessioniSalvate::Esito SessioniSalvate::salvaIn(const QString &destinazione, QSt
     if (stessoFile(destinazione, percorso_)) return Esito::Invariato;
     if (archivio_) archivio_->svuota();
     if (!db_.aperto() && !riapri(errore)) return Esito::NonRiaperto;
-    const QString provvisorio = nomeAccanto(destinazione);
+    const QString provvisorio = nomeAccanto(destinazione, QStringLiteral("tmp"));
     bool ok = false;
     try {
         // A read lock for the length of the copy: the writer cannot commit halfway through it.
         db_.esegui(QStringLiteral("BEGIN"));
         db_.prepara("SELECT count(*) FROM sqlite_master").esegui();
-        ok = copia(percorso_, provvisorio, errore) && rinomina(provvisorio, destinazione, errore);
+        ok = copiaFile(percorso_, provvisorio, errore);
         db_.esegui(QStringLiteral("COMMIT"));
     } catch (const ErroreDatabase &e) {
         if (db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
         if (errore) *errore = e.descrizione();
-        QFile::remove(provvisorio);
-        return Esito::Errore;
+        ok = false;
     }
+    if (ok && !rinomina(provvisorio, destinazione, errore)) ok = false;
+    if (!ok) QFile::remove(provvisorio);
     return ok ? Esito::Fatto : Esito::Errore;
 }
 
-SessioniSalvate::Esito SessioniSalvate::caricaDa(const QString &origine, QString *errore)
+Risultato SessioniSalvate::caricaDa(const QString &origine)
 {
-    if (stessoFile(origine, percorso_)) return Esito::Invariato;
-    QString motivo;
-    if (!Database::verificaFile(origine, password(), &motivo)) {
-        if (errore) *errore = motivo;
-        return Esito::Rifiutato;
+    const auto chiudi = [this] {
+        if (archivio_) archivio_->sospendi(); // after committing what it can
+        db_.chiudi();
+    };
+    const auto riapriTutto = [this](QString *motivo) {
+        return riapri(motivo) && (!archivio_ || archivio_->riprendi(motivo));
+    };
+    return sostituisci(origine, percorso_, copie_, {chiudi, riapriTutto});
+}
+
+QString SessioniSalvate::messaggioCarica(const QString &nome, const Risultato &r) const
+{
+    switch (r.esito) {
+    case Esito::Fatto:
+    case Esito::Invariato:
+        return {};
+    case Esito::Rifiutato:
+        return QStringLiteral("Il file\n") + nome + QStringLiteral("\nnon contiene tempi salvati validi (")
+             + r.motivo + QStringLiteral(").\n") + invariati;
+    case Esito::CopiaNonRiuscita:
+        return QStringLiteral("Impossibile fare la copia di sicurezza dei tempi nella cartella\n")
+             + copie_.cartella() + QStringLiteral("\n") + r.motivo
+             + QStringLiteral(".\nIl caricamento non è stato fatto. ") + invariati;
+    case Esito::Errore:
+        return QStringLiteral("Impossibile caricare i tempi da\n") + nome + QStringLiteral("\n") + r.motivo
+             + QStringLiteral("\n") + invariati;
+    case Esito::Ripristinato:
+        return QStringLiteral("Il file\n") + nome + QStringLiteral("\nè stato copiato, ma poi ") + r.motivo
+             + QStringLiteral(".\nÈ stato rimesso al suo posto il database di prima. ") + invariati;
+    case Esito::NonRiaperto:
+        break;
     }
-    // The copy lands beside the database first and is checked again there:
-    // the database file is replaced only by a file known to be good.
-    const QString provvisorio = nomeAccanto(percorso_);
-    if (!copia(origine, provvisorio, errore)) return Esito::Errore;
-    if (!Database::verificaFile(provvisorio, password(), &motivo)) {
-        QFile::remove(provvisorio);
-        if (errore) *errore = motivo;
-        return Esito::Rifiutato;
-    }
-    if (archivio_) archivio_->sospendi();
-    db_.chiudi();
-    const bool ok = rinomina(provvisorio, percorso_, errore);
-    const bool riaperto = riapri(errore);
-    // Laps still waiting go into the file now in place.
-    if (archivio_ && !archivio_->riprendi(errore)) return Esito::NonRiaperto;
-    if (!riaperto) return Esito::NonRiaperto;
-    return ok ? Esito::Fatto : Esito::Errore;
+    QString testo = QStringLiteral("Impossibile caricare i tempi da\n") + nome + QStringLiteral("\n") + r.motivo;
+    if (!r.copiaSicurezza.isEmpty())
+        testo += QStringLiteral("\nI tempi di prima sono nella copia di sicurezza\n") + r.copiaSicurezza;
+    return testo;
 }
 
 void SessioniSalvate::salva(Tabelle &tabelle)
@@ -152,29 +116,8 @@ void SessioniSalvate::carica(Tabelle *tabelle)
 {
     const QString nome = dialogo_.apri(QString::fromUtf8(titoloCarica), QString::fromUtf8(filtro));
     if (!nome.isEmpty()) {
-        QString errore;
-        switch (caricaDa(nome, &errore)) {
-        case Esito::Fatto:
-        case Esito::Invariato:
-            break;
-        case Esito::Rifiutato:
-            messaggi_.mostra(QStringLiteral("Il file\n") + nome
-                                 + QStringLiteral("\nnon contiene tempi salvati validi (") + errore
-                                 + QStringLiteral(").\nI tempi attuali non sono stati modificati."),
-                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-            break;
-        case Esito::Errore:
-            messaggi_.mostra(QStringLiteral("Impossibile caricare i tempi da\n") + nome
-                                 + QStringLiteral("\n") + errore
-                                 + QStringLiteral("\nI tempi attuali non sono stati modificati."),
-                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-            break;
-        case Esito::NonRiaperto:
-            messaggi_.mostra(QStringLiteral("Impossibile caricare i tempi da\n") + nome
-                                 + QStringLiteral("\n") + errore,
-                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-            break;
-        }
+        const QString testo = messaggioCarica(nome, caricaDa(nome));
+        if (!testo.isEmpty()) messaggi_.mostra(testo, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
     }
     if (tabelle) tabelle->aggiornaTabella();
 }

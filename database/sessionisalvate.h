@@ -1,7 +1,10 @@
 #pragma once
+#include "database/sostituzione.h"
+
 #include <QString>
 
 class ArchivioAsincrono;
+class CopieSicurezza;
 class Database;
 class DialogoFile;
 class Messaggi;
@@ -9,26 +12,21 @@ class Tabelle;
 
 // Saved sessions: byte copies of the whole timing database under a name the
 // user chooses (by convention *.qlt), written out and read back in. The lap
-// store's writer, when there is one, commits what waits first; a save copies
-// the file under a read lock, so no commit lands halfway through it, and a load
-// replaces the file while every connection of the program is closed, reopening
-// them afterwards whatever happened.
+// store's writer, when there is one, commits what waits first. A save copies
+// the file under a read lock, so no commit lands halfway through it. Loading
+// goes through sostituzione::sostituisci: checked, backed up, replaced while
+// every connection of the program is closed, reopened or put back; laps still
+// waiting then go into the file in place.
 class SessioniSalvate {
 public:
     static constexpr const char *filtro = "Salvataggi|*.qlt|Tutti i file|*.*";
     static constexpr const char *titoloSalva = "Salva Tempi";
     static constexpr const char *titoloCarica = "Carica Tempi";
 
-    enum class Esito {
-        Fatto,      // copied
-        Invariato,  // the chosen file is the database itself: nothing to do
-        Rifiutato,  // not a timing database with our password; nothing touched
-        Errore,     // the file system failed; the database is as it was
-        NonRiaperto // the file was copied but the program's connection did not reopen
-    };
+    using Esito = sostituzione::Esito;
 
     SessioniSalvate(Database &db, QString percorsoDatabase, DialogoFile &dialogo, Messaggi &messaggi,
-                    ArchivioAsincrono *archivio = nullptr);
+                    CopieSicurezza &copie, ArchivioAsincrono *archivio = nullptr);
 
     // Menu "Save" of the timing window; the grids are refreshed even after a cancel.
     void salva(Tabelle &tabelle);
@@ -37,7 +35,9 @@ public:
 
     // The copies alone, without dialogs or messages.
     Esito salvaIn(const QString &destinazione, QString *errore);
-    Esito caricaDa(const QString &origine, QString *errore);
+    sostituzione::Risultato caricaDa(const QString &origine);
+    // What the user is told after loading `nome`: empty when it went through.
+    QString messaggioCarica(const QString &nome, const sostituzione::Risultato &r) const;
 
 private:
     bool riapri(QString *errore);
@@ -46,5 +46,6 @@ private:
     QString percorso_;
     DialogoFile &dialogo_;
     Messaggi &messaggi_;
+    CopieSicurezza &copie_;
     ArchivioAsincrono *archivio_;
 };

@@ -14,6 +14,8 @@ const QString testoPresente = QStringLiteral(" Pista già presente nel database 
 const QString testoNomeMancante = QStringLiteral(" Inserire il nome della pista !!!");
 const QString testoCancellata = QStringLiteral(" Pista Cancellata !!!");
 const QString testoPilotaMancante = QStringLiteral("Non è stato inserito il pilota");
+const QString testoNomiDoppi =
+    QStringLiteral("Ogni pilota deve avere un nome diverso: questi hanno lo stesso nome\n");
 } // namespace
 
 DatiIniziali::DatiIniziali(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
@@ -134,16 +136,41 @@ void DatiIniziali::cancellaPista(const QString &nome)
     comboInit();
 }
 
+QString DatiIniziali::chiaveNome(const QString &nome)
+{
+    return nome.trimmed().normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
 std::optional<QStringList> DatiIniziali::pilotiInseriti(const QStringList &nomi)
 {
-    if (nomi.isEmpty() || nomi.first().isEmpty()) {
+    // A box of blanks only is an empty box.
+    if (nomi.isEmpty() || nomi.first().trimmed().isEmpty()) {
         messaggi_.mostra(testoPilotaMancante);
         return std::nullopt;
     }
     QStringList presi;
     for (const QString &n : nomi) {
-        if (n.isEmpty() || presi.size() == 8) break;
-        presi.append(n);
+        if (n.trimmed().isEmpty() || presi.size() == 8) break;
+        presi.append(n); // as typed: a stored driver continues under exactly this name
+    }
+    // Two lanes under one name would store their laps as one driver.
+    QStringList doppi;
+    QVector<bool> visto(presi.size(), false);
+    for (int i = 0; i < presi.size(); ++i) {
+        if (visto[i]) continue;
+        QStringList corsie{QStringLiteral("Pilota %1").arg(i + 1)};
+        for (int j = i + 1; j < presi.size(); ++j) {
+            if (chiaveNome(presi[j]) != chiaveNome(presi[i])) continue;
+            visto[j] = true;
+            corsie.append(QStringLiteral("Pilota %1").arg(j + 1));
+        }
+        if (corsie.size() > 1)
+            doppi.append(corsie.join(QStringLiteral(", ")) + QStringLiteral(": ") + presi[i].trimmed());
+    }
+    if (!doppi.isEmpty()) {
+        messaggi_.mostra(testoNomiDoppi + doppi.join(QLatin1Char('\n')), Messaggi::Pulsanti::Ok,
+                         Messaggi::Icona::Esclamazione);
+        return std::nullopt;
     }
     return presi;
 }

@@ -37,9 +37,14 @@ public:
     // is refilled unless the name was missing.
     void cancellaPista(const QString &nome);
 
-    // The drivers to take: the names up to the first empty box. Without a
-    // first name the message is shown and nothing is returned.
+    // The drivers to take: the names as typed up to the first empty box (a
+    // box of blanks only is empty). Without a first name, or with two lanes
+    // under one name (compared by chiaveNome), the message is shown and
+    // nothing is returned.
     std::optional<QStringList> pilotiInseriti(const QStringList &nomi);
+    // What makes two names the same driver: blanks around dropped, letter case
+    // ignored (full Unicode case folding), composed and decomposed accents alike.
+    static QString chiaveNome(const QString &nome);
 
     // Whole metres from 0 to 32767, blanks around allowed.
     static std::optional<qint16> lunghezzaValida(const QString &testo);

@@ -30,6 +30,8 @@ Applicazione::~Applicazione()
 
 void Applicazione::avvia()
 {
+    apriDatabase();
+    if (database_.aperto()) copie_.copiaAllAvvio(messaggi_);
     apriRilevaAvvio();
 }
 
@@ -64,7 +66,6 @@ bool Applicazione::esci()
 
 void Applicazione::apriRilevaAvvio()
 {
-    if (!database_.aperto()) apriDatabase();
     auto *finestra = new RilevaAvvio(database_, messaggi_);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     rilevaAvvio_ = finestra;
@@ -74,7 +75,7 @@ void Applicazione::apriRilevaAvvio()
         if (esci()) QCoreApplication::exit(0);
     });
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get()).carica(nullptr);
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
     });
     finestra->carica();
     finestra->show();
@@ -135,6 +136,7 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     // Back to a fresh start window; it opens before this one closes so the program goes on.
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
+        if (!database_.aperto()) apriDatabase();
         apriRilevaAvvio();
         finestra->close();
     });
@@ -154,16 +156,17 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
         if (auto *griglie = finestra->findChild<GriglieRisultati *>())
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get()).salva(*griglie);
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                .salva(*griglie);
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, archivio_.get())
+        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
             .carica(finestra->findChild<GriglieRisultati *>());
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
         auto *griglie = finestra->findChild<GriglieRisultati *>();
         if (!griglie) return;
-        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), archivio_.get())
+        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
             .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "comune/messaggi.h"
 #include "database/archivioasincrono.h"
+#include "database/copiesicurezza.h"
 #include "database/database.h"
 #include "database/dialogofile.h"
 #include "results/superficiestampa.h"
@@ -49,6 +50,7 @@ private:
     ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
     QString percorsoDatabase_;
     Database database_;
+    CopieSicurezza copie_{percorsoDatabase_, orologio_};
     std::unique_ptr<ArchivioAsincrono> archivio_;
     DialogoFileQt dialogo_;
     StampantiSistema stampanti_;

@@ -1,19 +1,30 @@
+#include "copiefinte.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "database/testototale.h"
 #include "messaggifinti.h"
+#include "orologiomanuale.h"
 #include "comune/identita.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 const QString password = QString::fromUtf8(identita::password);
 using Righe = QList<QVariantList>;
+using Testi = QStringList;
+
+QByteArray contenuto(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 GiroCompletato giro(const QString &pilota, int n, float tempo)
 {
@@ -147,6 +158,53 @@ private slots:
         QCOMPARE(messaggi_.mostrati.size(), 4); // the failed rebuild, then one per call
         QVERIFY(messaggi_.ultimo().startsWith(u"Errore del database: "_s));
         db_.apri(percorso_, password);
+    }
+
+    void copieDiSicurezza()
+    {
+        OrologioManuale orologio(0, QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)));
+        CopieFinte copie(percorso_, orologio);
+        const QDir dir(copie.cartella());
+        // Thirty older copies, three of them in one second, and a file that is not ours.
+        QVERIFY(dir.mkpath(u"."_s));
+        Testi vecchie{u"saettinopro-20261204-000000.mb"_s, u"saettinopro-20261204-000000-9.mb"_s,
+                      u"saettinopro-20261204-000000-10.mb"_s, u"appunti.txt"_s};
+        for (int i = 1; i <= 27; ++i) vecchie.append(u"saettinopro-20261204-0000%1.mb"_s.arg(i, 2, 10, QChar(u'0')));
+        for (const QString &n : vecchie) QFile(dir.filePath(n)).open(QIODevice::WriteOnly);
+        // While the copy is written the file is read-locked: a write of another connection waits.
+        archivio_.memorizza(giro(u"Alfa"_s, 1, 40.0f));
+        const QByteArray prima = contenuto(percorso_);
+        sqlite3_busy_timeout(db_.handle(), 0);
+        QString scrittaDurante;
+        copie.guasto = [&] {
+            try {
+                db_.esegui(u"INSERT INTO Piste (pista) VALUES ('durante')"_s);
+            } catch (const ErroreDatabase &e) {
+                scrittaDurante = e.descrizione();
+            }
+            return QString();
+        };
+        QString errore;
+        const QString prima1 = copie.copia(&errore);
+        QCOMPARE(scrittaDurante, u"database is locked"_s);
+        QCOMPARE(contenuto(prima1), prima);
+        copie.guasto = nullptr;
+        db_.esegui(u"INSERT INTO Piste (pista) VALUES ('dopo')"_s);
+        const QString prima2 = copie.copia(&errore);
+        QCOMPARE(contenuto(prima2), contenuto(percorso_));
+        // The newest thirty stay, ordered by time and then by number; other files are left alone.
+        Testi nomi;
+        for (const QString &c : copie.copie()) nomi.append(QFileInfo(c).fileName());
+        QCOMPARE(nomi.size(), CopieSicurezza::tenute);
+        QCOMPARE(nomi.mid(0, 2), (Testi{u"saettinopro-20261205-100000-2.mb"_s, u"saettinopro-20261205-100000.mb"_s}));
+        QCOMPARE(nomi.mid(28), (Testi{u"saettinopro-20261204-000001.mb"_s, u"saettinopro-20261204-000000-10.mb"_s}));
+        QVERIFY(dir.exists(u"appunti.txt"_s) && !dir.exists(u"saettinopro-20261204-000000-9.mb"_s));
+        // A live file the engine can no longer read is still kept, byte for byte.
+        db_.chiudi();
+        QFile rovinato(percorso_);
+        QVERIFY(rovinato.open(QIODevice::ReadWrite) && rovinato.write(QByteArray(64, 'x')) == 64);
+        rovinato.close();
+        QCOMPARE(contenuto(copie.copia(&errore)), contenuto(percorso_));
     }
 
     void indiciUsati()

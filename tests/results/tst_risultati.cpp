@@ -1,4 +1,5 @@
 #include "archiviofinto.h"
+#include "copiefinte.h"
 #include "database/cancellatempi.h"
 #include "database/sessionisalvate.h"
 #include "databaseprova.h"
@@ -54,9 +55,30 @@ Testi cerca(Visualtempi &v, const QString &testo)
 struct Banco : DatabaseProva {
     DialogoFileFinto dialogo;
     GriglieRisultati griglie{db, messaggi, nullptr, nullptr};
-    SessioniSalvate sessioni{db, percorso, dialogo, messaggi};
+    OrologioManuale orologio;
+    CopieFinte copie{percorso, orologio};
+    SessioniSalvate sessioni{db, percorso, dialogo, messaggi, copie};
     Banco() { segna("Alfa", 1, 40), segna("Beta", 1, 42), segna("Alfa", 2, 39), griglie.aggiornaTabella(); }
-    Testi files() const { return QDir(cartella.path()).entryList(QDir::Files); }
+    Testi files() const { return QDir(cartella.path()).entryList(QDir::Files | QDir::Hidden); }
+    // Every stored lap, every field.
+    QString giri()
+    {
+        Istruzione q = db.prepara("SELECT group_concat(quote(id) || quote(pilota) || quote(giroN) || quote(tempoGiro) || "
+                                  "quote(Tempo) || quote(Data) || quote(ora) || quote(pista), ';') FROM Giri");
+        return q.passo() ? q.testo(0) : QString();
+    }
+    // Loads `nome` through the menu, answering the dialog.
+    void carica(const QString &nome) { dialogo.risposte = {nome}; sessioni.carica(&griglie); }
+    // A copy of the live file changed by `sql`, as another program could have left it.
+    QString variante(const QString &nome, const QString &sql)
+    {
+        const QString f = file(nome);
+        QFile::copy(percorso, f);
+        Database altro;
+        altro.apri(f, QString::fromUtf8(identita::password));
+        altro.esegui(sql);
+        return f;
+    }
 };
 } // namespace
 
@@ -194,23 +216,51 @@ private slots:
     void caricaRifiutaFileNonValidi_data()
     {
         QTest::addColumn<QString>("tipo");
-        for (const char *t : {"mancante", "vuoto", "testo", "casuale", "password", "senzaviste"}) QTest::newRow(t) << t;
+        QTest::addColumn<QString>("sql"); // applied to a copy of the live file
+        QTest::addColumn<QString>("motivo");
+        const QString estraneo = u"(non è un database dei tempi o ha un'altra password)"_s;
+        for (const char *t : {"testo", "casuale", "password"}) QTest::newRow(t) << t << "" << estraneo;
+        QTest::newRow("mancante") << "mancante" << "" << "(file non trovato)";
+        QTest::newRow("vuoto") << "vuoto" << "" << "(file vuoto)";
+        QTest::newRow("pagina danneggiata") << "pagina" << "SELECT 1" << "(il file è danneggiato: ";
+        QTest::newRow("indici scambiati") << "sql"
+            << "PRAGMA writable_schema = ON; UPDATE sqlite_master SET rootpage = (SELECT sum(rootpage) FROM sqlite_master "
+               "WHERE name IN ('Giri_pilota', 'Giri_tempo')) - rootpage WHERE name IN ('Giri_pilota', 'Giri_tempo')"
+            << "(il file è danneggiato: row 1 missing from index Giri_";
+        QTest::newRow("altre colonne") << "sql" << "DROP TABLE Giri; CREATE TABLE Giri (x INTEGER)"
+                                       << "(nella tabella Giri manca la colonna id)";
+        QTest::newRow("altri tipi") << "sql"
+            << "DROP TABLE Giri; CREATE TABLE Giri (id INTEGER PRIMARY KEY, pilota TEXT, giroN INTEGER, tempoGiro TEXT, "
+               "Tempo TEXT, Data TEXT, ora TEXT, pista TEXT, intertempoN INTEGER, intertempo REAL)"
+            << "(nella tabella Giri la colonna tempoGiro è TEXT invece di REAL)";
+        QTest::newRow("vista mancante") << "sql" << "DROP VIEW Sunto2" << "(manca la vista Sunto2)";
+        QTest::newRow("vista diversa") << "sql" << "DROP VIEW Sunto; CREATE VIEW Sunto AS SELECT pilota, Tempo FROM Giri"
+                                       << "(nella vista Sunto le colonne sono pilota, Tempo invece di Pilota, Giro, Tempo)";
     }
     void caricaRifiutaFileNonValidi()
     {
         QFETCH(QString, tipo);
+        QFETCH(QString, sql);
         Banco b;
-        const QString scelto = b.file("scelto.qlt");
-        if (tipo == "password" || tipo == "senzaviste") {
+        QString scelto = b.file("scelto.qlt");
+        if (tipo == "password") {
             Database altro;
-            altro.apri(scelto, tipo == "password" ? u"altra"_s : QString::fromUtf8(identita::password), true);
-            if (tipo == "password") schema::prepara(altro, true);
-            else altro.esegui("CREATE TABLE Giri (pilota TEXT); CREATE TABLE Piste (pista TEXT)");
+            altro.apri(scelto, u"altra"_s, true);
+            schema::prepara(altro, true);
+        } else if (!sql.isEmpty()) {
+            scelto = b.variante("scelto.qlt", sql);
         } else if (tipo != "mancante") {
             QFile f(scelto);
             QVERIFY(f.open(QIODevice::WriteOnly));
             if (tipo == "testo") f.write("Pilota;Tempo\nAlfa;00:40,000\n");
             for (int i = 0; tipo == "casuale" && i < 8192; ++i) f.putChar(static_cast<char>((i * 7919 + 13) % 251));
+        }
+        if (tipo == "pagina") {
+            // 50 zero bytes inside the page that holds the laps, as on a failing USB stick.
+            const qint64 pagina = b.conta("SELECT rootpage FROM sqlite_master WHERE name = 'Giri'");
+            const qint64 misura = b.conta("PRAGMA page_size");
+            QFile f(scelto);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek((pagina - 1) * misura + 200) && f.write(QByteArray(50, 0)) == 50);
         }
         const QByteArray prima = b.contenuto(b.percorso);
         const Testi files = b.files();
@@ -218,10 +268,79 @@ private slots:
         b.dialogo.risposte = {scelto};
         b.sessioni.carica(&contate);
         QVERIFY(b.messaggi.mostrati.size() == 1 && b.messaggi.ultimo().contains(scelto));
+        QFETCH(QString, motivo);
+        QVERIFY2(b.messaggi.ultimo().contains(motivo), qPrintable(b.messaggi.ultimo()));
         QVERIFY(b.messaggi.ultimo().endsWith(u"I tempi attuali non sono stati modificati."_s));
         QVERIFY(contate.aggiornamenti == 1 && b.db.aperto());
-        QVERIFY(b.contenuto(b.percorso) == prima && b.files() == files);
+        QVERIFY(b.contenuto(b.percorso) == prima && b.files() == files && b.copie.copie().isEmpty());
         QCOMPARE(b.conta("SELECT count(*) FROM Giri"), 3);
+    }
+
+    void caricaCheNonSiRiapreRimetteIlDatabase()
+    {
+        Banco b;
+        // Sound by every check, but the program's own index name is taken by a table: opening it fails.
+        const QString scelto = b.variante("trappola.qlt", "INSERT INTO Giri (pilota, giroN) VALUES ('Zeta', 1); "
+                                                          "DROP INDEX Giri_pilota; CREATE TABLE Giri_pilota (x)");
+        const QByteArray prima = b.contenuto(b.percorso);
+        const QString giri = b.giri();
+        const Testi files = b.files();
+        b.carica(scelto);
+        QVERIFY2(b.messaggi.ultimo().contains(u"there is already a table named Giri_pilota"_s)
+                     && b.messaggi.ultimo().endsWith(u"È stato rimesso al suo posto il database di prima. "
+                                                     "I tempi attuali non sono stati modificati."_s),
+                 qPrintable(b.messaggi.ultimo()));
+        QVERIFY(b.contenuto(b.percorso) == prima && b.files() == files && b.giri() == giri);
+        b.segna("Alfa", 3, 38);
+        QCOMPARE(b.conta("SELECT Giri FROM TempoTotale WHERE Pilota = 'Alfa'"), 3);
+        // The copy made before the replacement is the file as it was.
+        QCOMPARE(b.copie.copie().size(), 1);
+        QCOMPARE(b.contenuto(b.copie.copie()[0]), prima);
+    }
+
+    void copieDiSicurezzaRiportanoITempi()
+    {
+        Banco b;
+        OrologioManuale orologio;
+        ArchivioTempi archivio(b.db, b.messaggi);
+        Sessione s(orologio, b.messaggi, archivio);
+        s.impostaPilota(0, u"Alfa"_s);
+        CancellaTempi cancella(b.db, b.percorso, b.messaggi, s, b.copie);
+        const QString gara = b.file("gara.qlt"), treGiri = b.giri();
+        QCOMPARE(b.sessioni.salvaIn(gara, nullptr), SessioniSalvate::Esito::Fatto);
+        b.segna("Gamma", 1, 38);
+        const QString quattroGiri = b.giri();
+        // A full disk: neither the load nor the reset is done, and nothing is left behind.
+        b.copie.guasto = [] { return CopieFinte::discoPieno(); };
+        const QByteArray prima = b.contenuto(b.percorso);
+        const Testi files = b.files();
+        b.carica(gara);
+        QVERIFY(b.messaggi.ultimo().contains(u"spazio su disco esaurito (No space left on device).\nIl caricamento non è stato fatto. "
+                                             "I tempi attuali non sono stati modificati."_s));
+        b.messaggi.risposte = {Messaggi::Risposta::Ok};
+        QVERIFY(!cancella.cancellaTempi([] { return true; }));
+        QVERIFY(b.messaggi.ultimo().endsWith(u"spazio su disco esaurito (No space left on device).\nIl reset non è stato fatto: "
+                                             "i tempi attuali non sono stati modificati."_s));
+        QVERIFY(b.contenuto(b.percorso) == prima && b.files() == files && b.db.aperto());
+        QCOMPARE(QDir(b.copie.cartella()).entryList(QDir::Files | QDir::Hidden), Testi());
+        // Each load and each reset keeps the file as it was before, and loading that copy brings it back.
+        b.copie.guasto = nullptr;
+        b.messaggi.mostrati.clear();
+        b.carica(gara);
+        QCOMPARE(b.giri(), treGiri);
+        b.carica(b.copie.copie()[0]);
+        QCOMPARE(b.giri(), quattroGiri);
+        b.messaggi.risposte = {Messaggi::Risposta::Ok};
+        QVERIFY(cancella.cancellaTempi([] { return true; }));
+        QCOMPARE(b.giri(), QString());
+        b.carica(b.copie.copie()[0]);
+        QCOMPARE(b.giri(), quattroGiri);
+        QCOMPARE(b.messaggi.mostrati.size(), 1); // the reset's question
+        // Four copies in one second: the later ones numbered, newest first.
+        const QString ora = u"saettinopro-20261205-100000"_s;
+        Testi nomi;
+        for (const QString &c : b.copie.copie()) nomi.append(QFileInfo(c).fileName());
+        QCOMPARE(nomi, (Testi{ora + "-4.mb", ora + "-3.mb", ora + "-2.mb", ora + ".mb"}));
     }
 
     void reset()
@@ -236,7 +355,7 @@ private slots:
         orologio.avanza(30);
         s.marca(2);
         const QString ultimo = s.corsia(2).tempolast, migliore = s.corsia(2).bestlapper;
-        CancellaTempi cancella(b.db, b.percorso, b.messaggi, s);
+        CancellaTempi cancella(b.db, b.percorso, b.messaggi, s, b.copie);
         auto conGiri = [&] { return classificaConGiri(b.griglie.classifica()); };
         // Cancel, the default button, changes nothing.
         using enum Messaggi::Risposta;

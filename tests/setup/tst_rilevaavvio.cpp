@@ -83,6 +83,33 @@ private slots:
         QCOMPARE(catalogo(db_), u"Pista Nord 0, Sant'Anna 800, Limite 32767"_s);
     }
 
+    void nomiDeiPiloti_data()
+    {
+        QTest::addColumn<QStringList>("nomi");
+        QTest::addColumn<QStringList>("presi"); // none when refused
+        QTest::addColumn<QString>("messaggio");
+        const QString doppi = u"Ogni pilota deve avere un nome diverso: questi hanno lo stesso nome\n"_s;
+        QTest::newRow("come scritti") << QStringList{"D'Alfa ", " Beta", "Gamma"} << QStringList{"D'Alfa ", " Beta", "Gamma"} << "";
+        QTest::newRow("spazi come vuoto") << QStringList{"Alfa", "   ", "Alfa"} << QStringList{"Alfa"} << "";
+        QTest::newRow("primo di spazi") << QStringList{" \t ", "Beta"} << QStringList() << "Non è stato inserito il pilota";
+        QTest::newRow("stesso nome") << QStringList{"Alfa", "Beta", " alfa ", "BETA", "Gamma", "ALFA"} << QStringList()
+                                     << doppi + "Pilota 1, Pilota 3, Pilota 6: Alfa\nPilota 2, Pilota 4: Beta";
+        // Full case folding (a final sigma is a sigma) and accents typed either way.
+        QTest::newRow("greco") << QStringList{u"Σίσυφος"_s, u"ΣΊΣΥΦΟΣ"_s} << QStringList() << doppi + u"Pilota 1, Pilota 2: Σίσυφος"_s;
+        QTest::newRow("accenti") << QStringList{"Beta", u"Ölaf"_s, u"o\u0308laf"_s} << QStringList()
+                                 << doppi + u"Pilota 2, Pilota 3: Ölaf"_s;
+    }
+    void nomiDeiPiloti()
+    {
+        QFETCH(QStringList, nomi);
+        QFETCH(QString, messaggio);
+        DatiIniziali dati(db_, messaggi_);
+        const std::optional<QStringList> presi = dati.pilotiInseriti(nomi);
+        QTEST(presi.value_or(QStringList()), "presi");
+        QCOMPARE(messaggi_.ultimo(), messaggio);
+        QCOMPARE(presi.has_value(), messaggio.isEmpty());
+    }
+
     void okConInvioEOrdineDiTabulazione()
     {
         RilevaAvvio w(db_, messaggi_);

@@ -134,6 +134,8 @@ private slots:
         QCOMPARE(righe(go), 0);
         tasto(go, Qt::Key_2);
         QTRY_COMPARE(classifica(go), QStringList{"Gamma/1"});
+        // One backup at start, one before the Load, one before the reset.
+        QCOMPARE(QDir(cartella.filePath("backup")).entryList(QDir::Files).size(), 3);
     }
 
     void fileIlleggibileNonFermaIlProgramma()
@@ -148,6 +150,7 @@ private slots:
         QVERIFY(visti_.size() == 1 && visti_[0].startsWith("Errore del database: "));
         QVERIFY(app.rilevaAvvio() && app.rilevaAvvio()->isVisible() && app.rilevaAvvio()->datiCmb()->count() == 0);
         QCOMPARE(f.size(), 4096); // the file is left for the user to look at
+        QVERIFY(!QDir(cartella.filePath("backup")).exists()); // no copy of a file that did not open
     }
 };
 

@@ -1,0 +1,224 @@
+#include "database/copiesicurezza.h"
+
+#include "database/database.h"
+#include "comune/identita.h"
+#include "comune/messaggi.h"
+#include "timing/orologio.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sqlcipher/sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr qint64 bloccoMassimo = 1 << 20;
+
+const QRegularExpression &formaNome()
+{
+    static const QRegularExpression forma(QStringLiteral(R"(^saettinopro-(\d{8}-\d{6})(?:-(\d+))?\.mb$)"));
+    return forma;
+}
+
+// The order of the copies: by the time in the name, then by the number added
+// to a name already taken in the same second.
+std::pair<QString, int> chiave(const QString &nome)
+{
+    const QRegularExpressionMatch m = formaNome().match(nome);
+    return {m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()};
+}
+
+QString testoSistema() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// The bytes of the live file, read so that no writer can change them halfway.
+// A connection of its own holds a read lock (BEGIN and a read) for as long as
+// this object lives, and the bytes come through that connection's own file
+// handle: opening and closing another descriptor on the file would drop every
+// lock this process holds on it. A file the engine cannot read at all cannot
+// be written by anyone either, and is read as plain bytes. Closing the
+// connection ends the read transaction and so the lock.
+class Lettura {
+public:
+    explicit Lettura(const QString &percorso) : diretto_(percorso) {}
+
+    // Empty when ready, otherwise why the file cannot be read.
+    QString inizia()
+    {
+        try {
+            db_.apri(diretto_.fileName(), QString::fromUtf8(identita::password), false);
+            db_.esegui(QStringLiteral("BEGIN"));
+            Istruzione q = db_.prepara("SELECT count(*) FROM sqlite_master");
+            q.passo();
+        } catch (const ErroreDatabase &e) {
+            if (e.codice() != SQLITE_NOTADB && e.codice() != SQLITE_CORRUPT)
+                return QStringLiteral("il database dei tempi non si legge (") + e.descrizione()
+                     + QLatin1Char(')');
+            db_.chiudi();
+            if (!diretto_.open(QIODevice::ReadOnly))
+                return CopieSicurezza::motivo(diretto_.error(), diretto_.errorString());
+            return {};
+        }
+        if (sqlite3_file_control(db_.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file_) != SQLITE_OK
+            || !file_ || !file_->pMethods)
+            return QStringLiteral("il database dei tempi non si legge");
+        return {};
+    }
+
+    qint64 dimensione()
+    {
+        if (!file_) return diretto_.size();
+        sqlite3_int64 n = 0;
+        return file_->pMethods->xFileSize(file_, &n) == SQLITE_OK ? n : -1;
+    }
+
+    bool leggi(qint64 da, QByteArray &blocco)
+    {
+        if (!file_)
+            return diretto_.seek(da) && diretto_.read(blocco.data(), blocco.size()) == blocco.size();
+        return file_->pMethods->xRead(file_, blocco.data(), static_cast<int>(blocco.size()), da) == SQLITE_OK;
+    }
+
+private:
+    Database db_;
+    QFile diretto_;
+    sqlite3_file *file_ = nullptr;
+};
+
+QByteArray impronta(QFile &file)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    return file.seek(0) && h.addData(&file) ? h.result() : QByteArray();
+}
+
+} // namespace
+
+CopieSicurezza::CopieSicurezza(QString percorsoDatabase, Orologio &orologio)
+    : percorso_(std::move(percorsoDatabase)), orologio_(orologio)
+{
+}
+
+QString CopieSicurezza::cartella() const
+{
+    return QFileInfo(percorso_).absoluteDir().filePath(QStringLiteral("backup"));
+}
+
+QStringList CopieSicurezza::copie() const
+{
+    QStringList nomi = QDir(cartella()).entryList(QDir::Files);
+    nomi.removeIf([](const QString &n) { return !formaNome().match(n).hasMatch(); });
+    std::sort(nomi.begin(), nomi.end(), [](const QString &a, const QString &b) { return chiave(a) > chiave(b); });
+    const QDir dir(cartella());
+    for (QString &n : nomi) n = dir.filePath(n);
+    return nomi;
+}
+
+QString CopieSicurezza::motivo(QFileDevice::FileError errore, const QString &sistema)
+{
+    QString testo;
+    switch (errore) {
+    case QFileDevice::ResourceError: testo = QStringLiteral("spazio su disco esaurito"); break;
+    case QFileDevice::OpenError: testo = QStringLiteral("il file non si apre"); break;
+    case QFileDevice::ReadError: testo = QStringLiteral("errore di lettura"); break;
+    case QFileDevice::WriteError: testo = QStringLiteral("errore di scrittura"); break;
+    case QFileDevice::PermissionsError: testo = QStringLiteral("permesso negato"); break;
+    case QFileDevice::RenameError: testo = QStringLiteral("il file non si rinomina"); break;
+    default: testo = QStringLiteral("errore del disco"); break;
+    }
+    return sistema.isEmpty() ? testo : testo + QStringLiteral(" (") + sistema + QLatin1Char(')');
+}
+
+QString CopieSicurezza::scrivi(QFile &copia, const QByteArray &blocco)
+{
+    if (copia.write(blocco) == blocco.size()) return {};
+    return motivo(copia.error(), copia.errorString());
+}
+
+QString CopieSicurezza::copia(QString *errore)
+{
+    QFile provvisoria;
+    auto ko = [&](const QString &motivo) {
+        if (provvisoria.exists()) provvisoria.remove();
+        if (errore) *errore = motivo;
+        return QString();
+    };
+    if (!QFileInfo(percorso_).isFile())
+        return ko(QStringLiteral("il database dei tempi non c'è (") + percorso_ + QLatin1Char(')'));
+    const QDir dir(cartella());
+    if (!QDir().mkpath(dir.path())) return ko(QStringLiteral("la cartella non si crea"));
+    do {
+        provvisoria.setFileName(dir.filePath(QStringLiteral(".saettinopro-%1.tmp")
+                                                 .arg(QRandomGenerator::global()->generate(), 0, 36)));
+    } while (provvisoria.exists());
+    {
+        Lettura lettura(percorso_);
+        if (const QString perche = lettura.inizia(); !perche.isEmpty()) return ko(perche);
+        if (!provvisoria.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return ko(motivo(provvisoria.error(), provvisoria.errorString()));
+        const qint64 dimensione = lettura.dimensione();
+        if (dimensione < 0) return ko(QStringLiteral("il database dei tempi non si legge"));
+        QCryptographicHash letta(QCryptographicHash::Sha256);
+        QByteArray blocco;
+        for (qint64 da = 0; da < dimensione; da += blocco.size()) {
+            blocco.resize(std::min(bloccoMassimo, dimensione - da));
+            if (!lettura.leggi(da, blocco)) return ko(QStringLiteral("errore di lettura del database dei tempi"));
+            letta.addData(blocco);
+            if (const QString perche = scrivi(provvisoria, blocco); !perche.isEmpty()) return ko(perche);
+        }
+        if (!provvisoria.flush()) return ko(motivo(provvisoria.error(), provvisoria.errorString()));
+#ifdef Q_OS_UNIX
+        // On the disk before it gets its name: a copy under that name is a whole copy.
+        if (::fsync(provvisoria.handle()) != 0)
+            return ko(motivo(errno == ENOSPC ? QFileDevice::ResourceError : QFileDevice::WriteError,
+                             testoSistema()));
+#endif
+        provvisoria.close();
+        // Read back what the disk holds and compare it with what was read.
+        if (!provvisoria.open(QIODevice::ReadOnly) || provvisoria.size() != dimensione
+            || impronta(provvisoria) != letta.result())
+            return ko(QStringLiteral("la copia riletta non è uguale al database"));
+        provvisoria.close();
+    }
+    const QString base = QStringLiteral("saettinopro-")
+                       + orologio_.dataOra().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1;; ++n) {
+        const QString nome = dir.filePath(base + (n > 1 ? QStringLiteral("-%1").arg(n) : QString())
+                                          + QStringLiteral(".mb"));
+        if (QFileInfo::exists(nome)) continue;
+        if (!provvisoria.rename(nome)) return ko(motivo(provvisoria.error(), provvisoria.errorString()));
+        sfoltisci(nome);
+        return nome;
+    }
+}
+
+void CopieSicurezza::sfoltisci(const QString &appenaFatta)
+{
+    const QStringList tutte = copie();
+    // A clock set back may name the new copy older than the rest: it stays all the same.
+    for (qsizetype i = tenute; i < tutte.size(); ++i)
+        if (tutte[i] != appenaFatta) QFile::remove(tutte[i]);
+}
+
+bool CopieSicurezza::copiaOAvvisa(Messaggi &messaggi, const QString &seguito)
+{
+    QString perche;
+    if (!copia(&perche).isEmpty()) return true;
+    messaggi.mostra(QStringLiteral("Impossibile fare la copia di sicurezza dei tempi nella cartella\n")
+                        + cartella() + QStringLiteral("\n") + perche + QStringLiteral(".\n") + seguito,
+                    Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+    return false;
+}
+
+bool CopieSicurezza::copiaAllAvvio(Messaggi &messaggi)
+{
+    return copiaOAvvisa(messaggi, QStringLiteral("Il programma continua senza questa copia; i tempi "
+                                                 "attuali non sono stati modificati."));
+}

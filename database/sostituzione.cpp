@@ -1,0 +1,131 @@
+#include "database/sostituzione.h"
+
+#include "database/copiesicurezza.h"
+#include "database/database.h"
+#include "comune/identita.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <filesystem>
+
+namespace sostituzione {
+
+namespace {
+std::filesystem::path nativo(const QString &percorso)
+{
+    return std::filesystem::path(QFile::encodeName(percorso).toStdString());
+}
+
+// Keeps the database as it is under a second name, for going back: a second
+// link to the same file when the file system has them, a copy otherwise.
+bool tieniDaParte(const QString &percorso, const QString &accanto, QString *errore)
+{
+    std::error_code ec;
+    std::filesystem::create_hard_link(nativo(percorso), nativo(accanto), ec);
+    return !ec || copiaFile(percorso, accanto, errore);
+}
+} // namespace
+
+bool stessoFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a), fb(b);
+    if (!fa.exists() || !fb.exists()) return false;
+    return fa.canonicalFilePath() == fb.canonicalFilePath();
+}
+
+QString nomeAccanto(const QString &destinazione, const QString &etichetta)
+{
+    for (;;) {
+        const QString nome = destinazione + QLatin1Char('.') + etichetta + QLatin1Char('-')
+            + QString::number(QRandomGenerator::global()->generate(), 36);
+        if (!QFileInfo::exists(nome)) return nome;
+    }
+}
+
+bool copiaFile(const QString &da, const QString &a, QString *errore)
+{
+    QFile origine(da);
+    if (!origine.copy(a)) {
+        if (errore) *errore = CopieSicurezza::motivo(origine.error(), origine.errorString());
+        QFile::remove(a);
+        return false;
+    }
+    // A copy of a write-protected file must still take new laps.
+    QFile::setPermissions(a, QFile::permissions(a) | QFile::ReadOwner | QFile::WriteOwner);
+    return true;
+}
+
+bool rinomina(const QString &da, const QString &destinazione, QString *errore)
+{
+    std::error_code ec;
+    std::filesystem::rename(nativo(da), nativo(destinazione), ec);
+    if (ec && errore) *errore = QString::fromLocal8Bit(ec.message().c_str());
+    return !ec;
+}
+
+Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
+                      CopieSicurezza &copie, const Connessioni &connessioni)
+{
+    Risultato r;
+    auto esito = [&](Esito e, const QString &motivo = {}) {
+        r.esito = e;
+        if (!motivo.isEmpty()) r.motivo = motivo;
+        return r;
+    };
+    // Reopening after a step that left the database as it was: only a
+    // failure to reopen changes the outcome.
+    auto riapriComePrima = [&](Esito e, const QString &motivo) {
+        QString perche;
+        if (connessioni.riapri(&perche)) return esito(e, motivo);
+        return esito(Esito::NonRiaperto, motivo + QLatin1Char('\n') + perche);
+    };
+    const QString password = QString::fromUtf8(identita::password);
+
+    // 1. The chosen file, then its copy beside the database, must be sound.
+    if (stessoFile(origine, percorsoDatabase)) return esito(Esito::Invariato);
+    QString motivo;
+    if (!Database::verificaFile(origine, password, &motivo)) return esito(Esito::Rifiutato, motivo);
+    const QString nuovo = nomeAccanto(percorsoDatabase, QStringLiteral("nuovo"));
+    if (!copiaFile(origine, nuovo, &motivo)) return esito(Esito::Errore, motivo);
+    if (!Database::verificaFile(nuovo, password, &motivo)) {
+        QFile::remove(nuovo);
+        return esito(Esito::Rifiutato, motivo);
+    }
+
+    // 2. With every connection closed, a backup of the database as it is now
+    //    (a database file that is not there has nothing to lose).
+    connessioni.chiudi();
+    const bool esiste = QFileInfo::exists(percorsoDatabase);
+    if (esiste) r.copiaSicurezza = copie.copia(&motivo);
+    if (esiste && r.copiaSicurezza.isEmpty()) {
+        QFile::remove(nuovo);
+        return riapriComePrima(Esito::CopiaNonRiuscita, motivo);
+    }
+
+    // 3. The database kept aside, then replaced in one rename.
+    const QString precedente = nomeAccanto(percorsoDatabase, QStringLiteral("prec"));
+    if (esiste && !tieniDaParte(percorsoDatabase, precedente, &motivo)) {
+        QFile::remove(nuovo);
+        return riapriComePrima(Esito::Errore, motivo);
+    }
+    if (!rinomina(nuovo, percorsoDatabase, &motivo)) {
+        QFile::remove(nuovo);
+        QFile::remove(precedente);
+        return riapriComePrima(Esito::Errore, motivo);
+    }
+
+    // 4. Reopened, or else the previous file back in its place and reopened.
+    if (connessioni.riapri(&motivo)) {
+        QFile::remove(precedente);
+        return esito(Esito::Fatto, QString());
+    }
+    const QString nonRiaperto = motivo;
+    if (!QFileInfo::exists(precedente)) return esito(Esito::NonRiaperto, nonRiaperto);
+    if (!rinomina(precedente, percorsoDatabase, &motivo))
+        return esito(Esito::NonRiaperto, nonRiaperto + QLatin1Char('\n') + motivo);
+    if (connessioni.riapri(&motivo)) return esito(Esito::Ripristinato, nonRiaperto);
+    return esito(Esito::NonRiaperto, nonRiaperto + QLatin1Char('\n') + motivo);
+}
+
+} // namespace sostituzione

@@ -1,0 +1,50 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class CopieSicurezza;
+
+// Putting another file in the place of the timing database (loading a saved
+// session) so that at every step the program keeps a database that opens:
+// the new file is checked, copied beside the database and checked again
+// there, the database is backed up, then replaced in one rename and reopened;
+// when it does not reopen the previous file goes back and is reopened.
+namespace sostituzione {
+
+enum class Esito {
+    Fatto,            // replaced and reopened
+    Invariato,        // the chosen file is the database itself: nothing to do
+    Rifiutato,        // not a sound timing database; nothing touched
+    CopiaNonRiuscita, // the backup could not be made, so nothing was replaced
+    Errore,           // the file system failed; the database is as it was
+    Ripristinato,     // replaced, did not reopen, the previous file is back and open
+    NonRiaperto       // the database does not reopen (see `motivo`)
+};
+
+// The program's connections to the database file, whoever holds them. Every
+// one must be closed before the file is replaced.
+struct Connessioni {
+    std::function<void()> chiudi;
+    // Opens them again on the database file; false with the reason when not.
+    std::function<bool(QString *motivo)> riapri;
+};
+
+struct Risultato {
+    Esito esito = Esito::Fatto;
+    QString motivo;        // why, in Italian, when not Fatto or Invariato
+    QString copiaSicurezza; // the backup made before the replacement, if any
+};
+
+Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
+                      CopieSicurezza &copie, const Connessioni &connessioni);
+
+// Helpers of saved sessions.
+bool stessoFile(const QString &a, const QString &b);
+// A name beside `destinazione` that nobody uses, so a rename stays in one folder.
+QString nomeAccanto(const QString &destinazione, const QString &etichetta);
+// A byte copy; `a` must not exist. False with the reason.
+bool copiaFile(const QString &da, const QString &a, QString *errore);
+// Replaces `destinazione` in one step: a reader sees the old file or the new one.
+bool rinomina(const QString &da, const QString &destinazione, QString *errore);
+
+} // namespace sostituzione
