@@ -41,8 +41,10 @@ public:
     // first name the message is shown and nothing is returned.
     std::optional<QStringList> pilotiInseriti(const QStringList &nomi);
 
-    // Whole metres from 0 to 32767, blanks around allowed.
-    static std::optional<qint16> lunghezzaValida(const QString &testo);
+    // A length in metres as stored: a decimal number with a comma or a point
+    // ("1200,5", "1e3"), blanks around allowed, from 0 up to what still reads
+    // as 32767 once rounded.
+    static std::optional<double> lunghezzaValida(const QString &testo);
     // A stored length as the session takes it: rounded to the nearest whole
     // metre, halves to even; anything that does not fit 16 bits reads 0.
     static qint16 lunghezzaLetta(const QVariant &valore);
