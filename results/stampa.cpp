@@ -66,19 +66,22 @@ Stampa::Esito Stampa::stampa()
         e.mostra(messaggi_);
         return Esito::Errore;
     }
-    const QVector<VoceStampa> voci = LayoutStampa::componi(dati);
-    QString errore;
-    if (stampanti_.disponibile()) {
-        if (stampanti_.predefinita()->stampa(voci, &errore)) return Esito::Stampato;
-        messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-        return Esito::Errore;
+    std::unique_ptr<SuperficieStampa> superficie;
+    const bool conStampante = stampanti_.disponibile();
+    if (conStampante) {
+        superficie = stampanti_.predefinita();
+    } else {
+        if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
+            != Messaggi::Risposta::Si)
+            return Esito::Annullato;
+        const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
+        if (file.isEmpty()) return Esito::Annullato;
+        superficie = stampanti_.pdf(file);
     }
-    if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
-        != Messaggi::Risposta::Si)
-        return Esito::Annullato;
-    const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
-    if (file.isEmpty()) return Esito::Annullato;
-    if (stampanti_.pdf(file)->stampa(voci, &errore)) return Esito::SalvatoPdf;
+    // Laid out for the page it goes on.
+    const QVector<VoceStampa> voci = LayoutStampa::componi(dati, superficie->altezzaPagina());
+    QString errore;
+    if (superficie->stampa(voci, &errore)) return conStampante ? Esito::Stampato : Esito::SalvatoPdf;
     messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
     return Esito::Errore;
 }
