@@ -60,7 +60,7 @@ void misura(const QString &cartella, int piloti, int giri, int ripetizioni)
         const DatiStampa dati = Stampa::leggiDati(db);
         lettura.append(t.nsecsElapsed() / 1e6);
         t.restart();
-        voci = LayoutStampa::componi(dati);
+        voci = LayoutStampa::componi(dati, FilePdf(QString()).altezzaPagina());
         impaginazione.append(t.nsecsElapsed() / 1e6);
         t.restart();
         const QString file = cartella + QStringLiteral("/report.pdf");

@@ -163,6 +163,20 @@ void funzioneTestoTempo(sqlite3_context *ctx, int, sqlite3_value **argv)
     const QByteArray testo = testoTempoTotale(sqlite3_value_double(argv[0])).toUtf8();
     sqlite3_result_text(ctx, testo.constData(), testo.size(), SQLITE_TRANSIENT);
 }
+
+// SQL function piega(testo): the text with its letter case folded for every alphabet,
+// since the engine's own LIKE ignores the case of ASCII letters only ('ò' against 'Ò').
+void funzionePiega(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto *testo = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QByteArray piegato =
+        QString::fromUtf8(testo, sqlite3_value_bytes(argv[0])).toCaseFolded().toUtf8();
+    sqlite3_result_text(ctx, piegato.constData(), piegato.size(), SQLITE_TRANSIENT);
+}
 } // namespace
 
 Database::Database() = default;
@@ -211,6 +225,8 @@ void Database::registraFunzioni()
 {
     sqlite3_create_function(db_, "testoTempo", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             funzioneTestoTempo, nullptr, nullptr);
+    sqlite3_create_function(db_, "piega", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            funzionePiega, nullptr, nullptr);
 }
 
 void Database::chiudi()

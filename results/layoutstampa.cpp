@@ -3,10 +3,17 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Positions are kept in whole millimetres so that "exactly 23 cm" stays exact.
 constexpr int limiteMm = 230;
+
+// How far below its top a text of this size reaches, in millimetres: the line
+// height of common faces (ascent and descent) with a little to spare.
+double altezzaTestoMm(double punti) { return punti * 1.2 * 25.4 / 72.0; }
 
 class Penna {
 public:
@@ -50,16 +57,23 @@ QString LayoutStampa::lineaCrediti()
         + QStringLiteral("  -  cronometraggio giri del gruppo SaettinoPro");
 }
 
-QVector<VoceStampa> LayoutStampa::componi(const DatiStampa &dati)
+QVector<VoceStampa> LayoutStampa::componi(const DatiStampa &dati, double altezzaPagina)
 {
     QVector<VoceStampa> voci;
     Penna p(voci);
     int y = 0;
 
+    // The lowest place of a footer's rule that keeps its credit line on the page.
+    auto piedeMassimo = [&](double punti) {
+        return static_cast<int>(std::floor(altezzaPagina * 10 - 5 - altezzaTestoMm(punti)));
+    };
     auto pieDiPagina = [&] {
         p.grassetto = true;
-        p.scrivi(34, y + 20, regola(117));
-        p.scrivi(35, y + 25, lineaCrediti());
+        // 2 cm below the last line, or as low as the page allows when that would be off it
+        // (only a page the standings filled comes so far down).
+        const int yPiede = std::min(y + 20, piedeMassimo(p.punti));
+        p.scrivi(34, yPiede, regola(117));
+        p.scrivi(35, yPiede + 5, lineaCrediti());
     };
     auto nuovaPagina = [&] {
         pieDiPagina();
@@ -105,8 +119,10 @@ QVector<VoceStampa> LayoutStampa::componi(const DatiStampa &dati)
     };
     testateClassifica();
     qint64 posizione = 1;
+    // A line fits when it and its rule end above the place of the page's footer.
+    auto rigaCabe = [&] { return y + 2 + altezzaTestoMm(10) <= piedeMassimo(10); };
     for (int i = 0; i < dati.classifica.size(); ++i) {
-        if (i > 0 && y > limiteMm) {
+        if (i > 0 && !rigaCabe()) {
             nuovaPagina();
             y += 10;
             testateClassifica();

@@ -41,9 +41,12 @@ struct DatiStampa {
 // Lays out the session report as a sequence of texts; it draws nothing.
 class LayoutStampa {
 public:
-    static QVector<VoceStampa> componi(const DatiStampa &dati);
+    // `altezzaPagina`: the height of the printable area in centimetres. Only a
+    // standings list too long for it breaks because of it, and a footer that
+    // would fall off it is raised; the lap times break at the fixed limit below.
+    static QVector<VoceStampa> componi(const DatiStampa &dati, double altezzaPagina);
 
-    // The line position above which the page is broken, in centimetres.
+    // The line position above which the lap times break the page, in centimetres.
     static constexpr double limitePagina = 23.0;
     static QString lineaCrediti();
     static QString titolo();

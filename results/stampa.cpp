@@ -57,13 +57,13 @@ DatiStampa Stampa::leggiDati(Database &db)
 
 Stampa::Esito Stampa::stampa()
 {
-    QVector<VoceStampa> voci;
+    DatiStampa dati;
     std::optional<ErroreDatabase> fallito;
     eseguiInDisparte([&] {
         try {
             Database db;
             db.apri(percorso_, QString::fromUtf8(identita::password), false);
-            voci = LayoutStampa::componi(leggiDati(db));
+            dati = leggiDati(db);
         } catch (const ErroreDatabase &e) {
             fallito = e;
         }
@@ -73,8 +73,8 @@ Stampa::Esito Stampa::stampa()
         return Esito::Errore;
     }
     std::unique_ptr<SuperficieStampa> superficie;
-    Esito riuscito = Esito::Stampato;
-    if (stampanti_.disponibile()) {
+    const bool conStampante = stampanti_.disponibile();
+    if (conStampante) {
         superficie = stampanti_.predefinita();
     } else {
         if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
@@ -83,12 +83,14 @@ Stampa::Esito Stampa::stampa()
         const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
         if (file.isEmpty()) return Esito::Annullato;
         superficie = stampanti_.pdf(file);
-        riuscito = Esito::SalvatoPdf;
     }
     QString errore;
     bool fatto = false;
-    eseguiInDisparte([&] { fatto = superficie->stampa(voci, &errore); });
-    if (fatto) return riuscito;
+    eseguiInDisparte([&] {
+        // Laid out for the page it goes on.
+        fatto = superficie->stampa(LayoutStampa::componi(dati, superficie->altezzaPagina()), &errore);
+    });
+    if (fatto) return conStampante ? Esito::Stampato : Esito::SalvatoPdf;
     messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
     return Esito::Errore;
 }

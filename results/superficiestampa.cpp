@@ -66,27 +66,44 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
     return true;
 }
 
-bool StampantePredefinita::stampa(const QVector<VoceStampa> &voci, QString *errore)
+StampantePredefinita::StampantePredefinita()
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        // Without a printer QPrinter silently turns into a PDF printer with no file.
+    // Without a printer QPrinter silently turns into a PDF printer with no file.
+    if (!info.isNull()) printer_ = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+StampantePredefinita::~StampantePredefinita() = default;
+
+double StampantePredefinita::altezzaPagina()
+{
+    return printer_ ? printer_->pageLayout().paintRect(QPageLayout::Millimeter).height() / 10.0 : 0.0;
+}
+
+bool StampantePredefinita::stampa(const QVector<VoceStampa> &voci, QString *errore)
+{
+    if (!printer_) {
         if (errore) *errore = QStringLiteral("Nessuna stampante disponibile.");
         return false;
     }
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(LayoutStampa::titolo().trimmed());
-    return disegnaVoci(printer, voci, errore);
+    printer_->setDocName(LayoutStampa::titolo().trimmed());
+    return disegnaVoci(*printer_, voci, errore);
 }
+
+QPageLayout FilePdf::pagina()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                       QMarginsF(margineMm, margineMm, margineMm, margineMm), QPageLayout::Millimeter);
+}
+
+double FilePdf::altezzaPagina() { return pagina().paintRect(QPageLayout::Millimeter).height() / 10.0; }
 
 bool FilePdf::stampa(const QVector<VoceStampa> &voci, QString *errore)
 {
     QPdfWriter pdf(percorso_);
     pdf.setTitle(LayoutStampa::titolo().trimmed());
     pdf.setCreator(QString::fromUtf8(identita::nomeStampa));
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                  QMarginsF(margineMm, margineMm, margineMm, margineMm),
-                                  QPageLayout::Millimeter));
+    pdf.setPageLayout(pagina());
     if (!disegnaVoci(pdf, voci, errore)) {
         if (errore) *errore = QStringLiteral("Il file PDF non può essere scritto:\n") + percorso_;
         return false;

@@ -5,12 +5,16 @@
 #include <QVector>
 #include <memory>
 
+class QPageLayout;
 class QPagedPaintDevice;
+class QPrinter;
 
 // Where a laid-out report goes: a printer, a PDF file, or a recorder in tests.
 class SuperficieStampa {
 public:
     virtual ~SuperficieStampa() = default;
+    // The height of the printable area in centimetres, for the layout.
+    virtual double altezzaPagina() = 0;
     // Draws every item and ends the document; false with the reason when it cannot.
     virtual bool stampa(const QVector<VoceStampa> &voci, QString *errore) = 0;
 };
@@ -23,15 +27,23 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
 // The system's default printer, used at once without a dialog.
 class StampantePredefinita : public SuperficieStampa {
 public:
+    StampantePredefinita();
+    ~StampantePredefinita() override;
+    double altezzaPagina() override;
     bool stampa(const QVector<VoceStampa> &voci, QString *errore) override;
+
+private:
+    std::unique_ptr<QPrinter> printer_; // none without a default printer
 };
 
 // A PDF file on A4 paper with 0.5 cm margins, the room a footer may need.
 class FilePdf : public SuperficieStampa {
 public:
     explicit FilePdf(QString percorso) : percorso_(std::move(percorso)) {}
+    double altezzaPagina() override;
     bool stampa(const QVector<VoceStampa> &voci, QString *errore) override;
     static constexpr double margineMm = 5.0;
+    static QPageLayout pagina();
 
 private:
     QString percorso_;

@@ -70,6 +70,8 @@ Visualtempi::Visualtempi(Database &db, Messaggi &messaggi, QWidget *parent)
     msFlexGrid1_->setObjectName(QStringLiteral("MSFlexGrid1"));
     msFlexGrid1_->setGeometry(rettangolo(240, 120, 3593, 5610));
     msFlexGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the driver box and "Aggiorna" instead of walking the cells.
+    msFlexGrid1_->setTabKeyNavigation(false);
     msFlexGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     msFlexGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     msFlexGrid1_->verticalHeader()->hide();

@@ -12,13 +12,13 @@ class QTableView;
 
 // The laps of one driver, read from the stored query Sunto. The typed name is
 // a pattern: "*" stands for any run of characters, "?" for any one character,
-// letters match regardless of case (ASCII letters only, as the engine's LIKE
-// compares them), and an empty text matches only laps with an empty name.
+// letters match regardless of case in every alphabet (both sides folded), and
+// an empty text matches only laps with an empty name.
 class TempiPiloti {
 public:
     static constexpr const char *sqlPiloti = "SELECT Pilota FROM Sunto GROUP BY Pilota";
     static constexpr const char *sqlGiri =
-        "SELECT Pilota, Giro, Tempo FROM Sunto WHERE pilota LIKE ? ESCAPE '\\'";
+        "SELECT Pilota, Giro, Tempo FROM Sunto WHERE piega(pilota) LIKE piega(?) ESCAPE '\\'";
 
     TempiPiloti(Database &db, Messaggi &messaggi);
 

@@ -3,6 +3,8 @@
 #include "database/database.h"
 #include "comune/messaggi.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 namespace {
@@ -48,16 +50,16 @@ PistaCatalogo DatiIniziali::pistaDellaLista(int indice) const
     return piste_[indice];
 }
 
-std::optional<qint16> DatiIniziali::lunghezzaValida(const QString &testo)
+std::optional<double> DatiIniziali::lunghezzaValida(const QString &testo)
 {
-    const QString t = testo.trimmed();
-    if (t.isEmpty() || t.size() > 5) return std::nullopt;
-    for (const QChar c : t) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-    }
-    const int v = t.toInt();
-    if (v > 32767) return std::nullopt;
-    return static_cast<qint16>(v);
+    QString t = testo.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(t, &ok);
+    // A minus sign is never a length, not even "-0".
+    if (!ok || !std::isfinite(v) || std::signbit(v)) return std::nullopt;
+    if (std::nearbyint(v) > 32767.0) return std::nullopt;
+    return v;
 }
 
 qint16 DatiIniziali::lunghezzaLetta(const QVariant &valore)
@@ -79,7 +81,7 @@ bool DatiIniziali::nuovaPista(const QString &nome, const QString &lunghezza)
     }
     // A length that cannot be held goes back to the user, whether the track
     // is new or is being changed.
-    const std::optional<qint16> metri = lunghezzaValida(lunghezza);
+    const std::optional<double> metri = lunghezzaValida(lunghezza);
     if (!metri) {
         messaggi_.mostra(testoNumerico);
         return false;
@@ -93,14 +95,14 @@ bool DatiIniziali::nuovaPista(const QString &nome, const QString &lunghezza)
         }
         if (esistenti.isEmpty()) {
             Istruzione ins = db_.prepara("INSERT INTO Piste (pista, lunghezza) VALUES (?, ?)");
-            ins.lega(1, nome).lega(2, static_cast<int>(*metri));
+            ins.lega(1, nome).lega(2, *metri);
             ins.esegui();
         }
         for (const qint64 id : esistenti) {
             const auto risposta = messaggi_.mostra(testoPresente, Messaggi::Pulsanti::SiNo);
             if (risposta != Messaggi::Risposta::Si) continue;
             Istruzione upd = db_.prepara("UPDATE Piste SET pista = ?, lunghezza = ? WHERE id = ?");
-            upd.lega(1, nome).lega(2, static_cast<int>(*metri)).lega(3, id);
+            upd.lega(1, nome).lega(2, *metri).lega(3, id);
             upd.esegui();
         }
     } catch (const ErroreDatabase &e) {

@@ -46,8 +46,10 @@ public:
     // ignored (full Unicode case folding), composed and decomposed accents alike.
     static QString chiaveNome(const QString &nome);
 
-    // Whole metres from 0 to 32767, blanks around allowed.
-    static std::optional<qint16> lunghezzaValida(const QString &testo);
+    // A length in metres as stored: a decimal number with a comma or a point
+    // ("1200,5", "1e3"), blanks around allowed, from 0 up to what still reads
+    // as 32767 once rounded.
+    static std::optional<double> lunghezzaValida(const QString &testo);
     // A stored length as the session takes it: rounded to the nearest whole
     // metre, halves to even; anything that does not fit 16 bits reads 0.
     static qint16 lunghezzaLetta(const QVariant &valore);

@@ -75,6 +75,14 @@ void RilevaAvvio::creaControlli()
     // The list holds the catalogue only: typed text is never added to it.
     datiCmb_->setInsertPolicy(QComboBox::NoInsert);
     datiCmb_->setGeometry(rettangolo(1560, 1680, 1335, 315));
+    // The completer ignores case but keeps the letters typed: "circ" would show
+    // "circuito Interno", a name "&Ok" does not know. A text naming a track in
+    // another case shows the catalogue's spelling, so the box shows the track taken.
+    connect(datiCmb_->lineEdit(), &QLineEdit::textChanged, this, [this](const QString &testo) {
+        if (datiCmb_->findText(testo, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
+        const int i = datiCmb_->findText(testo, Qt::MatchFixedString);
+        if (i >= 0) datiCmb_->lineEdit()->setText(datiCmb_->itemText(i));
+    });
 
     const char *didascalie[5] = {"&Ok", "&Esci", "&Nuova", "Annulla", "Ok"};
     nuovaPistaFrm_ = new QGroupBox(QStringLiteral("Nuova Pista"), client);

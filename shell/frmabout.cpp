@@ -6,8 +6,10 @@
 #include "comune/twips.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 FrmAbout::FrmAbout(QWidget *parent) : QDialog(parent)
 {
@@ -16,6 +18,11 @@ FrmAbout::FrmAbout(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     setFixedSize(px(4260), px(2325));
+    // Centred on the screen rather than on the window that opens it.
+    if (const QScreen *schermo = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = schermo->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
     setFont(carattere(8.25));
 
     const QString titolo = QString::fromUtf8(identita::titolo);

@@ -187,7 +187,9 @@ void RilevaGo::creaControlli()
         connesso_[i]->setObjectName(QStringLiteral("connesso_%1").arg(i));
         connesso_[i]->setPixmap(lampadaVerde());
         for (QLabel *l : {connesso_[i], nonconnesso_[i]}) {
-            l->setToolTip(QStringLiteral("Toggles Port"));
+            // The caption, then what the lamp tells about the lane's line.
+            l->setToolTip(QStringLiteral("Toggles Port\n")
+                          + (l == connesso_[i] ? QStringLiteral("Verde: linea attiva") : QStringLiteral("Rosso: linea a riposo")));
             l->hide();
         }
     }
@@ -197,6 +199,7 @@ void RilevaGo::creaControlli()
     prova_->setObjectName(QStringLiteral("prova"));
     text2_ = new QLineEdit(QStringLiteral("Text2"), client);
     text2_->setObjectName(QStringLiteral("Text2"));
+    text2_->setEnabled(false);
     auto *testo10 = new QLineEdit(QStringLiteral("Text2"), client);
     testo10->setObjectName(QStringLiteral("testo10"));
     auto *visualtempbtn = new QPushButton(QStringLiteral("Tempi"), client);

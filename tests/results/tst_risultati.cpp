@@ -137,18 +137,19 @@ private slots:
         // Picking a name does not refresh by itself; "Aggiorna" does, without refilling the list.
         v.piloticmb()->setCurrentIndex(1);
         QCOMPARE(celle(v.tempi().modello(), 2), (Testi{"Beta/1", "Beta/2"}));
-        for (const char *nome : {"Alfa", "Alfaa", "D'Angelo", "100%", "100x", "a_b", "axb", "a\\b", "", "Ölaf"})
+        for (const char *nome : {"Alfa", "Alfaa", "D'Angelo", "100%", "100x", "a_b", "axb", "a\\b", "", "Ölaf", "Nicolò", "Ètore"})
             p.segna(QString::fromUtf8(nome), 1, 40);
         QTest::mouseClick(v.command1(), Qt::LeftButton);
         QCOMPARE(celle(v.tempi().modello(), 2), (Testi{"Gamma/1", "Gamma/2"}));
         QCOMPARE(v.piloticmb()->count(), 2);
-        // The typed text is a pattern: "*" any run, "?" one character, ASCII letters in any case.
+        // The typed text is a pattern: "*" any run, "?" one character, letters in any case, accented ones too.
         QCOMPARE(cerca(v, "alfa"), Testi{"Alfa/1"});
         QCOMPARE(cerca(v, "ALF?"), Testi{"Alfa/1"});
         QCOMPARE(cerca(v, "Alf*"), (Testi{"Alfa/1", "Alfaa/1"}));
-        QCOMPARE(cerca(v, "*").size(), 14);
+        QCOMPARE(cerca(v, "*").size(), 16);
         QCOMPARE(cerca(v, "d'angelo") + cerca(v, "d'*"), (Testi{"D'Angelo/1", "D'Angelo/1"}));
-        QCOMPARE(cerca(v, u"Ölaf"_s), Testi{u"Ölaf/1"_s});
+        QCOMPARE(cerca(v, u"NICOLÒ"_s) + cerca(v, u"ètore"_s) + cerca(v, u"ölaf"_s) + cerca(v, u"nicol?"_s),
+                 (Testi{u"Nicolò/1"_s, u"Ètore/1"_s, u"Ölaf/1"_s, u"Nicolò/1"_s}));
         // The engine's own wildcards and escape character are plain letters here.
         QCOMPARE(cerca(v, "100%") + cerca(v, "a_b") + cerca(v, "a\\b"), (Testi{"100%/1", "a_b/1", "a\\b/1"}));
         QCOMPARE(cerca(v, "%") + cerca(v, "' OR ''='"), Testi());
@@ -157,6 +158,16 @@ private slots:
         v.inizializza();
         QVERIFY(v.piloticmb()->currentText().isEmpty() && celle(v.tempi().modello(), 2) == Testi{"/1"});
         QVERIFY(p.messaggi.mostrati.isEmpty());
+        // Tab and Shift+Tab leave the grid for the driver box and "Aggiorna", and come back.
+        v.show();
+        QVERIFY(QTest::qWaitForWindowActive(&v));
+        v.msFlexGrid1()->setFocus();
+        for (auto [tasto, atteso] : {std::pair{Qt::Key_Tab, static_cast<QWidget *>(v.piloticmb())}, {Qt::Key_Tab, v.command1()},
+                                     {Qt::Key_Backtab, v.piloticmb()}, {Qt::Key_Backtab, v.msFlexGrid1()}}) {
+            QTest::keyClick(QApplication::focusWidget(), tasto);
+            QWidget *f = QApplication::focusWidget();
+            QCOMPARE(f && f->parentWidget() == v.piloticmb() ? v.piloticmb() : f, atteso); // the combo's line edit
+        }
         // A closed database is reported; the viewer stays usable and empty.
         p.db.chiudi();
         v.inizializza();

@@ -39,6 +39,10 @@ Voci di(const Voci &voci, auto filtro)
 int quante(const Voci &voci, const QString &t) { return di(voci, [&](auto &v) { return v.testo == t; }).size(); }
 int pagine(const Voci &voci) { return voci.isEmpty() ? 0 : voci.last().pagina + 1; }
 
+// The printable height of the PDF file: A4 with its margins.
+double a4() { return FilePdf(QString()).altezzaPagina(); }
+Voci componi(const DatiStampa &d, double altezza = a4()) { return LayoutStampa::componi(d, altezza); }
+
 // Standings of the given drivers with `giri` laps each, lap texts "<name>-<k>".
 DatiStampa sessione(const QStringList &nomi, const QList<int> &giri)
 {
@@ -73,17 +77,20 @@ QVector<Parola> leggiParole(const QString &pdf)
 // What a printer gets is kept.
 struct Registro : SuperficieStampa {
     QVector<Voci> &lavori;
-    explicit Registro(QVector<Voci> &l) : lavori(l) {}
+    double altezza;
+    Registro(QVector<Voci> &l, double a) : lavori(l), altezza(a) {}
+    double altezzaPagina() override { return altezza; }
     bool stampa(const Voci &voci, QString *) override { return lavori.append(voci), true; }
 };
 // The print command on a real database, on a system with or without a printer; PDF files are written for real.
 struct Banco : DatabaseProva, Stampanti {
     bool conStampante = true;
+    double altezza = a4();
     QVector<Voci> stampati;
     DialogoFileFinto dialogo;
     Stampa stampa{percorso, messaggi, dialogo, *this};
     bool disponibile() override { return conStampante; }
-    std::unique_ptr<SuperficieStampa> predefinita() override { return std::make_unique<Registro>(stampati); }
+    std::unique_ptr<SuperficieStampa> predefinita() override { return std::make_unique<Registro>(stampati, altezza); }
     std::unique_ptr<SuperficieStampa> pdf(const QString &file) override { return std::make_unique<FilePdf>(file); }
 };
 } // namespace
@@ -96,7 +103,7 @@ private slots:
         DatiStampa d = sessione({"Nove", "Otto", "Sette"}, {9, 8, 7});
         d.migliore = GiroMigliore{u"Otto"_s, 3, u"00:41,250"_s};
         d.sunto.prepend({u"nove"_s, u"minuscolo"_s}); // another driver: case counts
-        const auto voci = LayoutStampa::componi(d);
+        const auto voci = componi(d);
         Voci attese = {
             voce("SaettinoPro 0.70 Beta  -  Stampa dei Tempi ", 4, 1, 16, true), voce(QString(66, '-'), 4, 1.3, 16, true),
             voce("Pilota", 3.8, 3, 13.5, true), voce("Best Lap", 9, 3, 13.5, true), voce("Tempo", 14, 3, 13.5, true),
@@ -120,7 +127,7 @@ private slots:
         d.migliore = GiroMigliore{std::nullopt, 4, std::nullopt};
         d.classifica = {{std::nullopt, 2, u"01:00,000"_s}, {u"Beta"_s, std::nullopt, std::nullopt}};
         d.sunto = {{std::nullopt, u"senzanome"_s}, {u"Beta"_s, std::nullopt}};
-        const auto nulli = LayoutStampa::componi(d);
+        const auto nulli = componi(d);
         QCOMPARE(quante(nulli, QString()) + quante(nulli, "senzanome"), 0);
         QCOMPARE(manca(nulli, {voce(" 4", 9, 3.8), voce(" 1", 4, 6.1), voce(" 2", 11.3, 6.1), voce("01:00,000", 15.5, 6.1),
                                voce(" 2", 4, 6.6), voce("Beta", 7.2, 6.6)}), QString());
@@ -130,18 +137,18 @@ private slots:
     void cambiDiPagina()
     {
         // The third driver's second row lands exactly on 23 cm: no break.
-        const auto esatto = LayoutStampa::componi(sessione({"A", "B", "C"}, {64, 64, 9}));
+        const auto esatto = componi(sessione({"A", "B", "C"}, {64, 64, 9}));
         QCOMPARE(pagine(esatto), 1);
         QCOMPARE(manca(esatto, {voce("C-9", 2, 23)}), QString());
         // Past 23 after the 16th lap: footer, new page, heading again, C from its name.
-        const auto oltre = LayoutStampa::componi(sessione({"A", "B", "C"}, {64, 64, 16}));
+        const auto oltre = componi(sessione({"A", "B", "C"}, {64, 64, 16}));
         QVERIFY(pagine(oltre) == 2 && quante(oltre, piede) == 2);
         QCOMPARE(manca(oltre, {voce("C-16", 16, 23), voce(piede, 3.4, 25.5, 10, true), voce(crediti, 3.5, 26, 10, true),
                                voce("Tempi Totali", 2, 0.9, 13.5, true, 1), voce("C", 3.8, 1.5, 13.5, true, 1),
                                voce("C-1", 2, 2.3, 10, false, 1), voce("C-16", 16, 2.8, 10, false, 1),
                                voce(piede, 3.4, 6.8, 10, true, 1)}), QString());
         // Restarting a block that cannot fit a page would never end: it goes on instead.
-        const auto voci = LayoutStampa::componi(sessione({"Maratona", "Dopo"}, {1000, 2}));
+        const auto voci = componi(sessione({"Maratona", "Dopo"}, {1000, 2}));
         auto giri = di(voci, [](auto &v) { return v.testo.startsWith("Maratona-"); });
         giri = giri.mid(di(giri, [](auto &v) { return v.pagina == 0; }).size()); // page 1's part prints again once
         QCOMPARE(giri.size(), 1000);
@@ -149,12 +156,22 @@ private slots:
         QVERIFY(giri.last().pagina >= 3 && quante(voci, piede) == pagine(voci));
         QCOMPARE(quante(voci, "Maratona"), 2 + giri.last().pagina); // in the standings, then atop every page
         QCOMPARE(di(voci, [](auto &v) { return v.testo == "Dopo-2"; }).value(0).pagina, pagine(voci) - 1);
-        // A long standings list goes on over the pages with its heads; positions run on.
+        // A long standings list breaks only before the first line that would not fit the page: nothing
+        // leaves the page, A4 holds 40 lines and more, 5 cm more hold 10 more. It goes on over the
+        // pages with its heads; positions run on.
         QStringList nomi;
         for (int i = 1; i <= 80; ++i) nomi.append(u"P%1"_s.arg(i));
-        const auto lunga = LayoutStampa::componi(sessione(nomi, QList<int>(80, 1)));
-        QCOMPARE(di(lunga, [](auto &v) { return v.testo == riga && v.y <= 23.2; }).size(), 80);
-        QVERIFY(di(lunga, [](auto &v) { return v.y > 24.5 && v.testo != piede && v.testo != crediti; }).isEmpty());
+        auto primaPagina = [&](double altezza) {
+            const auto voci = componi(sessione(nomi, QList<int>(80, 1)), altezza);
+            const auto fuori = di(voci, [&](auto &v) { return v.y + v.punti / 72 * 2.54 > altezza; });
+            const auto righe = di(voci, [](auto &v) { return v.testo == riga && v.pagina == 0; });
+            const auto piedi = di(voci, [](auto &v) { return v.testo == piede && v.pagina == 0; });
+            return fuori.isEmpty() && piedi.value(0).y > righe.last().y + 0.4 ? righe.size() : -1;
+        };
+        QVERIFY(primaPagina(a4()) >= 40);
+        QCOMPARE(primaPagina(a4() + 5) - primaPagina(a4()), 10);
+        const auto lunga = componi(sessione(nomi, QList<int>(80, 1)));
+        QCOMPARE(quante(lunga, riga), 80);
         const auto seconda = di(lunga, [](auto &v) { return v.pagina == 1; });
         QVERIFY(quante(seconda, "Posizione") && quante(seconda, "Classifica Finale") && quante(lunga, " 80"));
         QCOMPARE(di(lunga, [](auto &v) { return v.testo == "P80-1"; }).value(0).pagina, pagine(lunga) - 1);
@@ -170,7 +187,7 @@ private slots:
             d.classifica.append({i ? u"Pilota%1"_s.arg(i) : u"Officina"_s, 30 + i, u"20:0%1,125"_s.arg(i)});
         for (int k = 0; k < 250; ++k)
             d.sunto.append({d.classifica[k % 4].pilota, u"00:%1,%2"_s.arg(40 + k % 19).arg(k, 3, 10, QLatin1Char('0'))});
-        const auto voci = LayoutStampa::componi(d);
+        const auto voci = componi(d);
         QCOMPARE(pagine(voci), 2);
         QTemporaryDir dir;
         const QString file = dir.filePath(u"report.pdf"_s);
@@ -249,13 +266,17 @@ private slots:
                               voce("Lento", 3.8, 10.9, 10, true), voce("Lento/1", 2, 11.7)}), QString());
         // The lap with a Null time text leaves its place blank but keeps its rule.
         QVERIFY(quante(voci, "Lento/2") == 0 && quante(voci, giro) == 5);
+        // The layout takes the printer's page: on a short one the standings break sooner.
+        b.altezza = 6.9;
+        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
+        QCOMPARE(di(b.stampati.last(), [](auto &v) { return v.testo == "Lento"; }).value(0).pagina, 1);
         // A file that is not a database is reported instead of printed.
         b.db.chiudi();
         QFile rotto(b.percorso);
         QVERIFY(rotto.open(QIODevice::WriteOnly | QIODevice::Truncate) && rotto.write(QByteArray(4096, 'x')) == 4096);
         rotto.close();
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
-        QVERIFY(b.stampati.size() == 2 && b.messaggi.ultimo().startsWith(u"Errore del database"_s));
+        QVERIFY(b.stampati.size() == 3 && b.messaggi.ultimo().startsWith(u"Errore del database"_s));
     }
 };
 

@@ -63,9 +63,10 @@ private slots:
         QTest::newRow("nome vuoto") << "" << "100" << " I dati della pista non sono completi !!!";
         QTest::newRow("lunghezza vuota") << "Nuova" << "" << " I dati della pista non sono completi !!!";
         QTest::newRow("lettere") << "Nuova" << "abc" << numerico;
-        QTest::newRow("decimali") << "Nuova" << "12.5" << numerico;
+        QTest::newRow("due separatori") << "Nuova" << "1.200,5" << numerico;
+        QTest::newRow("infinita") << "Nuova" << "inf" << numerico;
         QTest::newRow("negativa") << "Nuova" << "-5" << numerico;
-        QTest::newRow("oltre 16 bit") << "Nuova" << "32768" << numerico;
+        QTest::newRow("oltre 16 bit") << "Nuova" << "32767,5" << numerico;
         QTest::newRow("cambio oltre 16 bit") << "Pista Nord" << "40000" << numerico;
     }
     void lunghezzeRifiutate()
@@ -78,9 +79,15 @@ private slots:
         QTEST(messaggi_.ultimo(), "messaggio");
         QCOMPARE(messaggi_.mostrati[0].icona, messaggi_.ultimo() == numerico ? Messaggi::Icona::Nessuna : Messaggi::Icona::Esclamazione);
         QCOMPARE(catalogo(db_), u"Pista Nord 1200, Sant'Anna 800"_s);
-        // The edges of the range pass on both paths (the change answered Yes).
-        QVERIFY(dati.nuovaPista(u"Limite"_s, u"32767"_s) && dati.nuovaPista(u"Pista Nord"_s, u"0"_s));
-        QCOMPARE(catalogo(db_), u"Pista Nord 0, Sant'Anna 800, Limite 32767"_s);
+        // The edges of the range pass on both paths (the change answered Yes), and so do decimals
+        // with a comma or a point: stored as typed, read to the nearest metre, halves to even.
+        for (const auto &[n, l] : {std::pair{"Limite", "32767,4"}, {"Pista Nord", "0"}, {"Virgola", "1200,5"},
+                                   {"Punto", " 1201.5 "}, {"Mille", "1e3"}})
+            QVERIFY(dati.nuovaPista(n, l));
+        QCOMPARE(catalogo(db_), u"Pista Nord 0, Sant'Anna 800, Limite 32767.4, Virgola 1200.5, Punto 1201.5, Mille 1000"_s);
+        QList<int> lette;
+        for (const PistaCatalogo &p : dati.piste()) lette.append(p.lunghezza);
+        QCOMPARE(lette, (QList<int>{0, 800, 32767, 1200, 1202, 1000}));
     }
 
     void nomiDeiPiloti_data()
@@ -118,16 +125,25 @@ private slots:
         QTest::keyClick(w.datiTxt(0), Qt::Key_Return);
         QCOMPARE(messaggi_.ultimo(), u"Non è stato inserito il pilota"_s);
         QVERIFY(avvia.isEmpty() && w.isVisible());
-        // Drivers up to the first empty box; a typed track that is not in the list is none.
-        globale().nomePista = u"vecchia"_s;
-        globale().lunghezzaPista = 1;
+        // Drivers up to the first empty box. What the track box shows after typing is the track
+        // the session gets, whatever the case typed; a name not in the list is no track.
+        db_.esegui(u"INSERT INTO Piste (pista, lunghezza) VALUES ('Circuito Interno', 900)"_s);
+        w.comboInit();
         for (int i : {0, 1, 3}) QTest::keyClicks(w.datiTxt(i), u"D'Alfa %1"_s.arg(i));
-        w.datiCmb()->lineEdit()->selectAll();
-        QTest::keyClicks(w.datiCmb()->lineEdit(), u"Pista Inventata"_s);
-        QTest::keyClick(w.datiCmb()->lineEdit(), Qt::Key_Return);
+        for (const auto &[digitato, mostrato, metri] : {std::tuple{"Circ", "Circuito Interno", 900}, {"circ", "Circuito Interno", 900},
+                                                        {"SANT'ANNA", "Sant'Anna", 800}, {"Circx", "Circx", 0}}) {
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            w.datiCmb()->lineEdit()->setFocus();
+            w.datiCmb()->lineEdit()->selectAll();
+            QTest::keyClicks(w.datiCmb()->lineEdit(), digitato);
+            QCOMPARE(w.datiCmb()->currentText(), mostrato);
+            QTest::mouseClick(w.actionbtn(0), Qt::LeftButton);
+            QCOMPARE(globale().nomePista, metri ? mostrato : "");
+            QVERIFY(globale().lunghezzaPista == metri && !w.isVisible());
+        }
         QCOMPARE(avvia.value(0).value(0).toStringList(), (QStringList{"D'Alfa 0", "D'Alfa 1"}));
-        QCOMPARE(w.datiCmb()->count(), 2); // typed text never joins the list
-        QVERIFY(globale().nomePista.isEmpty() && globale().lunghezzaPista == 0 && !w.isVisible());
+        QCOMPARE(w.datiCmb()->count(), 3); // typed text never joins the list
         // Tab: boxes 1-4, "&Ok", the list, "&Nuova", "&Esci", boxes 5-8.
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 
@@ -11,7 +12,10 @@ class TstFrmAbout : public QObject {
 private slots:
     void contenuto()
     {
-        FrmAbout f;
+        QWidget finestra; // the window that opens it, far from the centre of the screen
+        finestra.setGeometry(10, 10, 120, 90);
+        finestra.show();
+        FrmAbout f(&finestra);
         QCOMPARE(f.windowTitle(), QStringLiteral("Informazioni su Saettino Professional"));
         QCOMPARE(f.lblTitle()->text(), QString::fromUtf8(identita::titolo));
         QCOMPARE(f.lblVersion()->text(), QStringLiteral("Versione 0.80.0"));
@@ -20,6 +24,10 @@ private slots:
         QVERIFY(f.isModal());
         QCOMPARE(f.size(), QSize(284, 155));
         QVERIFY(!f.findChild<QLabel *>(QStringLiteral("picIcon"))->pixmap().isNull());
+        // Opens centred on the screen, within the few pixels of a window frame.
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY((f.frameGeometry().center() - f.screen()->geometry().center()).manhattanLength() <= 8);
     }
 
     void versioneSenzaZeri()

@@ -51,7 +51,10 @@ private slots:
             QCOMPARE(f.trova<QLabel>(QStringLiteral("bestlapper_%1").arg(i))->text(), QStringLiteral("00:00,000"));
             QCOMPARE(f.trova<QLabel>(QStringLiteral("Vel_%1").arg(i))->text(), QStringLiteral("0 Km/h"));
             QVERIFY(f.w.connesso(i)->isHidden() && f.w.nonconnesso(i)->isHidden());
+            QCOMPARE(f.w.connesso(i)->toolTip() + '|' + f.w.nonconnesso(i)->toolTip(),
+                     QStringLiteral("Toggles Port\nVerde: linea attiva|Toggles Port\nRosso: linea a riposo"));
         }
+        QVERIFY(!f.w.text2()->isEnabled() && f.w.text2()->isHidden() && f.w.text2()->text() == QStringLiteral("Text2"));
         QVERIFY(!f.w.pausabtn()->isVisibleTo(&f.w) && !f.w.pausabtn2()->isVisibleTo(&f.w));
         QVERIFY(f.w.partiBtn()->isVisibleTo(&f.w) && f.w.partiBtn()->isEnabled());
         QCOMPARE(f.w.settempo()->text(), QStringLiteral("99"));
