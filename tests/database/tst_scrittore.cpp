@@ -4,8 +4,11 @@
 #include "database/archivioasincrono.h"
 #include "database/database.h"
 #include "database/schema.h"
+#include "dispositivointhread.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
+#include "serial/impostazioniporta.h"
+#include "timing/lineaseriale.h"
 #include "timing/sessione.h"
 #include "vfsprova.h"
 
@@ -73,6 +76,13 @@ struct Banco {
         const Righe veloce = righe(db, "SELECT (SELECT Tempo FROM Tempofast), (SELECT min(tempoGiro) FROM Giri)");
         QCOMPARE(veloce.value(0).value(0).toFloat(), veloce.value(0).value(1).toFloat());
     }
+};
+
+struct SenzaLampade : VistaLinee {
+    void mostraConnesso(int, bool) override {}
+    void mostraNonconnesso(int, bool) override {}
+    void abilitaText2(bool) override {}
+    void scriviText2(const QString &) override {}
 };
 
 // The child of `uccisoAVenti`: a session that marks a lap every few milliseconds
@@ -174,6 +184,68 @@ private slots:
         QVERIFY(testo.open(QIODevice::ReadOnly));
         const QString scritto = QString::fromUtf8(testo.readAll());
         QVERIFY2(scritto.contains(u"\nPilota 4;1;20;00:20,000;05/12/2026;10:0:0;"_s), qPrintable(scritto));
+    }
+
+    // Real time: another program holds the file's lock for 1.5 s while crossings
+    // come from the device and from the keys. No lap is lost and each lap is the
+    // time between the instants its crossings arrived.
+    void unAltroProgrammaTieneIlFile()
+    {
+        QTemporaryDir cartella;
+        const QString percorso = cartella.filePath(u"saettinopro.mb"_s);
+        Database letture;
+        schema::apriDatabase(letture, percorso);
+        OrologioSistema orologio;
+        MessaggiFinti messaggi;
+        ArchivioAsincrono archivio(letture, percorso, messaggi);
+        Sessione sessione(orologio, messaggi, archivio);
+        for (int i = 0; i < 4; ++i) sessione.impostaPilota(i, u"Pilota %1"_s.arg(i + 1));
+        sessione.inizializza();
+        DispositivoInThread dispositivo(orologio);
+        ImpostazioniPorta store(cartella.filePath(u"utente.ini"_s));
+        store.scrivi(u"Porte"_s, u"Com1"_s, dispositivo.percorso());
+        SenzaLampade vista;
+        LineaSeriale linea(store, orologio, messaggi, sessione, vista);
+        linea.ingresso().Form_Load();
+        QTRY_VERIFY(dispositivo.interrogazioni().size() > 2);
+        sessione.start();
+        const double partenza = sessione.corsia(0).ultimoPassaggio;
+        QList<double> tasti; // lanes 2 and 3 are marked by keys at these instants
+        std::atomic<bool> bloccato{false};
+        std::thread altroProgramma([&] {
+            Database altro;
+            altro.apri(percorso, u"lampionearancio"_s);
+            altro.esegui(u"BEGIN EXCLUSIVE"_s);
+            bloccato = true;
+            QThread::msleep(1500);
+            altro.esegui(u"COMMIT"_s);
+            bloccato = false;
+        });
+        QTRY_VERIFY(bloccato);
+        for (int passaggio = 0; passaggio < 2; ++passaggio) {
+            QTest::qWait(1100);
+            dispositivo.impulso(0xFC); // lanes 0 and 1 cross together
+            QTest::qWait(50);
+            tasti << orologio.adesso();
+            sessione.marca(2, tasti.last());
+            sessione.marca(3, tasti.last());
+        }
+        altroProgramma.join();
+        QTRY_COMPARE(sessione.corsia(0).numGiri + sessione.corsia(1).numGiri, 4);
+        QVERIFY(archivio.svuota());
+        QCOMPARE(archivio.giriInAttesa(), 0);
+        const auto passaggi = dispositivo.passaggi();
+        QCOMPARE(passaggi.size(), 2);
+        const Righe giri = righe(letture, "SELECT pilota, giroN, tempoGiro FROM Giri ORDER BY pilota, giroN");
+        QCOMPARE(giri.size(), 8);
+        for (const QVariantList &g : giri) {
+            const int lane = g[0].toString().right(1).toInt() - 1, n = g[1].toInt();
+            const QList<double> &quando = lane < 2 ? QList<double>(passaggi.begin(), passaggi.end()) : tasti;
+            const double atteso = quando[n - 1] - (n == 1 ? partenza : quando[n - 2]);
+            QVERIFY2(qAbs(g[2].toDouble() - atteso) < 0.02,
+                     qPrintable(u"%1 lap %2: %3 s against %4 s"_s.arg(g[0].toString()).arg(n).arg(g[2].toDouble()).arg(atteso)));
+        }
+        Banco::coerente(letture);
     }
 
     // Killed with SIGKILL at 20 random moments while laps stream in: each file
