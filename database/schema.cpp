@@ -1,13 +1,13 @@
 #include "database/schema.h"
 
 #include "database/database.h"
+#include "database/posizionearchivio.h"
 #include "comune/identita.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 namespace schema {
 
@@ -166,16 +166,9 @@ bool apriDatabase(Database &db, const QString &percorso)
 
 QString percorsoDatabase()
 {
-    const QString nome = QString::fromUtf8(identita::fileDatabase);
-    const QString cartella = QCoreApplication::applicationDirPath();
-    const QFileInfo file(QDir(cartella).filePath(nome));
-    // The engine writes its journal beside the file, so the folder itself must take new files.
-    QTemporaryFile prova(QDir(cartella).filePath(QStringLiteral(".prova-XXXXXX")));
-    const bool scrivibile = prova.open() && (!file.exists() || file.isWritable());
-    if (scrivibile) return file.absoluteFilePath();
-    const QString utente = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(utente);
-    return QDir(utente).filePath(nome);
+    return posizioneArchivio(QCoreApplication::applicationDirPath(),
+                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .percorso;
 }
 
 } // namespace schema

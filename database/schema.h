@@ -20,7 +20,7 @@ void prepara(Database &db, bool nuovo);
 bool apriDatabase(Database &db, const QString &percorso);
 
 // Where "saettinopro.mb" lives: the program's folder when it is writable,
-// otherwise the per-user data folder (created on demand).
+// otherwise the per-user data folder (created on demand); see posizioneArchivio.
 QString percorsoDatabase();
 
 } // namespace schema

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -147,6 +148,48 @@ private slots:
         QCOMPARE(messaggi_.mostrati.size(), 4); // the failed rebuild, then one per call
         QVERIFY(messaggi_.ultimo().startsWith(u"Errore del database: "_s));
         db_.apri(percorso_, password);
+    }
+
+    // The common refusals of the engine are told in Italian, its own words kept as a detail at the end.
+    void rifiutiDelMotoreInItaliano()
+    {
+        QFile testo(cartella_.filePath(u"testo.mb"_s));
+        QVERIFY(testo.open(QIODevice::WriteOnly) && testo.write(QByteArray(4096, 'x')) && testo.flush());
+        Database altro;
+        const QList<std::tuple<const char *, std::function<void()>, QString, QString>> casi = {
+            {"non un database", [&] { altro.apri(testo.fileName(), password); },
+             u"il file non è un database dei tempi, oppure la password non è quella giusta."_s,
+             u"file is encrypted or is not a database"_s},
+            {"password", [&] { altro.apri(percorso_, u"sbagliata"_s); }, u"il file non è un database dei tempi"_s,
+             u"file is encrypted or is not a database"_s},
+            {"manca", [&] { altro.apri(cartella_.filePath(u"manca.mb"_s), password); },
+             u"il file non esiste o non può essere aperto."_s, u"unable to open database file"_s},
+            {"disco pieno", [&] {
+                 db_.esegui(u"PRAGMA max_page_count = 1"_s);
+                 db_.esegui(u"INSERT INTO Giri (pilota) VALUES (hex(zeroblob(300000)))"_s);
+             }, u"il disco è pieno: i dati non sono stati scritti."_s, u"database or disk is full"_s},
+            {"sola lettura", [&] {
+                 db_.esegui(u"PRAGMA query_only = 1"_s);
+                 db_.esegui(u"DELETE FROM Piste"_s);
+             }, u"il file è in sola lettura: i dati non sono stati scritti."_s, u"attempt to write a readonly database"_s},
+            {"occupato", [&] {
+                 db_.esegui(u"PRAGMA query_only = 0; PRAGMA busy_timeout = 0"_s);
+                 altro.apri(percorso_, password);
+                 altro.esegui(u"BEGIN EXCLUSIVE"_s);
+                 db_.esegui(u"DELETE FROM Piste"_s);
+             }, u"il database è occupato da un'altra operazione; riprovare tra poco."_s, u"database is locked"_s}};
+        for (const auto &[nome, azione, frase, motore] : casi) {
+            QString messaggio;
+            try {
+                azione();
+            } catch (const ErroreDatabase &e) {
+                messaggio = e.messaggio();
+            }
+            QVERIFY2(messaggio.startsWith(u"Errore del database: "_s + frase), qPrintable(nome + u": "_s + messaggio));
+            QVERIFY2(messaggio.contains(u"\nDettaglio: "_s + motore), qPrintable(messaggio));
+        }
+        altro.chiudi();
+        QCOMPARE(righe(db_, "SELECT count(*) FROM Piste"), Righe{{3}});
     }
 
     void indiciUsati()
