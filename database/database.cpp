@@ -20,6 +20,11 @@ QString ErroreDatabase::messaggio() const { return testoItaliano(codice_, descri
 
 QString ErroreDatabase::testoItaliano(int codice, const QString &dettaglio)
 {
+    return QStringLiteral("Errore del database: ") + motivoItaliano(codice, dettaglio);
+}
+
+QString ErroreDatabase::motivoItaliano(int codice, const QString &dettaglio)
+{
     const char *frase = nullptr;
     switch (codice & 0xff) { // extended codes carry the primary one in the low byte
     case SQLITE_NOTADB:
@@ -35,8 +40,8 @@ QString ErroreDatabase::testoItaliano(int codice, const QString &dettaglio)
     case SQLITE_CORRUPT: frase = "il file del database è danneggiato."; break;
     default: break;
     }
-    if (!frase) return QStringLiteral("Errore del database: ") + dettaglio;
-    QString testo = QStringLiteral("Errore del database: ") + QString::fromUtf8(frase);
+    if (!frase) return dettaglio;
+    QString testo = QString::fromUtf8(frase);
     if (!dettaglio.isEmpty()) testo += QStringLiteral("\nDettaglio: ") + dettaglio;
     return testo;
 }
@@ -300,7 +305,7 @@ bool Database::verificaFile(const QString &percorso, const QString &password, QS
         }
         return true;
     } catch (const ErroreDatabase &e) {
-        return ko(e.descrizione());
+        return ko(ErroreDatabase::motivoItaliano(e.codice(), e.descrizione()));
     }
 }
 

@@ -76,7 +76,8 @@ bool SessioniSalvate::riapri(QString *errore)
     } catch (const ErroreDatabase &e) {
         if (errore) {
             if (!errore->isEmpty()) *errore += QLatin1Char('\n');
-            *errore += QStringLiteral("Il database dei tempi non si riapre: ") + e.descrizione();
+            *errore += QStringLiteral("Il database dei tempi non si riapre: ")
+                + ErroreDatabase::motivoItaliano(e.codice(), e.descrizione());
         }
         return false;
     }

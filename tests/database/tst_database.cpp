@@ -185,6 +185,10 @@ private slots:
         }
         altro.chiudi();
         QCOMPARE(righe(db_, "SELECT count(*) FROM Piste"), Righe{{3}});
+        // A saved session that is no database is refused with the same words.
+        QString motivo;
+        QVERIFY(!Database::verificaFile(percorso_, u"sbagliata"_s, &motivo));
+        QVERIFY2(motivo.startsWith(u"il file non è un database dei tempi"_s), qPrintable(motivo));
     }
 
     void indiciUsati()
