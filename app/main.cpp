@@ -1,3 +1,4 @@
+#include "app/avvio.h"
 #include "shell/applicazione.h"
 #include "comune/caratteri.h"
 #include "comune/icone.h"
@@ -5,21 +6,41 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QStandardPaths>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // --version and --help need no display.
+    QStringList argomenti;
+    for (int i = 0; i < argc; ++i) argomenti.append(QString::fromLocal8Bit(argv[i]));
+    if (const Richiesta r = leggiRichiesta(argomenti); r != Richiesta::Avvia) {
+        std::fputs((r == Richiesta::Versione ? testoVersione() : testoAiuto()).toUtf8().constData(), stdout);
+        return 0;
+    }
+
+    const auto app = apriInterfaccia(argc, argv);
     QApplication::setOrganizationName(QString::fromUtf8(identita::organizzazione));
     QApplication::setApplicationName(QString::fromUtf8(identita::titolo));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(identita::versioneMaggiore)
                                             .arg(identita::versioneMinore)
                                             .arg(identita::revisione));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ID_APPLICAZIONE));
     QApplication::setWindowIcon(QIcon(iconaProgramma()));
+    caricaTraduzioniQt(*app);
     registraSostituzioniCaratteri();
     QApplication::setFont(carattere(8.25));
 
-    Applicazione applicazione;
+    // The lock is held until the program ends; a second program on the same file stops here.
+    MessaggiQt messaggi;
+    Avvio avvio(messaggi);
+    if (!avvio.prepara(QApplication::applicationDirPath(),
+                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)))
+        return 1;
+
+    Applicazione applicazione(avvio.percorso());
     applicazione.avvia();
-    return app.exec();
+    return app->exec();
 }

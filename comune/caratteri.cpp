@@ -22,3 +22,13 @@ QFont carattere(double punti, bool grassetto, const QString &famiglia)
     f.setBold(grassetto);
     return f;
 }
+
+QFont carattereStampa(double punti, bool grassetto)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(punti);
+    f.setBold(grassetto);
+    return f;
+}

@@ -29,6 +29,12 @@ QPixmap iconaProgramma()
     p.fill(Qt::transparent);
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
+    disegnaIconaProgramma(g);
+    return p;
+}
+
+void disegnaIconaProgramma(QPainter &g)
+{
     // crown and button of the stopwatch
     g.setPen(QPen(Qt::black, 1));
     g.setBrush(QColor(90, 90, 90));
@@ -53,5 +59,4 @@ QPixmap iconaProgramma()
     g.setBrush(Qt::black);
     g.setPen(Qt::NoPen);
     g.drawEllipse(QPointF(17, 21), 1.8, 1.8);
-    return p;
 }

@@ -16,9 +16,34 @@ ErroreDatabase::ErroreDatabase(int codice, const QString &descrizione)
 {
 }
 
-QString ErroreDatabase::messaggio() const
+QString ErroreDatabase::messaggio() const { return testoItaliano(codice_, descrizione_); }
+
+QString ErroreDatabase::testoItaliano(int codice, const QString &dettaglio)
 {
-    return QStringLiteral("Errore del database: ") + descrizione_;
+    return QStringLiteral("Errore del database: ") + motivoItaliano(codice, dettaglio);
+}
+
+QString ErroreDatabase::motivoItaliano(int codice, const QString &dettaglio)
+{
+    const char *frase = nullptr;
+    switch (codice & 0xff) { // extended codes carry the primary one in the low byte
+    case SQLITE_NOTADB:
+        frase = "il file non è un database dei tempi, oppure la password non è quella giusta.";
+        break;
+    case SQLITE_FULL: frase = "il disco è pieno: i dati non sono stati scritti."; break;
+    case SQLITE_READONLY: frase = "il file è in sola lettura: i dati non sono stati scritti."; break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: frase = "il database è occupato da un'altra operazione; riprovare tra poco."; break;
+    case SQLITE_CANTOPEN: frase = "il file non esiste o non può essere aperto."; break;
+    case SQLITE_PERM: frase = "accesso al file negato."; break;
+    case SQLITE_IOERR: frase = "errore di lettura o scrittura sul disco."; break;
+    case SQLITE_CORRUPT: frase = "il file del database è danneggiato."; break;
+    default: break;
+    }
+    if (!frase) return dettaglio;
+    QString testo = QString::fromUtf8(frase);
+    if (!dettaglio.isEmpty()) testo += QStringLiteral("\nDettaglio: ") + dettaglio;
+    return testo;
 }
 
 void ErroreDatabase::mostra(Messaggi &messaggi) const
@@ -307,9 +332,7 @@ bool Database::verificaFile(const QString &percorso, const QString &password, QS
     try {
         db.apri(percorso, password, false);
     } catch (const ErroreDatabase &e) {
-        if (e.codice() == SQLITE_NOTADB)
-            return ko(QStringLiteral("non è un database dei tempi o ha un'altra password"));
-        return ko(QStringLiteral("il file non si apre: ") + e.descrizione());
+        return ko(ErroreDatabase::motivoItaliano(e.codice(), e.descrizione()));
     }
     const QString guasto = db.controlloIntegrita();
     if (!guasto.isEmpty()) return ko(QStringLiteral("il file è danneggiato: ") + guasto);

@@ -18,6 +18,11 @@ public:
     QString descrizione() const { return descrizione_; }
     // The Italian text shown to the user.
     QString messaggio() const;
+    // The text for an engine result code: the common refusals told in Italian,
+    // the engine's own words kept as a detail at the end.
+    static QString testoItaliano(int codice, const QString &dettaglio);
+    // The same without the leading "Errore del database: ", to go inside another message.
+    static QString motivoItaliano(int codice, const QString &dettaglio);
     // Shows that text in a message box with the exclamation icon.
     void mostra(Messaggi &messaggi) const;
 

@@ -1,6 +1,7 @@
 #include "database/schema.h"
 
 #include "database/database.h"
+#include "database/posizionearchivio.h"
 #include "comune/identita.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <QStandardPaths>
 #include <QHash>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <QVector>
 #include <optional>
 
@@ -285,16 +285,9 @@ bool apriDatabase(Database &db, const QString &percorso)
 
 QString percorsoDatabase()
 {
-    const QString nome = QString::fromUtf8(identita::fileDatabase);
-    const QString cartella = QCoreApplication::applicationDirPath();
-    const QFileInfo file(QDir(cartella).filePath(nome));
-    // The engine writes its journal beside the file, so the folder itself must take new files.
-    QTemporaryFile prova(QDir(cartella).filePath(QStringLiteral(".prova-XXXXXX")));
-    const bool scrivibile = prova.open() && (!file.exists() || file.isWritable());
-    if (scrivibile) return file.absoluteFilePath();
-    const QString utente = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(utente);
-    return QDir(utente).filePath(nome);
+    return posizioneArchivio(QCoreApplication::applicationDirPath(),
+                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .percorso;
 }
 
 } // namespace schema

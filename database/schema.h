@@ -28,7 +28,7 @@ QString differenze(Database &db);
 bool apriDatabase(Database &db, const QString &percorso);
 
 // Where "saettinopro.mb" lives: the program's folder when it is writable,
-// otherwise the per-user data folder (created on demand).
+// otherwise the per-user data folder (created on demand); see posizioneArchivio.
 QString percorsoDatabase();
 
 } // namespace schema

@@ -10,7 +10,7 @@ QString testoFallimento(const ErroreDatabase &e)
 {
     return QStringLiteral("I giri non possono essere salvati nel database: %1\n"
                           "Restano in memoria e saranno salvati appena possibile; il cronometraggio continua.")
-        .arg(e.descrizione());
+        .arg(ErroreDatabase::motivoItaliano(e.codice(), e.descrizione()));
 }
 } // namespace
 

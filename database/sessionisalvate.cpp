@@ -29,7 +29,9 @@ bool SessioniSalvate::riapri(QString *errore)
         schema::apriDatabase(db_, percorso_);
         return true;
     } catch (const ErroreDatabase &e) {
-        if (errore) *errore = QStringLiteral("il database dei tempi non si riapre: ") + e.descrizione();
+        if (errore)
+            *errore = QStringLiteral("il database dei tempi non si riapre: ")
+                + ErroreDatabase::motivoItaliano(e.codice(), e.descrizione());
         return false;
     }
 }

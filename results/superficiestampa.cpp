@@ -1,4 +1,5 @@
 #include "results/superficiestampa.h"
+#include "comune/caratteri.h"
 #include "comune/identita.h"
 
 #include <QFont>
@@ -21,7 +22,6 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
     }
     const double pxCmX = dispositivo.logicalDpiX() / 2.54;
     const double pxCmY = dispositivo.logicalDpiY() / 2.54;
-    const QFont base = painter.font();
     int pagina = 0;
     double puntiCorrenti = -1;
     bool grassettoCorrente = false;
@@ -39,9 +39,7 @@ bool disegnaVoci(QPagedPaintDevice &dispositivo, const QVector<VoceStampa> &voci
             disegnate.clear();
         }
         if (v.punti != puntiCorrenti || v.grassetto != grassettoCorrente) {
-            QFont f = base;
-            f.setPointSizeF(v.punti);
-            f.setBold(v.grassetto);
+            QFont f = carattereStampa(v.punti, v.grassetto);
             // No ligatures: the printed text must read back exactly as typed.
             f.setStyleStrategy(QFont::PreferNoShaping);
             painter.setFont(f);

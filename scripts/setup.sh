@@ -5,8 +5,8 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
-PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libsqlcipher-dev sqlcipher
-          poppler-utils fonts-liberation2)
+PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev sqlcipher
+          poppler-utils fonts-liberation2 qt6-translations-l10n desktop-file-utils appstream file)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlcipher/sqlite3.h>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -205,6 +206,47 @@ private slots:
         QVERIFY(rovinato.open(QIODevice::ReadWrite) && rovinato.write(QByteArray(64, 'x')) == 64);
         rovinato.close();
         QCOMPARE(contenuto(copie.copia(&errore)), contenuto(percorso_));
+    }
+
+    // The common refusals of the engine are told in Italian, its own words kept as a detail at the end.
+    void rifiutiDelMotoreInItaliano()
+    {
+        Database altro;
+        const QList<std::tuple<const char *, std::function<void()>, QString, QString>> casi = {
+            {"password", [&] { altro.apri(percorso_, u"sbagliata"_s); }, u"il file non è un database dei tempi, oppure la password non è quella giusta."_s,
+             u"file is encrypted or is not a database"_s},
+            {"manca", [&] { altro.apri(cartella_.filePath(u"manca.mb"_s), password); },
+             u"il file non esiste o non può essere aperto."_s, u"unable to open database file"_s},
+            {"disco pieno", [&] {
+                 db_.esegui(u"PRAGMA max_page_count = 1"_s);
+                 db_.esegui(u"INSERT INTO Giri (pilota) VALUES (hex(zeroblob(300000)))"_s);
+             }, u"il disco è pieno: i dati non sono stati scritti."_s, u"database or disk is full"_s},
+            {"sola lettura", [&] {
+                 db_.esegui(u"PRAGMA query_only = 1"_s);
+                 db_.esegui(u"DELETE FROM Piste"_s);
+             }, u"il file è in sola lettura: i dati non sono stati scritti."_s, u"attempt to write a readonly database"_s},
+            {"occupato", [&] {
+                 db_.esegui(u"PRAGMA query_only = 0; PRAGMA busy_timeout = 0"_s);
+                 altro.apri(percorso_, password);
+                 altro.esegui(u"BEGIN EXCLUSIVE"_s);
+                 db_.esegui(u"DELETE FROM Piste"_s);
+             }, u"il database è occupato da un'altra operazione; riprovare tra poco."_s, u"database is locked"_s}};
+        for (const auto &[nome, azione, frase, motore] : casi) {
+            QString messaggio;
+            try {
+                azione();
+            } catch (const ErroreDatabase &e) {
+                messaggio = e.messaggio();
+            }
+            QVERIFY2(messaggio.startsWith(u"Errore del database: "_s + frase), qPrintable(nome + u": "_s + messaggio));
+            QVERIFY2(messaggio.contains(u"\nDettaglio: "_s + motore), qPrintable(messaggio));
+        }
+        altro.chiudi();
+        QCOMPARE(righe(db_, "SELECT count(*) FROM Piste"), Righe{{3}});
+        // A saved session that is no database is refused with the same words.
+        QString motivo;
+        QVERIFY(!Database::verificaFile(percorso_, u"sbagliata"_s, &motivo));
+        QVERIFY2(motivo.startsWith(u"il file non è un database dei tempi"_s), qPrintable(motivo));
     }
 
     void indiciUsati()

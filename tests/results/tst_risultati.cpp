@@ -229,7 +229,7 @@ private slots:
         QTest::addColumn<QString>("tipo");
         QTest::addColumn<QString>("sql"); // applied to a copy of the live file
         QTest::addColumn<QString>("motivo");
-        const QString estraneo = u"(non è un database dei tempi o ha un'altra password)"_s;
+        const QString estraneo = u"(il file non è un database dei tempi, oppure la password non è quella giusta"_s;
         for (const char *t : {"testo", "casuale", "password"}) QTest::newRow(t) << t << "" << estraneo;
         QTest::newRow("mancante") << "mancante" << "" << "(file non trovato)";
         QTest::newRow("vuoto") << "vuoto" << "" << "(file vuoto)";

@@ -223,6 +223,15 @@ private slots:
         for (const auto &w : parole) QVERIFY2(w.usata, qPrintable(w.testo));
         // The bold block name is wider than the regular one beyond its size (13.5 against 10 pt).
         QVERIFY(regolare > 0 && grassetto > regolare * 1.35);
+        // The face is named, not the machine's default sans: the same PDF everywhere.
+        QProcess fonti;
+        fonti.start(u"pdffonts"_s, {file});
+        QVERIFY(fonti.waitForFinished(60000) && fonti.exitCode() == 0);
+        const QStringList righe = QString::fromUtf8(fonti.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        QStringList facce;
+        for (const QString &r : righe) facce.append(r.section(u' ', 0, 0).section(u'+', -1));
+        facce.sort();
+        QCOMPARE(facce, (QStringList{u"LiberationSans"_s, u"LiberationSans-Bold"_s}));
     }
 
     void comandoStampa()

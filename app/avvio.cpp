@@ -1,0 +1,112 @@
+#include "app/avvio.h"
+#include "comune/identita.h"
+#include "comune/messaggi.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+
+Richiesta leggiRichiesta(const QStringList &argomenti)
+{
+    for (const QString &a : argomenti.mid(1)) {
+        if (a == QLatin1String("--version") || a == QLatin1String("-v")) return Richiesta::Versione;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h") || a == QLatin1String("-?"))
+            return Richiesta::Aiuto;
+    }
+    return Richiesta::Avvia;
+}
+
+QString testoVersione()
+{
+    return QStringLiteral("%1 %2.%3.%4\n")
+        .arg(QString::fromUtf8(identita::titolo))
+        .arg(identita::versioneMaggiore)
+        .arg(identita::versioneMinore)
+        .arg(identita::revisione);
+}
+
+QString testoAiuto()
+{
+    return QStringLiteral(
+        "Uso: saettinopro [opzioni]\n"
+        "Saettino Professional: cronometraggio giri per prove e gare in pista.\n"
+        "\n"
+        "  -h, --help      mostra questo aiuto ed esce\n"
+        "  -v, --version   mostra la versione ed esce\n"
+        "\n"
+        "I giri stanno nell'archivio saettinopro.mb, nella cartella del programma;\n"
+        "se lì non si può scrivere, in ~/.local/share/SaettinoPro/Saettino Professional/.\n");
+}
+
+namespace {
+QtMessageHandler gestorePrecedente = nullptr;
+
+// Qt ends with a fatal message (and abort) when no platform plugin starts.
+// Qt's warnings before it (which plugin, which display) still go out.
+void gestoreAvvio(QtMsgType tipo, const QMessageLogContext &contesto, const QString &testo)
+{
+    if (tipo != QtFatalMsg) {
+        if (gestorePrecedente) gestorePrecedente(tipo, contesto, testo);
+        else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(tipo, contesto, testo)));
+        return;
+    }
+    std::fprintf(stderr,
+                 "saettinopro: nessuno schermo disponibile; il programma ha bisogno di una sessione "
+                 "grafica (DISPLAY o WAYLAND_DISPLAY).\n"
+                 "saettinopro: no display available; the program needs a graphical session "
+                 "(DISPLAY or WAYLAND_DISPLAY).\n");
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+} // namespace
+
+std::unique_ptr<QApplication> apriInterfaccia(int &argc, char **argv)
+{
+    gestorePrecedente = qInstallMessageHandler(gestoreAvvio);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(gestorePrecedente);
+    return app;
+}
+
+bool caricaTraduzioniQt(QCoreApplication &app)
+{
+    auto *traduttore = new QTranslator(&app);
+    if (!traduttore->load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete traduttore;
+        return false;
+    }
+    return QCoreApplication::installTranslator(traduttore);
+}
+
+bool Avvio::prepara(const QString &cartellaProgramma, const QString &cartellaUtente)
+{
+    const PosizioneArchivio posizione = posizioneArchivio(cartellaProgramma, cartellaUtente, scrivibile_);
+    blocco_ = std::make_unique<BloccoArchivio>(posizione.percorso);
+    if (!blocco_->prendi()) {
+        messaggi_.mostra(BloccoArchivio::testoOccupato(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return false;
+    }
+    percorso_ = posizione.percorso;
+    if (posizione.origine.isEmpty()) return true;
+    QString errore;
+    if (copiaArchivio(posizione.origine, posizione.percorso, &errore)) {
+        messaggi_.mostra(QStringLiteral("Nella cartella del programma non si può scrivere, quindi l'archivio "
+                                        "dei tempi\n%1\nè stato copiato in\n%2\n\nDa ora i giri e le piste "
+                                        "sono registrati lì.")
+                             .arg(posizione.origine, posizione.percorso),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Informazione);
+    } else {
+        // Better the old file, read-only, than a new empty one.
+        messaggi_.mostra(QStringLiteral("L'archivio dei tempi\n%1\nnon può essere copiato in\n%2\n(%3)\n\n"
+                                        "Viene usato dov'è, ma lì i nuovi giri non possono essere registrati.")
+                             .arg(posizione.origine, posizione.percorso, errore),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        percorso_ = posizione.origine;
+    }
+    return true;
+}
