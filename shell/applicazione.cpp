@@ -49,11 +49,12 @@ bool Applicazione::esci()
 {
     if (archivio_->giriInAttesa() == 0 || archivio_->svuota()) return true;
     const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
-    const QString domanda = QStringLiteral("%1 giri non sono ancora stati salvati nel database.\n"
-                                           "Chiudendo ora saranno scritti nel file di testo\n%2\n"
-                                           "Chiudere comunque?")
-                                .arg(archivio_->giriInAttesa())
-                                .arg(file);
+    const int n = archivio_->giriInAttesa();
+    const QString quanti = n == 1 ? QStringLiteral("Un giro non è ancora stato salvato")
+                                  : QStringLiteral("%1 giri non sono ancora stati salvati").arg(n);
+    const QString domanda = quanti + QStringLiteral(" nel database.\nChiudendo ora saranno scritti nel file "
+                                                    "di testo\n%1\nChiudere comunque?")
+                                         .arg(file);
     if (messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1)
         != Messaggi::Risposta::Ok)
         return false;

@@ -3,15 +3,18 @@
 #include "shell/applicazione.h"
 #include "timing/globale.h"
 #include "timing/rilevago.h"
+#include "vfsprova.h"
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sqlcipher/sqlite3.h>
 
 // The program as an operator meets it, with its real windows and dialogs. A timer
 // answers every modal window as soon as it shows, so none can stall the run.
@@ -48,6 +51,7 @@ class TestAvvioApplicazione : public QObject {
 private slots:
     void initTestCase()
     {
+        vfsprova::installa(); // a disk that can be made to fail
         connect(&rispondi_, &QTimer::timeout, this, [this] {
             QWidget *w = QApplication::activeModalWidget();
             if (auto *dlg = qobject_cast<QFileDialog *>(w)) {
@@ -136,6 +140,31 @@ private slots:
         QTRY_COMPARE(classifica(go), QStringList{"Gamma/1"});
         // One backup at start, one before the Load, one before the reset.
         QCOMPARE(QDir(cartella.filePath("backup")).entryList(QDir::Files).size(), 3);
+    }
+
+    // Closing with laps the disk did not take: asked first, then they go to a text file.
+    void esciConGiriInAttesa()
+    {
+        QTemporaryDir cartella;
+        Applicazione app(cartella.filePath("saettinopro.mb"));
+        app.avvia();
+        scrivi(app.rilevaAvvio(), {"Alfa", "Beta"});
+        RilevaGo *go = app.rilevaGo();
+        parti(go);
+        vfsprova::guasto(SQLITE_FULL);
+        tasto(go, Qt::Key_2);
+        tasto(go, Qt::Key_1);
+        QTRY_COMPARE(go->giriInAttesa()->text(), QStringLiteral("Giri in attesa di salvataggio: 2"));
+        visti_.clear();
+        QVERIFY(app.esci());
+        vfsprova::guasto(0);
+        QVERIFY2(visti_.value(0).startsWith("2 giri non sono ancora stati salvati nel database."), qPrintable(visti_.value(0)));
+        const QStringList file = QDir(cartella.path()).entryList({"saettinopro-giri-non-salvati-*.txt"});
+        QCOMPARE(file.size(), 1);
+        QFile testo(cartella.filePath(file.first()));
+        QVERIFY(testo.open(QIODevice::ReadOnly) && visti_.value(0).contains(file.first()));
+        const QString righe = QString::fromUtf8(testo.readAll());
+        QVERIFY(righe.contains("\nBeta;1;") && righe.contains("\nAlfa;1;"));
     }
 
     void fileIlleggibileNonFermaIlProgramma()
