@@ -4,11 +4,19 @@
 #include "comune/caratteri.h"
 #include "comune/messaggi.h"
 #include "comune/twips.h"
+#include "timing/tempotesto.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
+
+namespace {
+// The rows behind the grid, in the same order as Sunto gives them.
+constexpr const char *sqlRighe = "SELECT id, pilota, giroN, tempoGiro FROM Giri "
+                                 "WHERE piega(pilota) LIKE piega(?) ESCAPE '\\' ORDER BY id";
+} // namespace
 
 TempiPiloti::TempiPiloti(Database &db, Messaggi &messaggi)
     : db_(db), messaggi_(messaggi), modello_(db, QString::fromLatin1(sqlGiri))
@@ -44,14 +52,92 @@ QStringList TempiPiloti::piloti()
 
 void TempiPiloti::caricatabella(const QString &testo)
 {
+    testo_ = testo;
+    giri_.clear();
     // The name is bound, never pasted into the statement: an apostrophe is just a letter.
     modello_.impostaQuery(QString::fromLatin1(sqlGiri), {modelloLike(testo)});
     try {
+        // One reading for the grid and the laps behind its rows: a lap committed meanwhile cannot shift them.
+        db_.esegui(QStringLiteral("BEGIN"));
         modello_.aggiorna();
+        {
+            Istruzione q = db_.prepara(sqlRighe);
+            q.lega(1, modelloLike(testo));
+            while (q.passo())
+                giri_.append({q.intero(0), q.testo(1), static_cast<int>(q.intero(2)), static_cast<float>(q.reale(3))});
+        }
+        db_.esegui(QStringLiteral("COMMIT"));
     } catch (const ErroreDatabase &e) {
+        try {
+            if (db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
+        } catch (const ErroreDatabase &) {
+        }
+        giri_.clear();
         modello_.svuota();
         e.mostra(messaggi_);
     }
+}
+
+void TempiPiloti::impostaCorrezioni(Esecutore esegui, std::function<void(const CorrezioneGiri &)> seguito)
+{
+    esegui_ = std::move(esegui);
+    seguito_ = std::move(seguito);
+}
+
+std::optional<GiroScelto> TempiPiloti::giro(int riga) const
+{
+    if (riga < 0 || riga >= giri_.size() || giri_.size() != modello_.rowCount()) return std::nullopt;
+    const GiroScelto &g = giri_[riga];
+    // A file whose Sunto lists other rows than its laps offers nothing to correct.
+    if (modello_.valore(riga, 0).toString() != g.pilota || modello_.valore(riga, 1).toInt() != g.giroN)
+        return std::nullopt;
+    return g;
+}
+
+int TempiPiloti::successivo(int riga) const
+{
+    const std::optional<GiroScelto> g = giro(riga);
+    if (!g) return -1;
+    int trovato = -1;
+    for (int r = 0; r < giri_.size(); ++r) {
+        const GiroScelto &a = giri_[r];
+        if (a.pilota != g->pilota || a.giroN < g->giroN || (a.giroN == g->giroN && a.id <= g->id)) continue;
+        if (trovato < 0 || a.giroN < giri_[trovato].giroN) trovato = r;
+    }
+    return trovato;
+}
+
+bool TempiPiloti::unibile(int riga) const { return successivo(riga) >= 0; }
+
+bool TempiPiloti::correggi(int riga, correzioni::Tipo tipo)
+{
+    const std::optional<GiroScelto> g = giro(riga);
+    const int dopo = successivo(riga);
+    const bool unisci = tipo == correzioni::Tipo::Unisci;
+    if (!g || !esegui_ || (unisci && dopo < 0)) return false;
+    const QString tempo = modello_.valore(riga, 2).toString();
+    const QString titolo = unisci ? QStringLiteral("Unisci al giro successivo") : QStringLiteral("Elimina giro");
+    const QString domanda = unisci
+        ? QStringLiteral("Unire il giro %1 di %2 (%3) al giro successivo (%4)?\n"
+                         "Diventano un solo giro di %5 e i giri seguenti scalano di uno.")
+              .arg(g->giroN)
+              .arg(g->pilota, tempo, modello_.valore(dopo, 2).toString(),
+                   testoTempo(g->tempoGiro + giri_[dopo].tempoGiro))
+        : QStringLiteral("Eliminare il giro %1 di %2 (%3)?").arg(g->giroN).arg(g->pilota, tempo)
+              + (dopo >= 0 ? QStringLiteral("\nI giri seguenti scalano di uno.") : QString());
+    if (messaggi_.mostra(domanda, Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda, titolo, 1)
+        != Messaggi::Risposta::Si)
+        return false;
+    std::optional<CorrezioneGiri> esito;
+    QString motivo, errore;
+    const bool fatto = esegui_([&](Database &db) { esito = correzioni::correggi(db, *g, tipo, &motivo); }, &errore);
+    if (!fatto || !esito)
+        messaggi_.mostra(QStringLiteral("La correzione non è stata fatta: ") + (fatto ? motivo : errore),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione, titolo);
+    else if (seguito_)
+        seguito_(*esito);
+    caricatabella(testo_);
+    return fatto && esito;
 }
 
 Visualtempi::Visualtempi(Database &db, Messaggi &messaggi, QWidget *parent)
@@ -78,6 +164,21 @@ Visualtempi::Visualtempi(Database &db, Messaggi &messaggi, QWidget *parent)
     msFlexGrid1_->verticalHeader()->setDefaultSectionSize(px(255));
     msFlexGrid1_->horizontalHeader()->setHighlightSections(false);
     msFlexGrid1_->setModel(&tempi_.modello());
+    msFlexGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    msFlexGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The corrections: the grid's context menu (the menu key too) and a key each.
+    unisci_ = new QAction(QStringLiteral("Unisci al giro successivo"), msFlexGrid1_);
+    unisci_->setShortcut(QKeySequence(QStringLiteral("Ctrl+U")));
+    elimina_ = new QAction(QStringLiteral("Elimina giro"), msFlexGrid1_);
+    elimina_->setShortcut(QKeySequence::Delete);
+    for (QAction *a : {unisci_, elimina_}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        msFlexGrid1_->addAction(a);
+    }
+    msFlexGrid1_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(unisci_, &QAction::triggered, this, [this] { correggi(correzioni::Tipo::Unisci); });
+    connect(elimina_, &QAction::triggered, this, [this] { correggi(correzioni::Tipo::Elimina); });
+    connect(msFlexGrid1_->selectionModel(), &QItemSelectionModel::currentChanged, this, &Visualtempi::aggiornaAzioni);
 
     piloticmb_ = new QComboBox(this);
     piloticmb_->setObjectName(QStringLiteral("piloticmb"));
@@ -111,9 +212,36 @@ void Visualtempi::combo()
 void Visualtempi::caricatabella()
 {
     tempi_.caricatabella(piloticmb_->currentText());
+    disponi();
+}
+
+void Visualtempi::disponi()
+{
     const int larghezze[] = {1300, 650, 1300};
     for (int c = 0; c < 3; ++c) msFlexGrid1_->setColumnWidth(c, px(larghezze[c]));
     tempi_.modello().impostaAllineamento(0, Qt::AlignLeft | Qt::AlignVCenter);
     tempi_.modello().impostaAllineamento(1, Qt::AlignCenter);
     tempi_.modello().impostaAllineamento(2, Qt::AlignCenter);
+    aggiornaAzioni();
+}
+
+void Visualtempi::aggiornaAzioni()
+{
+    const bool attive = tempi_.correzioniAttive();
+    const int riga = msFlexGrid1_->currentIndex().row();
+    unisci_->setVisible(attive);
+    elimina_->setVisible(attive);
+    unisci_->setEnabled(attive && tempi_.unibile(riga));
+    elimina_->setEnabled(attive && tempi_.giro(riga).has_value());
+}
+
+void Visualtempi::correggi(correzioni::Tipo tipo)
+{
+    const int riga = msFlexGrid1_->currentIndex().row();
+    if (riga < 0) return;
+    tempi_.correggi(riga, tipo);
+    disponi();
+    // The cursor stays where it was, on the lap that now holds that place.
+    if (const int righe = tempi_.modello().rowCount(); righe > 0) msFlexGrid1_->selectRow(qMin(riga, righe - 1));
+    aggiornaAzioni();
 }

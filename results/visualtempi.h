@@ -1,11 +1,16 @@
 #pragma once
+#include "database/correzionigiri.h"
 #include "results/modelloquery.h"
 
 #include <QDialog>
 #include <QStringList>
+#include <QVector>
+#include <functional>
+#include <optional>
 
 class Database;
 class Messaggi;
+class QAction;
 class QComboBox;
 class QPushButton;
 class QTableView;
@@ -14,8 +19,12 @@ class QTableView;
 // a pattern: "*" stands for any run of characters, "?" for any one character,
 // letters match regardless of case in every alphabet (both sides folded), and
 // an empty text matches only laps with an empty name.
+// A lap of the grid can also be deleted or merged into the driver's next one.
 class TempiPiloti {
 public:
+    // Work on the lap writer's connection, in order with the laps; false with the reason when not done.
+    using Esecutore = std::function<bool(const std::function<void(Database &)> &, QString *errore)>;
+
     static constexpr const char *sqlPiloti = "SELECT Pilota FROM Sunto GROUP BY Pilota";
     static constexpr const char *sqlGiri =
         "SELECT Pilota, Giro, Tempo FROM Sunto WHERE piega(pilota) LIKE piega(?) ESCAPE '\\'";
@@ -28,18 +37,38 @@ public:
     // Shows the laps matching `testo`; an engine error is shown and empties the grid.
     void caricatabella(const QString &testo);
 
+    // Corrections run through `esegui` and are then handed to `seguito` (the
+    // session, whose lanes follow). Without them the viewer only shows.
+    void impostaCorrezioni(Esecutore esegui, std::function<void(const CorrezioneGiri &)> seguito);
+    bool correzioniAttive() const { return bool(esegui_); }
+    // The lap shown in a row of the grid.
+    std::optional<GiroScelto> giro(int riga) const;
+    // A later lap of the same driver is shown, so the row's lap can be merged into it.
+    bool unibile(int riga) const;
+    // Asks the operator, then merges or deletes the row's lap and shows the laps
+    // again. True when the file was changed.
+    bool correggi(int riga, correzioni::Tipo tipo);
+
     // "*" and "?" become the engine's "%" and "_", whose own meaning is escaped.
     static QString modelloLike(const QString &testo);
 
     ModelloQuery &modello() { return modello_; }
 
 private:
+    // The row after `riga` holding the same driver's next lap, -1 when none.
+    int successivo(int riga) const;
+
     Database &db_;
     Messaggi &messaggi_;
     ModelloQuery modello_;
+    QVector<GiroScelto> giri_; // row by row, as the grid shows them
+    QString testo_;            // the text the grid was last loaded with
+    Esecutore esegui_;
+    std::function<void(const CorrezioneGiri &)> seguito_;
 };
 
 // The window "Tempi Pilota": a driver list, the grid of that driver's laps and "Aggiorna".
+// The grid's context menu (and its keys) merges or deletes the chosen lap.
 class Visualtempi : public QDialog {
     Q_OBJECT
 public:
@@ -54,9 +83,17 @@ public:
     QTableView *msFlexGrid1() const { return msFlexGrid1_; }
     QComboBox *piloticmb() const { return piloticmb_; }
     QPushButton *command1() const { return command1_; }
+    QAction *unisci() const { return unisci_; }
+    QAction *elimina() const { return elimina_; }
 
 private:
+    void disponi();
+    void aggiornaAzioni();
+    void correggi(correzioni::Tipo tipo);
+
     TempiPiloti tempi_;
+    QAction *unisci_ = nullptr;
+    QAction *elimina_ = nullptr;
     QTableView *msFlexGrid1_ = nullptr;
     QComboBox *piloticmb_ = nullptr;
     QPushButton *command1_ = nullptr;

@@ -10,6 +10,7 @@
 #include "serial/portsett.h"
 #include "shell/frmabout.h"
 #include "timing/lineaseriale.h"
+#include "timing/tempominimo.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -95,6 +96,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     rilevaGo_ = finestra;
     collegaMenu(finestra);
     collegaSeriale(finestra); // its load runs before the lanes are filled
+    new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
     finestra->show();
@@ -152,6 +154,10 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
         archivio_->svuota();
         Visualtempi viewer(database_, messaggi_, finestra);
+        // Corrections go through the lap writer, in order with the laps, and the lanes follow them.
+        viewer.tempi().impostaCorrezioni(
+            [this](const auto &lavoro, QString *errore) { return archivio_->esegui(lavoro, errore); },
+            [finestra](const CorrezioneGiri &c) { finestra->sessione().applicaCorrezione(c); });
         viewer.inizializza();
         viewer.exec();
     });

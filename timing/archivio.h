@@ -1,6 +1,8 @@
 #pragma once
 #include <QDateTime>
+#include <QMap>
 #include <QString>
+#include <QVector>
 
 // One completed lap as the lap store receives it.
 struct GiroCompletato {
@@ -10,6 +12,16 @@ struct GiroCompletato {
     QString tempo;    // the same duration as time text
     QString pista;    // the session's track
     QDateTime quando; // when the lap was completed
+};
+
+// What the file holds for a driver once race control deleted one of the
+// driver's laps or merged it into the next one.
+struct CorrezioneGiri {
+    QString pilota;
+    int giroTolto = 0;          // the lap number that is gone (the later laps moved down); 0 when none
+    QVector<float> tempiTolti;  // times no longer stored: the deleted lap, or the two merged
+    QMap<int, float> giri;      // the driver's laps now stored, by lap number
+    float giroPiuVeloce = 0;    // the fastest lap now stored, any driver; 0 when none
 };
 
 // Where the timing core hands its laps; the database implements it.

@@ -102,6 +102,7 @@ void RilevaGo::creaMenu()
     opzioni->setObjectName(QStringLiteral("opzioni"));
     voce(opzioni, QStringLiteral("cancdatabase"), QStringLiteral("Canc.Database"), &RilevaGo::menuCancDatabase);
     voce(opzioni, QStringLiteral("portsetting"), QStringLiteral("Proprietà porta"), &RilevaGo::menuPortSetting);
+    voce(opzioni, QStringLiteral("tempominimo"), QStringLiteral("Tempo minimo sul giro..."), &RilevaGo::menuTempoMinimo);
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     info->setObjectName(QStringLiteral("info"));
     voce(info, QStringLiteral("informazioni"), QStringLiteral("Informazioni"), &RilevaGo::menuInformazioni);

@@ -50,6 +50,7 @@ signals:
     void menuTempiPiloti();
     void menuCancDatabase();
     void menuPortSetting();
+    void menuTempoMinimo();
     void menuInformazioni();
     void menuEsci();
 

@@ -28,6 +28,7 @@ void Sessione::inizializza()
     int n = 0;
     while (n < numCorsie && corsie_[n].inUso) {
         corsie_[n].numGiri = archivio_.contaGiri(corsie_[n].nome);
+        corsie_[n].giriPrecedenti = corsie_[n].numGiri;
         ++n;
     }
     numPiloti_ = n;
@@ -119,7 +120,7 @@ void Sessione::marca(int i, double istante)
     pilotaCorrente_ = qRound(corsie_[i].captionBtn.toDouble() - 1);
     Corsia &c = corsie_[i];
     // A lane that is not armed takes no lap: there is nothing to complete or store.
-    if (istante - c.ultimoSegnale > lockout && c.inCorsa) {
+    if (istante - c.ultimoSegnale > lockout_ && c.inCorsa) {
         fineGiro(i, istante);
         memorizza();
         c.ultimoSegnale = istante;
@@ -232,11 +233,57 @@ void Sessione::azzeraTempi()
     for (int i = 0; i < numPiloti_; ++i) {
         Corsia &c = corsie_[i];
         c.numGiri = 0;
+        c.giriPrecedenti = 0;
         c.migliorGiro = 100;
         c.tempo = QStringLiteral("00:00,000");
         c.vel = QStringLiteral("0 Km/h");
         c.tempoSfondoPulsante = true;
     }
     giroVeloce_ = 0;
+    emit cambiato();
+}
+
+void Sessione::impostaLockout(double secondi)
+{
+    lockout_ = secondi;
+    emit cambiato();
+}
+
+void Sessione::applicaCorrezione(const CorrezioneGiri &correzione)
+{
+    const auto tolto = [&](float t) { return t != 0 && correzione.tempiTolti.contains(t); };
+    const int numGiri = correzione.giri.isEmpty() ? 0 : correzione.giri.lastKey();
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        if (c.nome != correzione.pilota) continue;
+        const bool avevaGiri = c.numGiri > c.giriPrecedenti;
+        // A lap of an earlier session that is gone moves this session's first lap down too.
+        if (correzione.giroTolto > 0 && correzione.giroTolto <= c.giriPrecedenti) --c.giriPrecedenti;
+        c.numGiri = numGiri;
+        c.giriPrecedenti = qBound(0, c.giriPrecedenti, numGiri);
+        // Only this session's laps have a slot, as when they were timed.
+        c.tempiGiro = QVector<float>(numGiri + 1, 0.0f);
+        float migliore = 0;
+        for (auto g = correzione.giri.constBegin(); g != correzione.giri.constEnd(); ++g) {
+            if (g.key() <= c.giriPrecedenti) continue;
+            c.tempiGiro[g.key()] = g.value();
+            if (migliore == 0 || g.value() < migliore) migliore = g.value();
+        }
+        if (numGiri > c.giriPrecedenti) {
+            const float ultimo = c.tempiGiro[numGiri];
+            c.tempolast = testoTempo(ultimo);
+            c.vel = avrSpeed(ultimo, globale().lunghezzaPista) + QStringLiteral(" Km/h");
+        } else if (avevaGiri) {
+            c.tempolast = QStringLiteral("00:00,000");
+            c.vel = QStringLiteral("0 Km/h");
+        }
+        // Best laps change only when the lap they held is gone.
+        if (tolto(c.migliorGiro)) c.migliorGiro = migliore;
+        if (tolto(c.migliorGiroMostrato)) {
+            c.migliorGiroMostrato = migliore;
+            c.bestlapper = migliore != 0 ? testoTempo(migliore) : QStringLiteral("00:00,000");
+        }
+    }
+    if (tolto(giroVeloce_)) giroVeloce_ = correzione.giroPiuVeloce;
     emit cambiato();
 }

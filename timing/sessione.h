@@ -7,6 +7,7 @@
 class Orologio;
 class Messaggi;
 class ArchivioGiri;
+struct CorrezioneGiri;
 
 // The session of the timing window without its widgets: the eight lanes, the
 // session clock, Start/Pause/Resume/Stop and the marks. The window mirrors this
@@ -16,7 +17,8 @@ class Sessione : public QObject {
     Q_OBJECT
 public:
     static constexpr int numCorsie = 8;
-    static constexpr double lockout = 1.0; // seconds between two accepted marks of a lane
+    // Seconds that must pass between two accepted marks of a lane, unless the track sets its own.
+    static constexpr double lockoutPredefinito = 1.0;
 
     struct Corsia {
         // controls of the lane
@@ -39,6 +41,7 @@ public:
         float migliorGiro = 0;
         float migliorGiroMostrato = 0;
         double ultimoSegnale = 0;     // instant of the last accepted mark, clock time
+        int giriPrecedenti = 0;       // laps stored for the driver before this window's session
         int fermato = 0;              // 1 = stopped for good by Stop (OK), 2 = Stop cancelled
     };
 
@@ -66,6 +69,15 @@ public:
     bool tastoGiu(int key, Qt::KeyboardModifiers mod);
     // After the stored times were cleared: counters to 0, best laps to 100 s.
     void azzeraTempi();
+    // The shortest lap of every lane: a mark this soon or sooner after the lane's
+    // last accepted one is dropped.
+    void impostaLockout(double secondi);
+    double lockout() const { return lockout_; }
+    // A lap of a driver was deleted or merged in the file: the driver's lane takes
+    // the lap count, lap times, last and best lap the file now holds, and the
+    // session's fastest lap follows when it was a lap that is gone. The lap in
+    // progress goes on untouched.
+    void applicaCorrezione(const CorrezioneGiri &correzione);
 
     const Corsia &corsia(int i) const { return corsie_[i]; }
     int numPiloti() const { return numPiloti_; }
@@ -107,4 +119,5 @@ private:
     double inizioPausa_ = 0;
     double tempoPausa_ = 0;
     float giroVeloce_ = 0;
+    double lockout_ = lockoutPredefinito;
 };
