@@ -24,6 +24,7 @@ class TestAvvioApplicazione : public QObject {
     QStringList file_;   // names typed in file dialogs; none left cancels
     QStringList visti_;  // file dialog titles, message texts (answered Ok), unexpected windows
     QStringList viewer_; // the drivers the viewer listed, then its rows
+    bool elimina_ = false; // the viewer deletes the first lap it shows
 
     static QStringList classifica(RilevaGo *go)
     {
@@ -73,6 +74,16 @@ private slots:
             } else if (auto *v = qobject_cast<Visualtempi *>(w)) {
                 for (int i = 0; i < v->piloticmb()->count(); ++i) viewer_.append(v->piloticmb()->itemText(i));
                 viewer_.append(QString::number(v->msFlexGrid1()->model()->rowCount()));
+                if (std::exchange(elimina_, false)) { // the first lap shown, by its key, answering Yes
+                    v->msFlexGrid1()->selectRow(0);
+                    QTimer::singleShot(50, this, [this] {
+                        auto *domanda = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                        if (!domanda) return;
+                        visti_.append(domanda->text());
+                        domanda->button(QMessageBox::Yes)->click();
+                    });
+                    QTest::keyClick(v->msFlexGrid1(), Qt::Key_Delete);
+                }
                 v->accept();
             } else if (w) {
                 visti_.append(QStringLiteral("inattesa: ") + w->metaObject()->className());
@@ -120,6 +131,13 @@ private slots:
         // Tempi Piloti lists the stored drivers and shows the first one's laps.
         emit go->menuTempiPiloti();
         QCOMPARE(viewer_, (QStringList{"Alfa", "Bet'a", "1"}));
+        // Its first lap deleted from there: the standings and the lane follow.
+        visti_.clear();
+        elimina_ = true;
+        emit go->menuTempiPiloti();
+        QVERIFY2(visti_.value(0).startsWith(QStringLiteral("Eliminare il giro 1 di Alfa (")), qPrintable(visti_.value(0)));
+        QTRY_COMPARE(classifica(go), QStringList{"Bet'a/1"});
+        QCOMPARE(go->sessione().corsia(0).numGiri, 0);
         // "Piloti": a fresh start window, and the same names go on counting.
         emit go->menuPiloti();
         avvio = app.rilevaAvvio();

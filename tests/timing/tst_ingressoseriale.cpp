@@ -12,6 +12,7 @@
 #include "timing/interrogatoreseriale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"
+#include "timing/tempominimo.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -285,19 +286,32 @@ private slots:
         QVERIFY2(qAbs(segnato - arrivo) < 0.02, qPrintable(QString::number(segnato - arrivo)));
     }
 
-    void lineaTenutaUnGiroPocoPiuDiUnSecondo()
+    // Real time: the simulated device answers every poll while the line of lane 0
+    // is held; each lap comes at the first poll past the shortest lap stored.
+    void lineaTenutaUnGiroAlTempoMinimo_data()
     {
-        // Real time: the simulated device answers every poll while the line of lane 0 is held.
+        QTest::addColumn<QString>("salvato");
+        QTest::addColumn<double>("secondi");
+        QTest::newRow("un secondo") << "" << 1.0;
+        QTest::newRow("mezzo secondo") << "0,5" << 0.5;
+        QTest::newRow("un secondo e mezzo") << "1.5" << 1.5;
+    }
+    void lineaTenutaUnGiroAlTempoMinimo()
+    {
+        QFETCH(QString, salvato);
+        QFETCH(double, secondi);
         DispositivoSimulato dispositivo;
         Banco<OrologioSistema> b(dispositivo.percorso());
+        b.store.scrivi(TempoMinimoGiro::sezione, TempoMinimoGiro::chiave, salvato);
+        new TempoMinimoGiro(b.store, b.messaggi, b.w);
         b.carica();
         b.w.sessione().start();
         dispositivo.tieni(0);
         QTRY_VERIFY_WITH_TIMEOUT(b.archivio.giri.size() >= 2, 10000);
         dispositivo.rilascia(0);
-        // Past the one-second lockout, at the next poll: about 1.1 s (more on a busy machine).
+        // Past the shortest lap, at the next poll: up to 0.1 s more (more on a busy machine).
         for (const GiroCompletato &g : b.archivio.giri)
-            QVERIFY2(g.tempoGiro > 1.0f && g.tempoGiro < 1.7f, qPrintable(QString::number(g.tempoGiro)));
+            QVERIFY2(g.tempoGiro > secondi && g.tempoGiro < secondi + 0.45, qPrintable(QString::number(g.tempoGiro)));
         QTRY_COMPARE(b.w.text2()->text(), QStringLiteral("011111111"));
     }
 };

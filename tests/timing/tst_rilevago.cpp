@@ -1,8 +1,11 @@
 #include "archiviofinto.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
+#include "serial/impostazioniporta.h"
 #include "timing/rilevago.h"
+#include "timing/tempominimo.h"
 
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,7 +87,8 @@ private slots:
         }
         QCOMPARE(voci, QStringList({"File", "Load|Ctrl+L", "Save|Ctrl+S", "-", "Piloti|Ctrl+P", "-", "Stampa|",
                                     "-", "Esci|Ctrl+E", "Visualizza", "Tempi Piloti|", "Opzioni",
-                                    "Canc.Database|", QStringLiteral("Proprietà porta|"), "Info", "Informazioni|"}));
+                                    "Canc.Database|", QStringLiteral("Proprietà porta|"), "Tempo minimo sul giro...|",
+                                    "Info", "Informazioni|"}));
         QSignalSpy esci(&f.w, &RilevaGo::menuEsci);
         QSignalSpy piloti(&f.w, &RilevaGo::menuPiloti);
         QTest::keyClick(&f.w, Qt::Key_E, Qt::ControlModifier);
@@ -161,6 +165,60 @@ private slots:
 
         if (qEnvironmentVariableIsSet("SAETTINO_SCREENSHOT"))
             f.w.grab().save(qEnvironmentVariable("SAETTINO_SCREENSHOT"));
+    }
+
+    // The stored shortest lap is applied when the window opens; a bad one reads as 1 s, with a message.
+    void tempoMinimoSulGiro_data()
+    {
+        QTest::addColumn<QString>("salvato");
+        QTest::addColumn<double>("secondi");
+        QTest::addColumn<QString>("titolo"); // what follows the window's own title
+        QTest::newRow("assente") << "" << 1.0 << "";
+        QTest::newRow("uno") << "1.000" << 1.0 << "";
+        QTest::newRow("virgola") << "0,25" << 0.25 << " - Tempo minimo sul giro: 0,25 s";
+        QTest::newRow("limiti") << "600" << 600.0 << " - Tempo minimo sul giro: 600 s";
+        QTest::newRow("sotto") << "0.199" << 1.0 << "!";
+        QTest::newRow("sopra") << "600.001" << 1.0 << "!";
+        QTest::newRow("quattro decimali") << "1.2345" << 1.0 << "!";
+        QTest::newRow("negativo") << "-1" << 1.0 << "!";
+        QTest::newRow("testo") << "un secondo" << 1.0 << "!";
+    }
+    void tempoMinimoSulGiro()
+    {
+        QFETCH(QString, salvato);
+        QFETCH(double, secondi);
+        QFETCH(QString, titolo);
+        QTemporaryDir cartella;
+        ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+        store.scrivi(TempoMinimoGiro::sezione, TempoMinimoGiro::chiave, salvato);
+        Finestra f;
+        std::optional<double> risposta;
+        auto *minimo = new TempoMinimoGiro(store, f.messaggi, f.w, [&](double) { return risposta; });
+        QCOMPARE(f.w.sessione().lockout(), secondi);
+        const bool errato = titolo == QStringLiteral("!");
+        QCOMPARE(f.messaggi.mostrati.size(), errato ? 1 : 0);
+        if (errato) QVERIFY2(f.messaggi.ultimo().contains(QStringLiteral("(\"%1\") non è valido").arg(salvato)), qPrintable(f.messaggi.ultimo()));
+        QCOMPARE(f.w.windowTitle(), QStringLiteral("Gestione Tempi Pista") + (errato ? QString() : titolo));
+        // From the menu: a cancel changes nothing, an answer is applied, stored and shown.
+        auto *voce = f.w.findChild<QAction *>(QStringLiteral("tempominimo"));
+        voce->trigger();
+        QCOMPARE(f.w.sessione().lockout(), secondi);
+        risposta = 2.5;
+        voce->trigger();
+        QCOMPARE(f.w.sessione().lockout(), 2.5);
+        QCOMPARE(store.leggi(TempoMinimoGiro::sezione, TempoMinimoGiro::chiave), QStringLiteral("2.5"));
+        QCOMPARE(f.w.windowTitle(), QStringLiteral("Gestione Tempi Pista - Tempo minimo sul giro: 2,5 s"));
+        minimo->imposta(1.0);
+        QCOMPARE(f.w.windowTitle(), QStringLiteral("Gestione Tempi Pista"));
+        // The dialog takes seconds with a decimal comma and three decimals.
+        QTimer::singleShot(0, [] {
+            auto *campo = QApplication::activeModalWidget()->findChild<QDoubleSpinBox *>(QStringLiteral("secondi"));
+            QVERIFY(campo && campo->decimals() == 3 && campo->minimum() == 0.2 && campo->maximum() == 600.0);
+            campo->selectAll();
+            QTest::keyClicks(campo, QStringLiteral("0,75"));
+            QTest::keyClick(campo, Qt::Key_Return);
+        });
+        QCOMPARE(TempoMinimoGiro::chiediConDialogo(&f.w, 1.0), std::optional<double>(0.75));
     }
 
     // A failure notice on screen stops nothing: a lane key typed while it has the

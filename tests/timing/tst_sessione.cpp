@@ -65,31 +65,42 @@ private slots:
         QCOMPARE(b.s.corsia(1).vel, QStringLiteral(" 41.31 Km/h"));
     }
 
-    void lockoutDiUnSecondo()
+    // The shortest lap, one second unless set: a mark exactly at it is dropped, one just past it taken.
+    void lockout_data()
     {
+        QTest::addColumn<double>("secondi"); // 0: left at the default
+        QTest::newRow("predefinito") << 0.0;
+        QTest::newRow("un quarto") << 0.25;
+        QTest::newRow("due e mezzo") << 2.5;
+        QTest::newRow("massimo") << 600.0;
+    }
+    void lockout()
+    {
+        QFETCH(double, secondi);
         Banco b;
         b.piloti({QStringLiteral("Alfa")});
+        if (secondi > 0) b.s.impostaLockout(secondi);
+        const double l = b.s.lockout(), poco = 1.0 / 1024; // instants stay exact in double
+        QCOMPARE(l, secondi > 0 ? secondi : 1.0);
         b.a(50);
         b.s.marca(0); // before Start: no effect at all
         b.a(100);
         b.s.start();
-        b.a(100.5f); // within the first second after Start
-        b.s.marca(0);
-        b.a(101.0f); // exactly one second: still locked out
-        b.s.marca(0);
+        for (double t : {100 + l - poco, 100 + l}) { // just inside, exactly at: Start counts as a mark
+            b.a(t);
+            b.s.marca(0);
+        }
         QCOMPARE(b.archivio.giri.size(), 0);
-        b.a(101.001f);
+        b.a(100 + l + poco);
         b.s.marca(0);
         QCOMPARE(b.archivio.giri.size(), 1);
-        QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:01,000"));
-        b.a(101.5f);
-        b.s.marca(0);
-        b.a(102.001f); // exactly one second after the accepted mark
-        b.s.marca(0);
-        QCOMPARE(b.archivio.giri.size(), 1);
-        b.a(102.002f);
-        b.s.marca(0);
+        QCOMPARE(b.s.corsia(0).tempiGiro.value(1), float(l + poco));
+        for (double dopo : {poco, l - poco, l, l + poco}) { // measured from the accepted mark
+            b.a(100 + l + poco + dopo);
+            b.s.marca(0);
+        }
         QCOMPARE(b.archivio.giri.size(), 2);
+        QCOMPARE(b.archivio.giri.last().tempoGiro, float(l + poco));
     }
 
     // A 10 s pause leaves lap and session clock 10 s shorter than the wall clock.

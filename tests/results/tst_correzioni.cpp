@@ -1,0 +1,240 @@
+// Race control's corrections from the driver times viewer, through the real lap
+// writer on an encrypted file, while the session goes on timing laps.
+#include "database/archivioasincrono.h"
+#include "database/archiviotempi.h"
+#include "database/database.h"
+#include "database/schema.h"
+#include "messaggifinti.h"
+#include "orologiomanuale.h"
+#include "results/visualtempi.h"
+#include "timing/globale.h"
+#include "timing/sessione.h"
+#include "timing/tempotesto.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Righe = QList<QVariantList>;
+
+Righe righe(Database &db, const char *sql, const QString &parametro = {})
+{
+    Righe tutte;
+    Istruzione q = db.prepara(sql);
+    if (!parametro.isNull()) q.lega(1, parametro);
+    while (q.passo()) {
+        tutte.emplaceBack();
+        for (int c = 0; c < q.colonne(); ++c) tutte.last().append(q.valore(c));
+    }
+    return tutte;
+}
+
+// D'Angelo and Beta on track at "Pista Nord"; Beta has two laps of an earlier
+// session at "Pista Sud". The viewer lists every driver ("*").
+struct Banco {
+    QTemporaryDir cartella;
+    QString percorso = cartella.filePath(u"saettinopro.mb"_s);
+    Database letture;
+    MessaggiFinti messaggi;
+    OrologioManuale orologio{100.0};
+    std::unique_ptr<ArchivioAsincrono> archivio;
+    std::unique_ptr<Sessione> sessione;
+    std::unique_ptr<TempiPiloti> tempi;
+
+    Banco()
+    {
+        globale().nomePista = u"Pista Nord"_s;
+        schema::apriDatabase(letture, percorso);
+        const float prima[] = {29.0f, 33.0f};
+        for (int n = 1; n <= 2; ++n)
+            ArchivioTempi(letture, messaggi).memorizzaOEccezione(
+                {u"Beta"_s, n, prima[n - 1], testoTempo(prima[n - 1]), u"Pista Sud"_s, orologio.dataOra()});
+        archivio = std::make_unique<ArchivioAsincrono>(letture, percorso, messaggi);
+        sessione = std::make_unique<Sessione>(orologio, messaggi, *archivio);
+        sessione->impostaPilota(0, u"D'Angelo"_s);
+        sessione->impostaPilota(1, u"Beta"_s);
+        sessione->inizializza();
+        sessione->start();
+        tempi = std::make_unique<TempiPiloti>(letture, messaggi);
+        tempi->impostaCorrezioni([this](const auto &lavoro, QString *e) { return archivio->esegui(lavoro, e); },
+                                 [this](const CorrezioneGiri &c) { sessione->applicaCorrezione(c); });
+        for (double dopo : {30.0, 28.011, 31.0, 29.75, 32.125}) passa(0, dopo);
+        passa(1, 9.114); // Beta's lap 3: 160 s from Start
+        QVERIFY(archivio->svuota());
+        tempi->caricatabella(u"*"_s);
+    }
+    void passa(int corsia, double dopo)
+    {
+        orologio.avanza(dopo);
+        sessione->marca(corsia);
+    }
+    int riga(const QString &pilota, int giroN) const
+    {
+        for (int r = 0; r < tempi->modello().rowCount(); ++r)
+            if (tempi->modello().valore(r, 0) == pilota && tempi->modello().valore(r, 1).toInt() == giroN) return r;
+        return -1;
+    }
+    QStringList tempiDi(const QString &pilota)
+    {
+        QStringList t;
+        for (const QVariantList &r : righe(letture, "SELECT Tempo FROM Giri WHERE pilota = ? ORDER BY giroN", pilota))
+            t << r[0].toString();
+        return t;
+    }
+    // Every lane agrees with the file: lap count, this session's laps, last and best lap, fastest lap.
+    void corsieComeIlFile()
+    {
+        for (int i = 0; i < sessione->numPiloti(); ++i) {
+            const Sessione::Corsia &c = sessione->corsia(i);
+            QCOMPARE(c.numGiri, righe(letture, "SELECT ifnull(max(giroN), 0) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
+            const Righe giri = righe(letture, "SELECT giroN, tempoGiro, Tempo FROM Giri WHERE pilota = ? "
+                                              "AND pista = 'Pista Nord' ORDER BY giroN", c.nome);
+            QCOMPARE(std::count_if(c.tempiGiro.begin(), c.tempiGiro.end(), [](float t) { return t != 0; }), giri.size());
+            float migliore = 0;
+            for (const QVariantList &g : giri) {
+                QCOMPARE(c.tempiGiro.value(g[0].toInt()), g[1].toFloat());
+                if (migliore == 0 || g[1].toFloat() < migliore) migliore = g[1].toFloat();
+            }
+            QCOMPARE(c.tempolast, giri.last()[2].toString());
+            QCOMPARE(c.migliorGiro, migliore);
+            QCOMPARE(c.bestlapper, testoTempo(migliore));
+        }
+        QCOMPARE(sessione->giroVeloce(), righe(letture, "SELECT Tempo FROM Tempofast")[0][0].toFloat());
+    }
+    // Totals, standings and numbering as a full recomputation from Giri gives them.
+    void fileCoerente()
+    {
+        QCOMPARE(righe(letture, "SELECT pilota, giri, totale FROM TotaliPiloti ORDER BY pilota"),
+                 righe(letture, "SELECT pilota, count(*), total(tempoGiro) FROM Giri GROUP BY pilota ORDER BY pilota"));
+        QCOMPARE(righe(letture, "SELECT * FROM TempoTotale ORDER BY rowid"),
+                 righe(letture, "SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
+                                "ORDER BY count(*) DESC, total(tempoGiro), pilota"));
+        QCOMPARE(righe(letture, "SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
+                                "OR max(giroN) != count(*)"),
+                 Righe{});
+    }
+    QString contenuto()
+    {
+        QString t;
+        for (const char *sql : {"SELECT * FROM Giri ORDER BY id", "SELECT * FROM TotaliPiloti ORDER BY pilota",
+                                "SELECT * FROM TempoTotale ORDER BY rowid", "SELECT * FROM Tempofast"})
+            for (const QVariantList &r : righe(letture, sql))
+                for (const QVariant &v : r) t += v.toString() + u'|';
+        return t;
+    }
+};
+} // namespace
+
+class TestCorrezioni : public QObject {
+    Q_OBJECT
+private slots:
+    void unisciEdElimina_data()
+    {
+        QTest::addColumn<bool>("unisci");
+        QTest::addColumn<QString>("pilota");
+        QTest::addColumn<int>("giro");
+        QTest::addColumn<QString>("domanda"); // empty: not offered
+        QTest::addColumn<QStringList>("dopo");  // the driver's laps afterwards, lap 6 (33.5 s) waiting for the writer
+        QTest::addColumn<QString>("veloce");    // Tempofast afterwards
+        const QString seguenti = u"\nI giri seguenti scalano di uno."_s;
+        // 30 s + 28.011 s (shown 28,010) in single precision, as a lap of that length is timed: 58,011.
+        QTest::newRow("unisci il primo") << true << u"D'Angelo"_s << 1
+            << u"Unire il giro 1 di D'Angelo (00:30,000) al giro successivo (00:28,010)?\n"
+               "Diventano un solo giro di 00:58,011 e i giri seguenti scalano di uno."_s
+            << QStringList{"00:58,011", "00:31,000", "00:29,750", "00:32,125", "00:33,500"} << u"00:29,000"_s;
+        QTest::newRow("unisci in mezzo") << true << u"D'Angelo"_s << 3
+            << u"Unire il giro 3 di D'Angelo (00:31,000) al giro successivo (00:29,750)?\n"
+               "Diventano un solo giro di 01:00,750 e i giri seguenti scalano di uno."_s
+            << QStringList{"00:30,000", "00:28,010", "01:00,750", "00:32,125", "00:33,500"} << u"00:28,010"_s;
+        QTest::newRow("l'ultimo non si unisce") << true << u"D'Angelo"_s << 5 << QString()
+            << QStringList{"00:30,000", "00:28,010", "00:31,000", "00:29,750", "00:32,125", "00:33,500"} << u"00:28,010"_s;
+        QTest::newRow("elimina il primo") << false << u"D'Angelo"_s << 1
+            << u"Eliminare il giro 1 di D'Angelo (00:30,000)?"_s + seguenti
+            << QStringList{"00:28,010", "00:31,000", "00:29,750", "00:32,125", "00:33,500"} << u"00:28,010"_s;
+        QTest::newRow("elimina il più veloce") << false << u"D'Angelo"_s << 2
+            << u"Eliminare il giro 2 di D'Angelo (00:28,010)?"_s + seguenti
+            << QStringList{"00:30,000", "00:31,000", "00:29,750", "00:32,125", "00:33,500"} << u"00:29,000"_s;
+        QTest::newRow("elimina l'ultimo mostrato") << false << u"D'Angelo"_s << 5
+            << u"Eliminare il giro 5 di D'Angelo (00:32,125)?"_s
+            << QStringList{"00:30,000", "00:28,010", "00:31,000", "00:29,750", "00:33,500"} << u"00:28,010"_s;
+        QTest::newRow("elimina un giro di un'altra sessione") << false << u"Beta"_s << 1
+            << u"Eliminare il giro 1 di Beta (00:29,000)?"_s + seguenti
+            << QStringList{"00:33,000", "02:40,000"} << u"00:28,010"_s;
+    }
+    void unisciEdElimina()
+    {
+        QFETCH(bool, unisci);
+        QFETCH(QString, pilota);
+        QFETCH(int, giro);
+        QFETCH(QString, domanda);
+        QFETCH(QStringList, dopo);
+        QFETCH(QString, veloce);
+        Banco b;
+        const int r = b.riga(pilota, giro);
+        QCOMPARE(b.tempi->unibile(r), !(pilota == u"D'Angelo" && giro == 5));
+        b.passa(0, 24.386); // D'Angelo's lap 6, 33.5 s: handed to the writer, not yet committed
+        const double inCorso = b.sessione->corsia(0).ultimoPassaggio;
+        const bool fatto = b.tempi->correggi(r, unisci ? correzioni::Tipo::Unisci : correzioni::Tipo::Elimina);
+        QCOMPARE(fatto, !domanda.isEmpty());
+        QCOMPARE(b.messaggi.ultimo(), domanda);
+        if (fatto) QCOMPARE(b.messaggi.mostrati.last().pulsanti, Messaggi::Pulsanti::SiNo);
+        QVERIFY(b.archivio->svuota());
+        QCOMPARE(b.tempiDi(pilota), dopo);
+        QCOMPARE(testoTempo(righe(b.letture, "SELECT Tempo FROM Tempofast")[0][0].toFloat()), veloce);
+        b.fileCoerente();
+        b.corsieComeIlFile();
+        QCOMPARE(b.sessione->corsia(0).ultimoPassaggio, inCorso); // the lap in progress goes on
+        // The viewer shows the corrected laps; timing goes on with the next numbers.
+        if (fatto) {
+            QStringList mostrati;
+            for (int r = 0; r < b.tempi->modello().rowCount(); ++r)
+                if (b.tempi->modello().valore(r, 0) == pilota) mostrati << b.tempi->modello().valore(r, 2).toString();
+            QCOMPARE(mostrati, dopo);
+        }
+        b.passa(0, 27.0);
+        b.passa(1, 5.0);
+        QVERIFY(b.archivio->svuota());
+        QCOMPARE(b.tempiDi(u"D'Angelo"_s).size(), 6 - (fatto && pilota == u"D'Angelo" ? 1 : 0) + 1);
+        b.fileCoerente();
+        b.corsieComeIlFile();
+        QCOMPARE(b.sessione->giroVeloce(), 27.0f);
+        QCOMPARE(b.messaggi.mostrati.size(), fatto ? 1 : 0);
+    }
+
+    // A correction that cannot be made changes nothing, in the file or on the lanes, and says why.
+    void nienteCambiaSeNonRiesce_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("errore del motore") << QByteArray("CREATE TRIGGER blocca BEFORE UPDATE OF giroN ON Giri "
+                                                         "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END")
+                                           << u"Errore del database: disco pieno"_s;
+        QTest::newRow("giro cambiato") << QByteArray("UPDATE Giri SET giroN = 7 WHERE giroN = 2 AND pista = 'Pista Nord'")
+                                       << u"Il giro 2 di D'Angelo non è più quello mostrato"_s;
+        QTest::newRow("risposta no") << QByteArray() << QString();
+    }
+    void nienteCambiaSeNonRiesce()
+    {
+        QFETCH(QByteArray, sql);
+        QFETCH(QString, motivo);
+        Banco b;
+        if (!sql.isEmpty()) b.letture.esegui(QString::fromLatin1(sql));
+        else b.messaggi.risposte = {Messaggi::Risposta::No};
+        const QString prima = b.contenuto();
+        const Sessione::Corsia corsia = b.sessione->corsia(0);
+        QVERIFY(!b.tempi->correggi(b.riga(u"D'Angelo"_s, 2), correzioni::Tipo::Elimina));
+        QCOMPARE(b.contenuto(), prima);
+        QCOMPARE(b.messaggi.mostrati.size(), motivo.isEmpty() ? 1 : 2);
+        QVERIFY2(b.messaggi.ultimo().startsWith(motivo.isEmpty() ? u"Eliminare"_s
+                                                                 : u"La correzione non è stata fatta: "_s + motivo),
+                 qPrintable(b.messaggi.ultimo()));
+        QCOMPARE(b.sessione->corsia(0).numGiri, corsia.numGiri);
+        QCOMPARE(b.sessione->corsia(0).bestlapper, corsia.bestlapper);
+        QCOMPARE(b.sessione->giroVeloce(), 28.011f);
+    }
+};
+
+QTEST_MAIN(TestCorrezioni)
+#include "tst_correzioni.moc"
