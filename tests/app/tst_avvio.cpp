@@ -1,3 +1,4 @@
+#include "aiuti.h"
 #include "app/avvio.h"
 #include "database/database.h"
 #include "database/schema.h"
@@ -17,15 +18,11 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QByteArray contenuto(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 // A timing database with one lap in `cartella`.
 QString archivioConUnGiro(const QString &cartella)
 {
     const QString percorso = cartella + u"/saettinopro.mb"_s;
+    QDir().mkpath(cartella);
     Database db;
     schema::apriDatabase(db, percorso);
     db.esegui(u"INSERT INTO Giri (pilota, giroN, tempoGiro) VALUES ('Alfa', 1, 61.5)"_s);
@@ -42,33 +39,25 @@ private slots:
     void init() { messaggi_.mostrati.clear(); }
 
     // The installed program answers --version and --help, and says why it cannot start, with no display at all.
-    void rigaDiComandoSenzaSchermo_data()
-    {
-        QTest::addColumn<QString>("argomento");
-        QTest::addColumn<int>("uscita");
-        QTest::addColumn<QStringList>("testi");
-        QTest::newRow("versione") << u"--version"_s << 0 << QStringList{u"Saettino Professional 0.80.0\n"_s};
-        QTest::newRow("aiuto") << u"--help"_s << 0 << QStringList{u"Uso: saettinopro"_s, u"--version"_s, u"saettinopro.mb"_s};
-        QTest::newRow("senza schermo") << QString() << 1
-                                       << QStringList{u"nessuno schermo disponibile"_s, u"no display available"_s};
-    }
     void rigaDiComandoSenzaSchermo()
     {
-        QFETCH(QString, argomento);
-        QFETCH(int, uscita);
-        QFETCH(QStringList, testi);
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(v));
         env.insert(u"XDG_DATA_HOME"_s, dir_.filePath(u"dati"_s));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(PROGRAMMA), argomento.isEmpty() ? QStringList() : QStringList{argomento});
-        QVERIFY(p.waitForFinished(20000));
-        const QString detto = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), uscita);
-        for (const QString &t : testi) QVERIFY2(detto.contains(t), qPrintable(detto));
-        QVERIFY2(!detto.contains(u"Reinstalling"_s), qPrintable(detto));
+        for (const auto &[argomenti, uscita, testi] : QList<std::tuple<QStringList, int, QStringList>>{
+                 {{u"--version"_s}, 0, {u"Saettino Professional 0.80.0\n"_s}},
+                 {{u"--help"_s}, 0, {u"Uso: saettinopro"_s, u"--version"_s, u"saettinopro.mb"_s}},
+                 {{}, 1, {u"nessuno schermo disponibile"_s, u"no display available"_s}}}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(PROGRAMMA), argomenti);
+            QVERIFY(p.waitForFinished(20000));
+            const QString detto = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), uscita);
+            for (const QString &t : testi) QVERIFY2(detto.contains(t), qPrintable(detto));
+            QVERIFY2(!detto.contains(u"Reinstalling"_s), qPrintable(detto));
+        }
     }
 
     // Qt's own buttons and dialogs speak Italian once the system's translations are loaded.
@@ -89,7 +78,6 @@ private slots:
     void archivioNellaCartellaInSolaLettura()
     {
         const QString programma = dir_.filePath(u"programma"_s), utente = dir_.filePath(u"utente"_s);
-        QDir().mkpath(programma);
         const QString originale = archivioConUnGiro(programma), copia = utente + u"/saettinopro.mb"_s;
         const QByteArray byte = contenuto(originale);
         // Root writes everywhere, so the folder's refusal is told to the start-up.
@@ -131,7 +119,6 @@ private slots:
     void unProgrammaPerArchivio()
     {
         const QString cartella = dir_.filePath(u"blocco"_s);
-        QDir().mkpath(cartella);
         const QString archivio = archivioConUnGiro(cartella);
         const QByteArray byte = contenuto(archivio);
         const QDateTime modificato = QFileInfo(archivio).lastModified();
