@@ -81,22 +81,19 @@ struct SenzaLampade : VistaLinee {
 // "ok <write>" for each commit the writer confirmed.
 int figlio(const QString &percorso)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line goes out whole as it is printed
     Banco b(percorso);
-    QObject::connect(b.archivio->scrittore(), &ScrittoreGiri::scritte, [](quint64 n) {
-        std::printf("ok %llu\n", static_cast<unsigned long long>(n));
-        std::fflush(stdout);
-    });
+    QObject::connect(b.archivio->scrittore(), &ScrittoreGiri::scritte,
+                     [](quint64 n) { std::printf("ok %llu\n", static_cast<unsigned long long>(n)); });
     QTimer passo;
     int k = 0;
     QObject::connect(&passo, &QTimer::timeout, [&] {
         b.passa(k % 4, 1.5 + (k * 7 % 13) * 0.25);
         const Scrittura s = b.archivio->inAttesa().last();
         std::printf("giro %llu %d %d\n", static_cast<unsigned long long>(s.numero), k++ % 4 + 1, s.giro.giroN);
-        std::fflush(stdout);
     });
     passo.start(2);
     std::printf("pronto\n");
-    std::fflush(stdout);
     return QCoreApplication::exec();
 }
 } // namespace
@@ -117,8 +114,6 @@ private slots:
         Banco b;
         std::atomic<int> commit{0}; // counted on the writer's thread, as they happen
         connect(b.archivio->scrittore(), &ScrittoreGiri::scritte, this, [&] { ++commit; }, Qt::DirectConnection);
-        QList<Risultati> mostrati;
-        connect(b.archivio.get(), &ArchivioAsincrono::risultati, this, [&](const Risultati &r) { mostrati << r; });
         b.archivio->leggiRisultati(); // the writer's connection is open before the laps come
         for (int k = 0; k < 120; ++k) {
             b.passa(k % 4, 1.25 + (k % 5));
@@ -133,9 +128,6 @@ private slots:
                  (Righe{{u"Pilota 1"_s, 1}, {u"Pilota 2"_s, 1}, {u"Pilota 3"_s, 1}, {u"Pilota 4"_s, 1},
                         {u"Pilota 1"_s, 2}}));
         Banco::coerente(b.letture);
-        // The grids were sent what each commit left, the last one showing everything.
-        QTRY_COMPARE(mostrati.value(mostrati.size() - 1).classifica.righe.value(0).value(1).toInt(), 30);
-        QCOMPARE(mostrati.last().classifica.righe.size(), 4);
         QCOMPARE(b.messaggi.mostrati.size(), 0);
     }
 
@@ -172,9 +164,7 @@ private slots:
         b.passa(3, 2);
         const QString file = b.archivio->ferma();
         QVERIFY2(file.startsWith(b.cartella.path()), qPrintable(file));
-        QFile testo(file);
-        QVERIFY(testo.open(QIODevice::ReadOnly));
-        const QString scritto = QString::fromUtf8(testo.readAll());
+        const QString scritto = QString::fromUtf8(contenuto(file));
         QVERIFY2(scritto.contains(u"\nPilota 4;1;20;00:20,000;05/12/2026;10:0:0;"_s), qPrintable(scritto));
     }
 

@@ -50,7 +50,6 @@ private slots:
         // A value without a list entry leaves that list unselected; so does a text too short to hold it.
         QTest::newRow("velocità senza voce") << "12345,m,6,1|1|1|aperta" << "|||||"
             << QStringList{"settings ,M,6,1"} << "Velocità" << "||" << "1 aperta";
-        QTest::newRow("parità maiuscola") << "9600,N,8,1|1|0|aperta" << "|||||" << QStringList{"settings 9600,,8,1"} << "Parità" << "||" << "1 aperta";
         QTest::newRow("testo corto") << "1|1|0|aperta" << "|||||" << QStringList{"settings ,,,1"} << "Velocità" << "||" << "1 aperta";
         QTest::newRow("flusso") << "9600,n,8,1|1|0|aperta" << "|||||3"
             << QStringList{"settings 9600,N,8,1", "handshaking 3"} << "Flusso rifiutato" << "||" << "1 aperta";
