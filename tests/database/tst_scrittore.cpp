@@ -1,11 +1,11 @@
 // The lap store's writer on its own thread, on a real encrypted file: group
 // commits in order, failures that keep every lap, and a process killed while
 // laps stream in.
+#include "aiuti.h"
 #include "database/archivioasincrono.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "dispositivointhread.h"
-#include "aiuti.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "serial/impostazioniporta.h"

