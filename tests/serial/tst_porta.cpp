@@ -46,6 +46,7 @@ private slots:
         QVERIFY2(porta.descrizioneErrore().contains(QStringLiteral("non è una porta seriale")), qPrintable(porta.descrizioneErrore()));
     }
 
+    // Settings and refusals of an open port; bytes both ways are exercised by the poll, which runs on this port.
     void portaSuUnoPseudoTerminale()
     {
         CoppiaPty pty;
@@ -54,7 +55,6 @@ private slots:
         store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), pty.percorso());
         PortaQt porta(store);
         QVERIFY2(porta.setPortOpen(true), qPrintable(porta.descrizioneErrore()));
-        // Bytes both ways: the serial input suite polls its device through this port.
         QVERIFY(!porta.setPortOpen(true) && porta.descrizioneErrore().contains(QStringLiteral("già aperta")));
         QVERIFY(!porta.setCommPort(2));
         // Applied at once while open; what the device ignores is refused and the old settings stay.
