@@ -52,6 +52,8 @@ signals:
     void menuPortSetting();
     void menuInformazioni();
     void menuEsci();
+    void menuEsportaCsv();
+    void menuRisultatiInRete();
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
