@@ -22,12 +22,15 @@
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -139,6 +142,65 @@ QJsonArray righe(const QList<QVariantList> &tabella, const QStringList &campi)
     return a;
 }
 
+// The other side of the load test, on a thread of its own: screens holding the
+// event stream (the standings' lap count of the last event each one got) and
+// clients asking a page or the JSON at a steady rate, each on a new connection.
+class Carico : public QObject {
+public:
+    quint16 porta = 0;
+    QList<QTcpSocket *> schermi;
+    QList<QByteArray> buffer;
+    QList<int> giri;      // per screen, from the last event it read
+    int chieste = 0, risposte = 0, altre = 0;
+    QElapsedTimer tempo;
+    QTimer passo{this};
+
+    void avvia(int nSchermi, int alSecondo)
+    {
+        for (int i = 0; i < nSchermi; ++i) {
+            auto *s = new QTcpSocket(this);
+            schermi << s;
+            buffer << QByteArray();
+            giri << -1;
+            connect(s, &QTcpSocket::readyRead, this, [this, i] { leggi(i); });
+            s->connectToHost(QHostAddress::LocalHost, porta);
+            s->write("GET /eventi HTTP/1.1\r\nHost: prova\r\nAccept: text/event-stream\r\n\r\n");
+        }
+        tempo.start();
+        connect(&passo, &QTimer::timeout, this, [this, alSecondo] {
+            while (chieste < tempo.elapsed() * alSecondo / 1000) chiedi(chieste++ % 2 ? "/" : "/api/stato");
+        });
+        passo.start(5);
+    }
+    void ferma() { passo.stop(); }
+    void leggi(int i)
+    {
+        buffer[i] += schermi[i]->readAll();
+        const qsizetype fine = buffer[i].lastIndexOf("\n\n");
+        const qsizetype dati = buffer[i].lastIndexOf("\ndata: ", fine);
+        if (fine < 0 || dati < 0) return;
+        int n = 0;
+        const QJsonObject o = QJsonDocument::fromJson(buffer[i].mid(dati + 7, fine - dati - 7)).object();
+        for (const QJsonValue &v : o["classifica"].toArray()) n += v["giri"].toInt();
+        giri[i] = n;
+        buffer[i].remove(0, fine + 2);
+    }
+    void chiedi(const QByteArray &percorso)
+    {
+        auto *s = new QTcpSocket(this);
+        connect(s, &QTcpSocket::readyRead, this, [this, s] {
+            const QByteArray d = s->peek(s->bytesAvailable());
+            const qsizetype fine = d.indexOf("\r\n\r\n");
+            const qsizetype da = d.indexOf("Content-Length: ");
+            if (fine < 0 || da < 0 || d.size() < fine + 4 + d.mid(da + 16, d.indexOf('\r', da) - da - 16).toInt()) return;
+            (d.startsWith("HTTP/1.1 200") ? risposte : altre) += 1;
+            s->deleteLater();
+        });
+        s->connectToHost(QHostAddress::LocalHost, porta);
+        s->write("GET " + percorso + " HTTP/1.1\r\nHost: prova\r\n\r\n");
+    }
+};
+
 const QString alfa = u"Alfa <script>alert('x')</script>"_s, beta = u"Béta \"Lampo\" d'Oro"_s,
               gam = u"Gämma & Zoë"_s, delta = u"Δelta;</td>"_s;
 
@@ -218,6 +280,188 @@ private slots:
         QVERIFY(b.rete->imposta(false, porta));
         QCOMPARE(chiedi(porta, "GET", "/").codice, 0);
         QCOMPARE(b.impostazioni.leggi(u"RisultatiInRete"_s, u"Attivo"_s), u"0"_s);
+    }
+
+    // 64 screens hold the event stream, one of them never reading, while other
+    // clients ask 200 pages a second for ten seconds and the window marks a lap
+    // every 25 ms: every lap is stored, every reading screen gets the final
+    // standings, every request is answered, and a 65th screen is turned away.
+    void caricoSuiFlussi()
+    {
+        Banco b({u"Uno"_s, u"Due"_s, u"Tre"_s, u"Quattro"_s});
+        b.sessione->inizializza();
+        b.sessione->start();
+        const quint16 porta = b.accendi();
+        ServerRisultati *server = b.rete->server();
+        // The screen that stops reading: a small receive window, and nothing read.
+        const int fermo = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int piccolo = 4096;
+        ::setsockopt(fermo, SOL_SOCKET, SO_RCVBUF, &piccolo, sizeof piccolo);
+        sockaddr_in indirizzo{};
+        indirizzo.sin_family = AF_INET;
+        indirizzo.sin_port = htons(porta);
+        indirizzo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(fermo, reinterpret_cast<sockaddr *>(&indirizzo), sizeof indirizzo), 0);
+        const QByteArray richiesta = "GET /eventi HTTP/1.1\r\nHost: prova\r\n\r\n";
+        QCOMPARE(::write(fermo, richiesta.constData(), richiesta.size()), richiesta.size());
+        QTRY_COMPARE(server->flussiAperti(), 1);
+
+        QThread filo;
+        auto *carico_ = new Carico;
+        Carico &carico = *carico_;
+        carico.porta = porta;
+        carico.moveToThread(&filo);
+        connect(&filo, &QThread::finished, carico_, &QObject::deleteLater);
+        filo.start();
+        const auto fineCarico = qScopeGuard([&] {
+            filo.quit();
+            filo.wait();
+            ::close(fermo);
+        });
+        QMetaObject::invokeMethod(&carico, [&] { carico.avvia(ServerRisultati::massimoFlussi - 1, 200); });
+        QTRY_COMPARE(server->flussiAperti(), ServerRisultati::massimoFlussi);
+        QCOMPARE(chiedi(porta, "GET", "/eventi").codice, 503);
+
+        int segnati = 0;
+        b.orologio.avanza(1.0); // past the lock-out of the Start
+        QTimer giro, timer1;
+        connect(&giro, &QTimer::timeout, this, [&] {
+            b.orologio.avanza(0.3);
+            b.sessione->marca(segnati++ % 4);
+        });
+        connect(&timer1, &QTimer::timeout, b.sessione.get(), &Sessione::tick);
+        giro.start(25);
+        timer1.start(100);
+        QTest::qWait(10000);
+        giro.stop();
+        timer1.stop();
+        QMetaObject::invokeMethod(&carico, [&] { carico.ferma(); }, Qt::BlockingQueuedConnection);
+
+        QVERIFY(b.archivio->svuota());
+        int giri = 0;
+        for (int i = 0; i < 4; ++i) giri += b.sessione->corsia(i).numGiri;
+        QCOMPARE(giri, segnati);
+        {
+            Istruzione conta = b.letture.prepara("SELECT count(*) FROM Giri");
+            QVERIFY(conta.passo());
+            QCOMPARE(int(conta.intero(0)), segnati);
+        }
+        auto tutti = [&] {
+            int ok = 0;
+            QMetaObject::invokeMethod(&carico, [&] { ok = int(carico.giri.count(segnati)); }, Qt::BlockingQueuedConnection);
+            return ok;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(tutti(), ServerRisultati::massimoFlussi - 1, 10000);
+        int chieste = 0, risposte = 0, altre = 0;
+        auto conteggi = [&] {
+            QMetaObject::invokeMethod(&carico, [&] { std::tie(chieste, risposte, altre) = std::tuple(carico.chieste, carico.risposte, carico.altre); },
+                                      Qt::BlockingQueuedConnection);
+            return risposte + altre == chieste;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(conteggi(), 10000);
+        QVERIFY2(chieste >= 1990 && risposte == chieste,
+                 qPrintable(u"%1 chieste, %2 risposte 200, %3 altre"_s.arg(chieste).arg(risposte).arg(altre)));
+        filo.quit();
+        filo.wait();
+        QTRY_COMPARE(server->flussiAperti(), 1);
+
+        // Standings of 300 drivers make events of some 40 kB: the screen that reads
+        // nothing soon has more waiting than the cap and is dropped.
+        {
+            Transazione t(b.letture);
+            for (int i = 0; i < 300; ++i)
+                ArchivioTempi::inserisciGiro(b.letture, {u"Pilota di prova %1"_s.arg(i), 1, 50.0f + i, testoTempo(50.0f + i),
+                                                         {}, b.orologio.dataOra()});
+            ArchivioTempi::ricostruisciTempoTotale(b.letture);
+            t.conferma();
+        }
+        b.orologio.avanza(1.5);
+        b.sessione->marca(0);
+        for (int i = 0; i < 300 && server->flussiAperti() > 0; ++i) {
+            FotoSessione f;
+            f.tempoSessione = QString::number(i);
+            QMetaObject::invokeMethod(server, [server, f] { server->riceviSessione(f); });
+            QTest::qWait(2);
+        }
+        QTRY_COMPARE(server->flussiAperti(), 0);
+    }
+
+    // The dialog: off and on 8080 at first; a port already taken is told and
+    // another one taken at once; the choice is kept for the next start.
+    void dialogoRete()
+    {
+        Banco b({});
+        QTcpServer occupata;
+        QVERIFY(occupata.listen(QHostAddress::Any, 0));
+        DialogoRete d(*b.rete);
+        QVERIFY(!d.attivaChk()->isChecked() && d.portaSpin()->value() == 8080 && !b.rete->inServizio());
+        d.portaSpin()->setValue(occupata.serverPort());
+        d.attivaChk()->setChecked(true);
+        QVERIFY2(!b.rete->inServizio() && d.statoLbl()->text().contains(u"già usata"_s), qPrintable(d.statoLbl()->text()));
+        const quint16 libera = portaLibera();
+        d.portaSpin()->setValue(libera);
+        emit d.portaSpin()->editingFinished();
+        QVERIFY(b.rete->inServizio() && b.rete->portaInAscolto() == libera);
+        QCOMPARE(chiedi(libera, "GET", "/").codice, 200);
+        const QStringList indirizzi = b.rete->indirizzi();
+        QCOMPARE(d.indirizziLbl()->text().count(u"<a href=\"http://"_s), indirizzi.size());
+        QVERIFY(indirizzi.isEmpty() || (d.indirizziLbl()->text().contains(indirizzi.first()) && !d.qrLbl()->pixmap().isNull()));
+        QVERIFY(!d.indirizziLbl()->text().contains(u"127.0.0.1"_s));
+        RisultatiInRete dopo(b.impostazioni, *b.archivio);
+        QVERIFY(dopo.attivo() && dopo.porta() == libera);
+        d.attivaChk()->setChecked(false);
+        QVERIFY(!b.rete->inServizio() && !dopo.attivo());
+        QCOMPARE(chiedi(libera, "GET", "/").codice, 0);
+    }
+
+    // The page in a real browser: a lap marked while it is open reaches the
+    // standings through the event stream, names shown as text. Turning the page
+    // off ends the stream, the browser then writes its DOM and a screenshot
+    // (into uscita-prova/ of the test's working folder).
+    void paginaInChromium()
+    {
+        const QString chromium = QStandardPaths::findExecutable(u"chromium"_s);
+        QVERIFY2(!chromium.isEmpty(), "chromium non trovato: scripts/setup.sh installa il pacchetto Debian chromium");
+        Banco b({alfa, beta});
+        b.segna(alfa, 1, 30.25f);
+        b.sessione->inizializza();
+        b.sessione->start();
+        const quint16 porta = b.accendi();
+        quint64 inviata = 0;
+        connect(b.rete->server(), &ServerRisultati::inviato, this, [&](quint64 lettura) { inviata = lettura; });
+        QTemporaryDir profilo;
+        const QString uscita = QDir::current().absoluteFilePath(u"uscita-prova"_s);
+        const QString schermata = uscita + u"/pagina-risultati.png"_s;
+        QVERIFY(QDir().mkpath(uscita));
+        QFile::remove(schermata);
+        QStringList argomenti{u"--headless"_s, u"--disable-gpu"_s, u"--disable-quic"_s, u"--no-first-run"_s,
+                              u"--disable-background-networking"_s, u"--disable-component-update"_s, u"--disable-sync"_s,
+                              u"--user-data-dir="_s + profilo.path(), u"--window-size=1280,720"_s,
+                              u"--virtual-time-budget=3000"_s, u"--screenshot="_s + schermata, u"--dump-dom"_s,
+                              u"http://127.0.0.1:%1/"_s.arg(porta)};
+        if (::geteuid() == 0) argomenti.prepend(u"--no-sandbox"_s);
+        QProcess browser;
+        browser.start(chromium, argomenti);
+        QVERIFY(browser.waitForStarted());
+        const auto chiudi = qScopeGuard([&] { browser.kill(); browser.waitForFinished(); });
+        QTRY_COMPARE_WITH_TIMEOUT(b.rete->server()->flussiAperti(), 1, 30000);
+
+        b.orologio.avanza(28.125);
+        b.sessione->marca(1);
+        const quint64 lettura = Banco::stato(porta, 2)["lettura"].toInteger();
+        QTRY_VERIFY(inviata >= quint64(lettura));
+        QVERIFY(b.rete->imposta(false, porta));
+        QVERIFY2(browser.waitForFinished(30000), browser.readAllStandardError().right(2000));
+        const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+        const QString righe = dom.section(u"<tbody id=\"classifica\""_s, 1).section(u"</tbody>"_s, 0, 0);
+        QVERIFY2(righe.endsWith(u"<tr><td class=\"num\">1</td><td class=\"nome\">Béta \"Lampo\" d'Oro</td>"
+                                "<td class=\"num\">1</td><td>00:28,125</td><td>00:28,125</td><td></td></tr>"
+                                "<tr><td class=\"num\">2</td><td class=\"nome\">Alfa &lt;script&gt;alert('x')&lt;/script&gt;</td>"
+                                "<td class=\"num\">1</td><td>00:30,250</td><td>00:30,250</td><td>+00:02,125</td></tr>"_s),
+                 qPrintable(righe));
+        QCOMPARE(dom.count(u"<script"_s), 1);
+        QVERIFY(QImage(schermata).size() == QSize(1280, 720));
+        qInfo("Schermata: %s", qPrintable(schermata));
     }
 };
 
