@@ -51,19 +51,20 @@ std::optional<qint64> interoDi(const Istruzione &q, int c)
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
-// Why a file could not be written, in words the operator can act on.
-QString motivo(const QSaveFile &f)
+// Why a file could not be written, in words the operator can act on; `aperto`
+// when it failed after the file was created (writing or renaming).
+QString motivo(const QSaveFile &f, bool aperto)
 {
     const QFileInfo info(f.fileName());
     const QFileInfo cartella(info.absolutePath());
     QString perche;
     if (!cartella.isDir()) perche = QStringLiteral("la cartella %1 non esiste").arg(QDir::toNativeSeparators(cartella.filePath()));
     else if (info.isDir()) perche = QStringLiteral("esiste una cartella con lo stesso nome");
+    else if (aperto) perche = QStringLiteral("scrittura non riuscita, il disco potrebbe essere pieno");
     else if (!cartella.isWritable()) perche = QStringLiteral("la cartella non consente di scrivere");
-    else if (f.error() == QFileDevice::WriteError) perche = QStringLiteral("scrittura non riuscita, il disco potrebbe essere pieno");
     else perche = QStringLiteral("il file non può essere creato");
-    return QStringLiteral("Impossibile scrivere il file %1: %2 (%3).")
-        .arg(QDir::toNativeSeparators(info.absoluteFilePath()), perche, f.errorString());
+    if (f.error() != QFileDevice::NoError) perche += QStringLiteral(" (%1)").arg(f.errorString());
+    return QStringLiteral("Impossibile scrivere il file %1: %2.").arg(QDir::toNativeSeparators(info.absoluteFilePath()), perche);
 }
 
 } // namespace
@@ -126,20 +127,23 @@ QString EsportazioneCsv::fileClassifica(const QString &fileGiri)
 bool EsportazioneCsv::scrivi(const QString &fileGiri, const Dati &dati, QString *errore)
 {
     // Both written in full to temporary files first; renamed only when both are complete.
+    // Unbuffered: a buffered write that fails only at commit (a full disk) would
+    // go unnoticed there and leave a cut file in place.
     QSaveFile giri(fileGiri), classifica(fileClassifica(fileGiri));
     for (auto [file, testo] : {std::pair{&giri, testoGiri(dati)}, std::pair{&classifica, testoClassifica(dati)}}) {
-        if (!file->open(QIODevice::WriteOnly) || file->write(testo) != testo.size()) {
-            if (errore) *errore = motivo(*file);
+        const bool aperto = file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (!aperto || file->write(testo) != testo.size()) {
+            if (errore) *errore = motivo(*file, aperto);
             return false;
         }
     }
     if (!giri.commit()) {
-        if (errore) *errore = motivo(giri);
+        if (errore) *errore = motivo(giri, true);
         return false;
     }
     if (!classifica.commit()) {
         // The laps file is already in place: it goes, so no half export is left.
-        if (errore) *errore = motivo(classifica);
+        if (errore) *errore = motivo(classifica, true);
         QFile::remove(fileGiri);
         return false;
     }
