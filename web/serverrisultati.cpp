@@ -67,6 +67,8 @@ protected:
         }
         if (aperte.load() >= ServerRisultati::massimoConnessioni) return rifiuta(s);
         ++aperte;
+        // Events are small and spaced: sent at once, not held back for the client's acknowledgement.
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(s, &QObject::destroyed, this, [this] { --aperte; });
         segnaAttivita(s);
         connect(s, &QTcpSocket::readyRead, s, [s] { segnaAttivita(s); });

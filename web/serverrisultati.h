@@ -69,5 +69,3 @@ private:
     quint64 eventi_ = 0;
     QTimer battito_;
 };
-
-Q_DECLARE_METATYPE(FotoSessione)

@@ -2,6 +2,7 @@
 #include "database/risultati.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QVector>
 
@@ -23,6 +24,8 @@ struct FotoSessione {
     QVector<Corsia> corsie; // the lanes in use
     bool operator==(const FotoSessione &) const = default;
 };
+
+Q_DECLARE_METATYPE(FotoSessione)
 
 FotoSessione fotografa(const Sessione &sessione, const QString &pista);
 
