@@ -8,6 +8,9 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libsqlcipher-dev sqlcipher
           poppler-utils fonts-liberation2)
 
+# The live results page: Qt's HTTP server, QR codes, and a headless browser for its test.
+PACKAGES+=(qt6-httpserver-dev libqrencode-dev chromium)
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
