@@ -116,8 +116,6 @@ ServerRisultati::ServerRisultati(QObject *parent) : QAbstractHttpServer(parent),
 
 ServerRisultati::~ServerRisultati() { chiudi(); }
 
-int ServerRisultati::connessioni() const { return ascolto_ ? ascolto_->aperte.load() : 0; }
-
 quint16 ServerRisultati::ascolta(quint16 porta, QString *errore)
 {
     chiudi();

@@ -40,7 +40,6 @@ public:
 
     // Readable from any thread.
     int flussiAperti() const { return flussi_.load(); }
-    int connessioni() const;
 
 public slots:
     void ricevi(const Risultati &risultati);
