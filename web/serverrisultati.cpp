@@ -76,10 +76,11 @@ protected:
         addPendingConnection(s);
     }
 
-public:
-    static void rifiuta(QTcpSocket *s, const QByteArray &corpo = "Troppe connessioni: riprovare tra poco.\n")
+private:
+    static void rifiuta(QTcpSocket *s)
     {
-        const QByteArray no = risposta(Codice::ServiceUnavailable, testoSemplice, corpo, true);
+        const QByteArray no = risposta(Codice::ServiceUnavailable, testoSemplice,
+                                       "Troppe connessioni: riprovare tra poco.\n", true);
         segnaAttivita(s);
         auto rispondi = [s, no] {
             if (s->property("risposto").toBool()) return;
@@ -95,7 +96,6 @@ public:
         if (s->bytesAvailable() > 0) rispondi();
     }
 
-private:
     void pulisci()
     {
         const qint64 limite = QDateTime::currentMSecsSinceEpoch() - ServerRisultati::inattivitaMs;
@@ -204,15 +204,15 @@ void ServerRisultati::togli(QTcpSocket *socket)
 
 bool ServerRisultati::handleRequest(const QHttpServerRequest &richiesta, QTcpSocket *socket)
 {
-    // Inside this call the socket must not be closed: the HTTP server still holds it.
-    auto lascia = [socket] { QMetaObject::invokeMethod(socket, &QAbstractSocket::abort, Qt::QueuedConnection); };
-    if (socket->bytesToWrite() > limiteRisposte) {
-        lascia(); // asks and asks, and reads nothing back
+    // A client that asks and asks and reads nothing back, or asks more on an event
+    // stream, is let go; not here, as the HTTP server still holds the socket.
+    if (socket->bytesToWrite() > limiteRisposte || socket->property(proprietaFlusso).toBool()) {
+        QMetaObject::invokeMethod(socket, &QAbstractSocket::abort, Qt::QueuedConnection);
         return true;
     }
     const QString percorso = richiesta.url().path();
     if (richiesta.method() != QHttpServerRequest::Method::Get) {
-        socket->write(risposta(Codice::MethodNotAllowed, testoSemplice, "Solo lettura: e' ammesso soltanto GET.\n"));
+        socket->write(risposta(Codice::MethodNotAllowed, testoSemplice, "Solo lettura: è ammesso soltanto GET.\n"));
     } else if (percorso == QLatin1String("/")) {
         if (html_.isEmpty()) html_ = pagina::html(stato_);
         socket->write(risposta(Codice::Ok, "text/html; charset=utf-8", html_));
