@@ -8,8 +8,9 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libsqlcipher-dev sqlcipher
           poppler-utils fonts-liberation2)
 
-# The live results page: Qt's HTTP server, QR codes, and a headless browser for its test.
-PACKAGES+=(qt6-httpserver-dev libqrencode-dev chromium)
+# The live results page: Qt's HTTP server (its CMake files need the WebSockets ones, which
+# the package does not pull in), QR codes, and a headless browser for its test.
+PACKAGES+=(qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
