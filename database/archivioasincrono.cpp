@@ -74,6 +74,13 @@ void ArchivioAsincrono::spedisci()
                               Qt::QueuedConnection);
 }
 
+void ArchivioAsincrono::impostaDettaglio(bool conDettaglio)
+{
+    if (attivo_)
+        QMetaObject::invokeMethod(scrittore_, [w = scrittore_, conDettaglio] { w->impostaDettaglio(conDettaglio); },
+                                  Qt::QueuedConnection);
+}
+
 void ArchivioAsincrono::scriviGiroVeloce(float tempo)
 {
     Scrittura s;

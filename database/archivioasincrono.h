@@ -53,7 +53,12 @@ public:
     // The text file `ferma` would write now.
     QString fileGiriInAttesa() const;
 
+    // The writer, while it runs (until `ferma`).
     ScrittoreGiri *scrittore() { return scrittore_; }
+    bool attivo() const { return attivo_; }
+    // Has every reading of the writer carry the standings' detail (the live
+    // page); turning it on sends a reading at once. Waits for nothing.
+    void impostaDettaglio(bool conDettaglio);
 
 signals:
     void risultati(const Risultati &r);

@@ -22,6 +22,19 @@ TabellaDati leggiTabella(Database &db, const QString &sql, const QVariantList &p
     return t;
 }
 
+QVector<PilotaInClassifica> leggiDettaglio(Database &db)
+{
+    QVector<PilotaInClassifica> righe;
+    Istruzione q = db.prepara(
+        "SELECT t.Pilota, t.Giri, t.TempoTotale, p.totale, "
+        "(SELECT g.Tempo FROM Giri g WHERE g.pilota = t.Pilota AND g.tempoGiro IS NOT NULL "
+        "ORDER BY g.tempoGiro, g.id LIMIT 1) "
+        "FROM TempoTotale t LEFT JOIN TotaliPiloti p ON p.pilota = ifnull(t.Pilota, '') ORDER BY t.rowid");
+    while (q.passo())
+        righe.append({q.testo(0), q.intero(1), q.testo(2), q.reale(3), q.testo(4)});
+    return righe;
+}
+
 Risultati leggiRisultati(Database &db)
 {
     Risultati r;

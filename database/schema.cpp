@@ -27,7 +27,8 @@ namespace {
 // - Sunto lists every lap in storing order (Giri.id).
 // - Sunto2 is the five fastest laps, fastest first, ties in storing order;
 //   its fourth column is the track, Pista.
-// - Giri_pilota serves the lap-counter query, Giri_tempo the five fastest.
+// - Giri_pilota serves the lap-counter query, Giri_tempo the five fastest,
+//   Giri_pilota_tempo each driver's fastest lap (the live results page).
 // - TempoTotale.TempoTotale has no declared type: it takes the seconds or
 //   the time text alike.
 const char *const sqlSchema = R"SQL(
@@ -54,6 +55,7 @@ CREATE TABLE IF NOT EXISTS Tempofast (
     Tempo REAL);
 CREATE INDEX IF NOT EXISTS Giri_pilota ON Giri (pilota, giroN);
 CREATE INDEX IF NOT EXISTS Giri_tempo ON Giri (tempoGiro);
+CREATE INDEX IF NOT EXISTS Giri_pilota_tempo ON Giri (pilota, tempoGiro);
 CREATE TRIGGER IF NOT EXISTS Giri_aggiunto AFTER INSERT ON Giri BEGIN
     INSERT OR IGNORE INTO TotaliPiloti (pilota, giri, totale)
         VALUES (ifnull(NEW.pilota, ''), 0, 0);

@@ -27,6 +27,12 @@ ScrittoreGiri::~ScrittoreGiri() = default;
 
 void ScrittoreGiri::impostaRiprova(int ms) { riprova_->setInterval(ms); }
 
+void ScrittoreGiri::impostaDettaglio(bool conDettaglio)
+{
+    dettaglio_ = conDettaglio;
+    if (dettaglio_) emit risultati(leggi());
+}
+
 void ScrittoreGiri::accoda(const QVector<Scrittura> &scritture)
 {
     coda_ += scritture;
@@ -125,7 +131,11 @@ bool ScrittoreGiri::apri(QString *errore)
         riprova_->start();
         return false;
     }
+    // A commit sends the new file's results; with nothing to commit, whoever
+    // follows the detail (the live page) is sent them all the same.
+    const bool daScrivere = !coda_.isEmpty();
     scrivi();
+    if (dettaglio_ && !daScrivere) emit risultati(leggi());
     return true;
 }
 
@@ -134,7 +144,11 @@ Risultati ScrittoreGiri::leggi()
     Risultati r;
     try {
         if (chiuso_) r.aperto = false;
-        else if (connesso()) r = leggiRisultati(db_);
+        else if (connesso()) {
+            r = leggiRisultati(db_);
+            r.conDettaglio = dettaglio_;
+            if (dettaglio_) r.dettaglio = leggiDettaglio(db_);
+        }
     } catch (const ErroreDatabase &e) {
         r = Risultati{};
         r.aperto = db_.aperto();

@@ -46,6 +46,9 @@ public:
     bool inErrore() const { return inErrore_; }
     // How long to wait before trying a failed commit again.
     void impostaRiprova(int ms);
+    // While on, every reading also carries the standings' detail (totals in
+    // seconds, best laps); turning it on sends a reading at once.
+    void impostaDettaglio(bool conDettaglio);
 
 signals:
     void scritte(quint64 finoA);
@@ -67,5 +70,6 @@ private:
     bool inErrore_ = false;
     bool chiuso_ = false;
     bool programmato_ = false;
+    bool dettaglio_ = false;
     QTimer *riprova_;
 };

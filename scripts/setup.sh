@@ -8,6 +8,10 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev sqlcipher
           poppler-utils fonts-liberation2 qt6-translations-l10n desktop-file-utils appstream file)
 
+# The live results page: Qt's HTTP server (its CMake files need the WebSockets ones, which
+# the package does not pull in), QR codes, and a headless browser for its test.
+PACKAGES+=(qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 #include "database/schema.h"
 #include "database/sessionisalvate.h"
 #include "results/classificamostrata.h"
+#include "results/esportazionecsv.h"
 #include "results/grigliarisultati.h"
 #include "results/stampa.h"
 #include "results/visualtempi.h"
@@ -11,6 +12,7 @@
 #include "shell/frmabout.h"
 #include "timing/lineaseriale.h"
 #include "timing/tempominimo.h"
+#include "web/dialogorete.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,7 +20,8 @@
 
 Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
-      archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_))
+      archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
+      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_))
 {
 }
 
@@ -26,6 +29,7 @@ Applicazione::~Applicazione()
 {
     delete rilevaGo_;
     delete rilevaAvvio_;
+    rete_.reset();
     archivio_->ferma();
 }
 
@@ -33,6 +37,9 @@ void Applicazione::avvia()
 {
     apriDatabase();
     if (database_.aperto()) copie_.copiaAllAvvio(messaggi_);
+    // The live page as the user left it; a port now taken is told without stopping the start.
+    if (!rete_->applica())
+        messaggi_.avvisa(QStringLiteral("La pagina dei risultati in rete non è partita. ") + rete_->errore());
     apriRilevaAvvio();
 }
 
@@ -97,6 +104,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     collegaMenu(finestra);
     collegaSeriale(finestra); // its load runs before the lanes are filled
     new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
+    rete_->seguiSessione(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
     finestra->show();
@@ -150,6 +158,16 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
         archivio_->svuota();
         Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
         inStampa_ = false;
+    });
+    connect(finestra, &RilevaGo::menuEsportaCsv, this, [this] {
+        if (inEsportazione_) return; // the export under way is the one asked for
+        inEsportazione_ = true;
+        EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
+        inEsportazione_ = false;
+    });
+    connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
+        DialogoRete dialogo(*rete_, finestra);
+        dialogo.exec();
     });
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
         archivio_->svuota();

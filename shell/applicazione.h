@@ -9,6 +9,7 @@
 #include "setup/rilevaavvio.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
+#include "web/risultatiinrete.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,6 +34,7 @@ public:
     RilevaAvvio *rilevaAvvio() const { return rilevaAvvio_; }
     Database &database() { return database_; }
     ArchivioAsincrono &archivio() { return *archivio_; }
+    RisultatiInRete &rete() { return *rete_; }
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
@@ -52,9 +54,11 @@ private:
     Database database_;
     CopieSicurezza copie_{percorsoDatabase_, orologio_};
     std::unique_ptr<ArchivioAsincrono> archivio_;
+    std::unique_ptr<RisultatiInRete> rete_; // the live results page
     DialogoFileQt dialogo_;
     StampantiSistema stampanti_;
     QPointer<RilevaGo> rilevaGo_;
     QPointer<RilevaAvvio> rilevaAvvio_;
     bool inStampa_ = false;
+    bool inEsportazione_ = false;
 };

@@ -95,6 +95,8 @@ void RilevaGo::creaMenu()
     voce(file, QStringLiteral("stampa"), QStringLiteral("Stampa"), &RilevaGo::menuStampa);
     file->addSeparator()->setObjectName(QStringLiteral("separa3"));
     voce(file, QStringLiteral("esci"), QStringLiteral("Esci"), &RilevaGo::menuEsci, QKeySequence(QStringLiteral("Ctrl+E")));
+    file->addSeparator()->setObjectName(QStringLiteral("separa4"));
+    voce(file, QStringLiteral("esportacsv"), QStringLiteral("Esporta CSV..."), &RilevaGo::menuEsportaCsv);
     QMenu *visualizza = menuBar()->addMenu(QStringLiteral("Visualizza"));
     visualizza->setObjectName(QStringLiteral("visualizza"));
     voce(visualizza, QStringLiteral("tempipiloti"), QStringLiteral("Tempi Piloti"), &RilevaGo::menuTempiPiloti);
@@ -103,6 +105,7 @@ void RilevaGo::creaMenu()
     voce(opzioni, QStringLiteral("cancdatabase"), QStringLiteral("Canc.Database"), &RilevaGo::menuCancDatabase);
     voce(opzioni, QStringLiteral("portsetting"), QStringLiteral("Proprietà porta"), &RilevaGo::menuPortSetting);
     voce(opzioni, QStringLiteral("tempominimo"), QStringLiteral("Tempo minimo sul giro..."), &RilevaGo::menuTempoMinimo);
+    voce(opzioni, QStringLiteral("risultatiinrete"), QStringLiteral("Risultati in rete..."), &RilevaGo::menuRisultatiInRete);
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     info->setObjectName(QStringLiteral("info"));
     voce(info, QStringLiteral("informazioni"), QStringLiteral("Informazioni"), &RilevaGo::menuInformazioni);

@@ -53,6 +53,8 @@ signals:
     void menuTempoMinimo();
     void menuInformazioni();
     void menuEsci();
+    void menuEsportaCsv();
+    void menuRisultatiInRete();
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;

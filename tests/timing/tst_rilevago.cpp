@@ -86,8 +86,9 @@ private slots:
                 voci << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
         }
         QCOMPARE(voci, QStringList({"File", "Load|Ctrl+L", "Save|Ctrl+S", "-", "Piloti|Ctrl+P", "-", "Stampa|",
-                                    "-", "Esci|Ctrl+E", "Visualizza", "Tempi Piloti|", "Opzioni",
+                                    "-", "Esci|Ctrl+E", "-", "Esporta CSV...|", "Visualizza", "Tempi Piloti|", "Opzioni",
                                     "Canc.Database|", QStringLiteral("Proprietà porta|"), "Tempo minimo sul giro...|",
+                                    "Risultati in rete...|",
                                     "Info", "Informazioni|"}));
         QSignalSpy esci(&f.w, &RilevaGo::menuEsci);
         QSignalSpy piloti(&f.w, &RilevaGo::menuPiloti);

@@ -1,0 +1,67 @@
+// "Esporta CSV..." on 100,000 stored laps of 200 drivers: reading them on a
+// connection of its own (key derivation included), building both texts and
+// writing both files through temporary files. Prints median and worst of 5.
+#include "database/archiviotempi.h"
+#include "database/database.h"
+#include "database/schema.h"
+#include "comune/identita.h"
+#include "results/esportazionecsv.h"
+#include "timing/tempotesto.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir cartella;
+    const QString percorso = cartella.filePath(QStringLiteral("saettinopro.mb"));
+    constexpr int giri = 100000, piloti = 200;
+    {
+        Database db;
+        schema::apriDatabase(db, percorso);
+        Transazione t(db);
+        const QDateTime quando(QDate(2026, 12, 5), QTime(9, 5, 3));
+        for (int i = 0; i < giri; ++i) {
+            const float tempo = 40.0f + float((i * 7919) % 40000) / 1000.0f;
+            ArchivioTempi::inserisciGiro(db, {QStringLiteral("Pilota \"%1\"; di prova").arg(i % piloti), i / piloti + 1,
+                                              tempo, testoTempo(tempo), QStringLiteral("Pista Nord"), quando});
+        }
+        ArchivioTempi::ricostruisciTempoTotale(db);
+        t.conferma();
+    }
+    std::vector<double> lettura, scrittura, totale;
+    const QString file = cartella.filePath(QStringLiteral("gara.csv"));
+    for (int prova = 0; prova < 5; ++prova) {
+        QElapsedTimer t;
+        t.start();
+        Database db;
+        db.apri(percorso, QString::fromUtf8(identita::password), false);
+        const EsportazioneCsv::Dati dati = EsportazioneCsv::leggi(db);
+        lettura.push_back(double(t.nsecsElapsed()) / 1e6);
+        QElapsedTimer s;
+        s.start();
+        QString errore;
+        if (!EsportazioneCsv::scrivi(file, dati, &errore)) std::fprintf(stderr, "%s\n", qPrintable(errore));
+        scrittura.push_back(double(s.nsecsElapsed()) / 1e6);
+        totale.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    auto riga = [](const char *nome, std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        std::printf("%-38s %8.1f ms median, %8.1f ms worst\n", nome, v[v.size() / 2], v.back());
+        return v[v.size() / 2];
+    };
+    std::printf("CSV export of %d laps, %d drivers\n", giri, piloti);
+    riga("open + read (own connection)", lettura);
+    riga("both texts + temporary files + rename", scrittura);
+    const double mediana = riga("whole export", totale);
+    std::printf("files: %lld + %lld bytes\n", QFileInfo(file).size(),
+                QFileInfo(EsportazioneCsv::fileClassifica(file)).size());
+    std::printf("whole export median %.0f ms (target under 1000 ms): %s\n", mediana, mediana < 1000 ? "met" : "MISSED");
+    return 0;
+}

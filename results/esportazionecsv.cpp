@@ -1,0 +1,191 @@
+#include "results/esportazionecsv.h"
+
+#include "comune/identita.h"
+#include "comune/indisparte.h"
+#include "comune/messaggi.h"
+#include "database/archivioasincrono.h"
+#include "database/database.h"
+#include "database/dialogofile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <charconv>
+#include <memory>
+
+namespace {
+
+const QByteArray bom = "\xEF\xBB\xBF";
+const QByteArray fineRiga = "\r\n";
+
+QByteArray cella(QString testo)
+{
+    if (!testo.isEmpty() && QStringView(u"=+-@\t\r").contains(testo.front())) testo.prepend(QLatin1Char('\''));
+    QByteArray t = testo.toUtf8();
+    if (t.contains(';') || t.contains('"') || t.contains('\n') || t.contains('\r'))
+        t = '"' + t.replace('"', "\"\"") + '"';
+    return t;
+}
+
+QByteArray intero(const std::optional<qint64> &n) { return n ? QByteArray::number(*n) : QByteArray(); }
+
+// The shortest decimal that reads back as the same lap time, with a comma.
+QByteArray decimale(const std::optional<double> &v)
+{
+    if (!v) return {};
+    char testo[64];
+    const float f = float(*v);
+    const auto fatto = double(f) == *v ? std::to_chars(testo, testo + sizeof testo, f, std::chars_format::fixed)
+                                       : std::to_chars(testo, testo + sizeof testo, *v, std::chars_format::fixed);
+    QByteArray t(testo, fatto.ptr - testo);
+    return t.replace('.', ',');
+}
+
+std::optional<qint64> interoDi(const Istruzione &q, int c)
+{
+    if (q.nullo(c)) return std::nullopt;
+    const QVariant v = q.valore(c);
+    if (v.typeId() == QMetaType::Double) return qRound64(v.toDouble());
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+// Why a file could not be written, in words the operator can act on; `aperto`
+// when it failed after the file was created (writing or renaming).
+QString motivo(const QSaveFile &f, bool aperto)
+{
+    const QFileInfo info(f.fileName());
+    const QFileInfo cartella(info.absolutePath());
+    QString perche;
+    if (!cartella.isDir()) perche = QStringLiteral("la cartella %1 non esiste").arg(QDir::toNativeSeparators(cartella.filePath()));
+    else if (info.isDir()) perche = QStringLiteral("esiste una cartella con lo stesso nome");
+    else if (aperto) perche = QStringLiteral("scrittura non riuscita, il disco potrebbe essere pieno");
+    else if (!cartella.isWritable()) perche = QStringLiteral("la cartella non consente di scrivere");
+    else perche = QStringLiteral("il file non può essere creato");
+    if (f.error() != QFileDevice::NoError) perche += QStringLiteral(" (%1)").arg(f.errorString());
+    return QStringLiteral("Impossibile scrivere il file %1: %2.").arg(QDir::toNativeSeparators(info.absoluteFilePath()), perche);
+}
+
+} // namespace
+
+EsportazioneCsv::EsportazioneCsv(QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
+                                 ArchivioAsincrono *archivio)
+    : percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), dialogo_(dialogo), archivio_(archivio)
+{
+}
+
+EsportazioneCsv::Dati EsportazioneCsv::leggi(Database &db)
+{
+    Dati d;
+    {
+        Istruzione q = db.prepara("SELECT pilota, giroN, Tempo, tempoGiro, Data, ora, pista FROM Giri ORDER BY id");
+        while (q.passo()) {
+            std::optional<double> secondi;
+            if (!q.nullo(3)) secondi = q.reale(3);
+            d.giri.append({q.testo(0), interoDi(q, 1), q.testo(2), secondi, q.testo(4), q.testo(5), q.testo(6)});
+        }
+    }
+    Istruzione q = db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid");
+    while (q.passo()) d.classifica.append({q.testo(0), interoDi(q, 1), q.testo(2)});
+    return d;
+}
+
+QByteArray EsportazioneCsv::testoGiri(const Dati &dati)
+{
+    QByteArray t = bom + "Pilota;Giro;Tempo;Secondi;Data;Ora;Pista" + fineRiga;
+    t.reserve(t.size() + dati.giri.size() * 64);
+    for (const Giro &g : dati.giri)
+        t += cella(g.pilota) + ';' + intero(g.giro) + ';' + cella(g.tempo) + ';' + decimale(g.secondi) + ';'
+           + cella(g.data) + ';' + cella(g.ora) + ';' + cella(g.pista) + fineRiga;
+    return t;
+}
+
+QByteArray EsportazioneCsv::testoClassifica(const Dati &dati)
+{
+    QByteArray t = bom + "Posizione;Pilota;Giri;TempoTotale" + fineRiga;
+    for (int i = 0; i < dati.classifica.size(); ++i) {
+        const Posto &p = dati.classifica[i];
+        t += QByteArray::number(i + 1) + ';' + cella(p.pilota) + ';' + intero(p.giri) + ';' + cella(p.tempoTotale)
+           + fineRiga;
+    }
+    return t;
+}
+
+QString EsportazioneCsv::conEstensione(const QString &nome)
+{
+    return QFileInfo(nome).suffix().isEmpty() ? nome + QStringLiteral(".csv") : nome;
+}
+
+QString EsportazioneCsv::fileClassifica(const QString &fileGiri)
+{
+    const QFileInfo info(fileGiri);
+    const QString suffisso = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-classifica") + suffisso);
+}
+
+bool EsportazioneCsv::scrivi(const QString &fileGiri, const Dati &dati, QString *errore)
+{
+    // Both written in full to temporary files first; renamed only when both are complete.
+    // Unbuffered: a buffered write that fails only at commit (a full disk) would
+    // go unnoticed there and leave a cut file in place.
+    QSaveFile giri(fileGiri), classifica(fileClassifica(fileGiri));
+    for (auto [file, testo] : {std::pair{&giri, testoGiri(dati)}, std::pair{&classifica, testoClassifica(dati)}}) {
+        const bool aperto = file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (!aperto || file->write(testo) != testo.size()) {
+            if (errore) *errore = motivo(*file, aperto);
+            return false;
+        }
+    }
+    if (!giri.commit()) {
+        if (errore) *errore = motivo(giri, true);
+        return false;
+    }
+    if (!classifica.commit()) {
+        // The laps file is already in place: it goes, so no half export is left.
+        if (errore) *errore = motivo(classifica, true);
+        QFile::remove(fileGiri);
+        return false;
+    }
+    return true;
+}
+
+EsportazioneCsv::Esito EsportazioneCsv::esporta()
+{
+    QString nome = dialogo_.salva(QString::fromUtf8(titolo), QString::fromUtf8(filtro));
+    if (nome.isEmpty()) return Esito::Annullato;
+    nome = conEstensione(nome);
+    // Laps marked until now go in too: the writer commits what waits first.
+    const bool completo = !archivio_ || archivio_->svuota();
+    const int mancanti = archivio_ ? archivio_->giriInAttesa() : 0;
+    std::unique_ptr<ErroreDatabase> fallito;
+    QString errore;
+    bool scritto = false;
+    eseguiInDisparte([&] {
+        Dati dati;
+        try {
+            Database db;
+            db.apri(percorso_, QString::fromUtf8(identita::password), false);
+            dati = leggi(db);
+        } catch (const ErroreDatabase &e) {
+            fallito = std::make_unique<ErroreDatabase>(e);
+            return;
+        }
+        scritto = scrivi(nome, dati, &errore);
+    });
+    if (fallito) {
+        fallito->mostra(messaggi_);
+        return Esito::Errore;
+    }
+    if (!scritto) {
+        messaggi_.mostra(QStringLiteral("Esportazione non riuscita. ") + errore
+                             + QStringLiteral("\nNessun file è stato scritto."),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return Esito::Errore;
+    }
+    if (!completo)
+        messaggi_.mostra(QStringLiteral("Esportati i giri salvati nel database; %1 giri in attesa di salvataggio "
+                                        "non sono nel file.").arg(mancanti),
+                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+    return Esito::Esportato;
+}

@@ -1,0 +1,66 @@
+#pragma once
+#include "web/statopagina.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+
+class ArchivioAsincrono;
+class ImpostazioniPorta;
+class ServerRisultati;
+class Sessione;
+
+// "Risultati in rete": the live results page as the program runs it. The
+// choice (on or off, the port) is kept in the per-user settings and applied at
+// once. The server runs on a thread of its own and is fed by the lap writer's
+// commits directly; the timing window's part is a snapshot of its session at
+// most every quarter of a second, and only while the page is on.
+class RisultatiInRete : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 portaPredefinita = 8080;
+    static constexpr int intervalloFotoMs = 250;
+
+    RisultatiInRete(ImpostazioniPorta &impostazioni, ArchivioAsincrono &archivio, QObject *parent = nullptr);
+    ~RisultatiInRete() override;
+
+    // The stored choice.
+    bool attivo() const;
+    quint16 porta() const;
+    // Stores the choice and applies it: false, with `errore()`, when the page
+    // was asked for and the server could not start.
+    bool imposta(bool attivo, quint16 porta);
+    // At start: applies the stored choice.
+    bool applica();
+    bool inServizio() const { return server_ != nullptr; }
+    quint16 portaInAscolto() const { return portaInAscolto_; }
+    QString errore() const { return errore_; }
+
+    // The timing window's session, followed while the page is on.
+    void seguiSessione(Sessione *sessione);
+    // The addresses to type on a phone or a TV: every IPv4 address of the
+    // machine but the loopback one, as "http://address:port/".
+    QStringList indirizzi() const;
+
+    ServerRisultati *server() const { return server_; }
+
+signals:
+    void cambiato();
+
+private:
+    bool avvia(quint16 porta);
+    void ferma();
+    void sessioneCambiata();
+    void inviaFoto();
+
+    ImpostazioniPorta &impostazioni_;
+    ArchivioAsincrono &archivio_;
+    QThread thread_;
+    ServerRisultati *server_ = nullptr;
+    quint16 portaInAscolto_ = 0;
+    QString errore_;
+    QPointer<Sessione> sessione_;
+    QTimer foto_;
+};
