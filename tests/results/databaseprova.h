@@ -1,11 +1,11 @@
 #pragma once
+#include "aiuti.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "messaggifinti.h"
 #include "comune/identita.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 // A new timing database in a folder of its own, with canned message boxes.
@@ -25,9 +25,16 @@ struct DatabaseProva {
             {pilota, n, secondi, QStringLiteral("%1/%2").arg(pilota).arg(n), QStringLiteral("Pista Nord"), quando});
     }
     qint64 conta(const char *sql) { Istruzione q = db.prepara(sql); return q.passo() ? q.intero(0) : -1; }
-    static QByteArray contenuto(const QString &file)
+    // Every row of a query, with its one parameter when given.
+    Righe righe(const char *sql, const QString &parametro = {})
     {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        Righe tutte;
+        Istruzione q = db.prepara(sql);
+        if (!parametro.isNull()) q.lega(1, parametro);
+        while (q.passo()) {
+            tutte.emplaceBack();
+            for (int c = 0; c < q.colonne(); ++c) tutte.last().append(q.valore(c));
+        }
+        return tutte;
     }
 };

@@ -1,44 +1,23 @@
 // Race control's corrections from the driver times viewer, through the real lap
 // writer on an encrypted file, while the session goes on timing laps.
 #include "database/archivioasincrono.h"
-#include "database/archiviotempi.h"
-#include "database/database.h"
-#include "database/schema.h"
-#include "messaggifinti.h"
+#include "databaseprova.h"
 #include "orologiomanuale.h"
 #include "results/visualtempi.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 #include "timing/tempotesto.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-using Righe = QList<QVariantList>;
-
-Righe righe(Database &db, const char *sql, const QString &parametro = {})
-{
-    Righe tutte;
-    Istruzione q = db.prepara(sql);
-    if (!parametro.isNull()) q.lega(1, parametro);
-    while (q.passo()) {
-        tutte.emplaceBack();
-        for (int c = 0; c < q.colonne(); ++c) tutte.last().append(q.valore(c));
-    }
-    return tutte;
-}
 
 // D'Angelo and Beta on track at "Pista Nord"; Beta has two laps of an earlier
 // session at "Pista Sud", one faster than any of this session (so not in Tempofast).
 // The viewer lists every driver ("*").
-struct Banco {
-    QTemporaryDir cartella;
-    QString percorso = cartella.filePath(u"saettinopro.mb"_s);
-    Database letture;
-    MessaggiFinti messaggi;
+struct Banco : DatabaseProva {
     OrologioManuale orologio{100.0};
     std::unique_ptr<ArchivioAsincrono> archivio;
     std::unique_ptr<Sessione> sessione;
@@ -47,18 +26,17 @@ struct Banco {
     Banco()
     {
         globale().nomePista = u"Pista Nord"_s;
-        schema::apriDatabase(letture, percorso);
         const float prima[] = {25.0f, 33.0f};
         for (int n = 1; n <= 2; ++n)
-            ArchivioTempi(letture, messaggi).memorizzaOEccezione(
+            ArchivioTempi(db, messaggi).memorizzaOEccezione(
                 {u"Beta"_s, n, prima[n - 1], testoTempo(prima[n - 1]), u"Pista Sud"_s, orologio.dataOra()});
-        archivio = std::make_unique<ArchivioAsincrono>(letture, percorso, messaggi);
+        archivio = std::make_unique<ArchivioAsincrono>(db, percorso, messaggi);
         sessione = std::make_unique<Sessione>(orologio, messaggi, *archivio);
         sessione->impostaPilota(0, u"D'Angelo"_s);
         sessione->impostaPilota(1, u"Beta"_s);
         sessione->inizializza();
         sessione->start();
-        tempi = std::make_unique<TempiPiloti>(letture, messaggi);
+        tempi = std::make_unique<TempiPiloti>(db, messaggi);
         tempi->impostaCorrezioni([this](const auto &lavoro, QString *e) { return archivio->esegui(lavoro, e); },
                                  [this](const CorrezioneGiri &c) { sessione->applicaCorrezione(c); });
         for (double dopo : {30.0, 28.011, 31.0, 29.75, 32.125}) passa(0, dopo);
@@ -80,7 +58,7 @@ struct Banco {
     QStringList tempiDi(const QString &pilota)
     {
         QStringList t;
-        for (const QVariantList &r : righe(letture, "SELECT Tempo FROM Giri WHERE pilota = ? ORDER BY giroN", pilota))
+        for (const QVariantList &r : righe("SELECT Tempo FROM Giri WHERE pilota = ? ORDER BY giroN", pilota))
             t << r[0].toString();
         return t;
     }
@@ -89,8 +67,8 @@ struct Banco {
     {
         for (int i = 0; i < sessione->numPiloti(); ++i) {
             const Sessione::Corsia &c = sessione->corsia(i);
-            QCOMPARE(c.numGiri, righe(letture, "SELECT ifnull(max(giroN), 0) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
-            const Righe giri = righe(letture, "SELECT giroN, tempoGiro, Tempo FROM Giri WHERE pilota = ? "
+            QCOMPARE(c.numGiri, righe("SELECT ifnull(max(giroN), 0) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
+            const Righe giri = righe("SELECT giroN, tempoGiro, Tempo FROM Giri WHERE pilota = ? "
                                               "AND pista = 'Pista Nord' ORDER BY giroN", c.nome);
             QCOMPARE(std::count_if(c.tempiGiro.begin(), c.tempiGiro.end(), [](float t) { return t != 0; }), giri.size());
             float migliore = 0;
@@ -102,28 +80,19 @@ struct Banco {
             QCOMPARE(c.migliorGiro, migliore);
             QCOMPARE(c.bestlapper, testoTempo(migliore));
         }
-        QCOMPARE(sessione->giroVeloce(), righe(letture, "SELECT Tempo FROM Tempofast")[0][0].toFloat());
+        QCOMPARE(sessione->giroVeloce(), righe("SELECT Tempo FROM Tempofast")[0][0].toFloat());
     }
     // Totals, standings and numbering as a full recomputation from Giri gives them.
     void fileCoerente()
     {
-        QCOMPARE(righe(letture, "SELECT pilota, giri, totale FROM TotaliPiloti ORDER BY pilota"),
-                 righe(letture, "SELECT pilota, count(*), total(tempoGiro) FROM Giri GROUP BY pilota ORDER BY pilota"));
-        QCOMPARE(righe(letture, "SELECT * FROM TempoTotale ORDER BY rowid"),
-                 righe(letture, "SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
+        QCOMPARE(righe("SELECT pilota, giri, totale FROM TotaliPiloti ORDER BY pilota"),
+                 righe("SELECT pilota, count(*), total(tempoGiro) FROM Giri GROUP BY pilota ORDER BY pilota"));
+        QCOMPARE(righe("SELECT * FROM TempoTotale ORDER BY rowid"),
+                 righe("SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
                                 "ORDER BY count(*) DESC, total(tempoGiro), pilota"));
-        QCOMPARE(righe(letture, "SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
+        QCOMPARE(righe("SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
                                 "OR max(giroN) != count(*)"),
                  Righe{});
-    }
-    QString contenuto()
-    {
-        QString t;
-        for (const char *sql : {"SELECT * FROM Giri ORDER BY id", "SELECT * FROM TotaliPiloti ORDER BY pilota",
-                                "SELECT * FROM TempoTotale ORDER BY rowid", "SELECT * FROM Tempofast"})
-            for (const QVariantList &r : righe(letture, sql))
-                for (const QVariant &v : r) t += v.toString() + u'|';
-        return t;
     }
 };
 } // namespace
@@ -183,7 +152,7 @@ private slots:
         if (fatto) QCOMPARE(b.messaggi.mostrati.last().pulsanti, Messaggi::Pulsanti::SiNo);
         QVERIFY(b.archivio->svuota());
         QCOMPARE(b.tempiDi(pilota), dopo);
-        QCOMPARE(testoTempo(righe(b.letture, "SELECT Tempo FROM Tempofast")[0][0].toFloat()), veloce);
+        QCOMPARE(testoTempo(b.righe("SELECT Tempo FROM Tempofast")[0][0].toFloat()), veloce);
         b.fileCoerente();
         b.corsieComeIlFile();
         QCOMPARE(b.sessione->corsia(0).ultimoPassaggio, inCorso); // the lap in progress goes on
@@ -221,12 +190,12 @@ private slots:
         QFETCH(QByteArray, sql);
         QFETCH(QString, motivo);
         Banco b;
-        if (!sql.isEmpty()) b.letture.esegui(QString::fromLatin1(sql));
+        if (!sql.isEmpty()) b.db.esegui(QString::fromLatin1(sql));
         else b.messaggi.risposte = {Messaggi::Risposta::No};
-        const QString prima = b.contenuto();
+        const QByteArray prima = contenuto(b.percorso);
         const Sessione::Corsia corsia = b.sessione->corsia(0);
         QVERIFY(!b.tempi->correggi(b.riga(u"D'Angelo"_s, 2), correzioni::Tipo::Elimina));
-        QCOMPARE(b.contenuto(), prima);
+        QCOMPARE(contenuto(b.percorso), prima);
         QCOMPARE(b.messaggi.mostrati.size(), motivo.isEmpty() ? 1 : 2);
         QVERIFY2(b.messaggi.ultimo().startsWith(motivo.isEmpty() ? u"Eliminare"_s
                                                                  : u"La correzione non è stata fatta: "_s + motivo),

@@ -1,4 +1,3 @@
-#include "aiuti.h"
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
 #include "results/stampa.h"
@@ -255,7 +254,7 @@ private slots:
         QCOMPARE(b.messaggi.mostrati[0].pulsanti, Messaggi::Pulsanti::SiNo);
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Annullato);
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::SalvatoPdf);
-        QCOMPARE(DatabaseProva::contenuto(b.file(u"stampa.pdf"_s)).left(5), "%PDF-");
+        QCOMPARE(contenuto(b.file(u"stampa.pdf"_s)).left(5), "%PDF-");
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
         QVERIFY(b.messaggi.ultimo().contains(u"PDF"_s) && b.stampati.size() == 1);
         const auto &r = b.dialogo.richieste;
