@@ -91,8 +91,7 @@ struct Banco : DatabaseProva {
                  righe("SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
                                 "ORDER BY count(*) DESC, total(tempoGiro), pilota"));
         QCOMPARE(righe("SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
-                                "OR max(giroN) != count(*)"),
-                 Righe{});
+                                "OR max(giroN) != count(*)"), Righe{});
     }
 };
 } // namespace

@@ -162,8 +162,7 @@ private slots:
         QCOMPARE(b.messaggi.mostrati.size(), 1);
         const QString testo = b.messaggi.ultimo();
         QVERIFY2(testo.startsWith(u"Esportazione non riuscita. Impossibile scrivere il file "_s) && testo.contains(motivo)
-                     && testo.endsWith(u"\nNessun file è stato scritto."_s),
-                 qPrintable(testo));
+                     && testo.endsWith(u"\nNessun file è stato scritto."_s), qPrintable(testo));
         QCOMPARE(b.files(), prima);
         QCOMPARE(contenuto(b.file(u"gara.csv"_s)), "vecchio");
     }

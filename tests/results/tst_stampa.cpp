@@ -173,19 +173,17 @@ private slots:
         QCOMPARE(quante(lunga, riga), 80);
         const auto seconda = di(lunga, [](auto &v) { return v.pagina == 1; });
         QVERIFY(quante(seconda, "Posizione") && quante(seconda, "Classifica Finale") && quante(lunga, " 80"));
-        QCOMPARE(di(lunga, [](auto &v) { return v.testo == "P80-1"; }).value(0).pagina, pagine(lunga) - 1);
     }
 
+    // Each item's first word where it was placed (a leading blank moves it right by up
+    // to a blank's width) and as tall as its size, the other words after it, nothing
+    // else; a rule drawn again on the same spot comes back once.
     void pdfRilettoAlPostoGiusto()
     {
         QVERIFY2(!QStandardPaths::findExecutable("pdftotext").isEmpty(), "pdftotext (poppler-utils) reads the PDF back");
-        DatiStampa d;
-        d.migliore = GiroMigliore{u"Filippo"_s, 7, u"00:39,871"_s};
         // Words a shaping engine would join ("fi", "ffi"), and laps enough for a second page.
-        for (int i = 0; i < 4; ++i)
-            d.classifica.append({i ? u"Pilota%1"_s.arg(i) : u"Officina"_s, 30 + i, u"20:0%1,125"_s.arg(i)});
-        for (int k = 0; k < 250; ++k)
-            d.sunto.append({d.classifica[k % 4].pilota, u"00:%1,%2"_s.arg(40 + k % 19).arg(k, 3, 10, QLatin1Char('0'))});
+        DatiStampa d = sessione({"Officina", "Filippo"}, {240, 30});
+        d.migliore = GiroMigliore{u"Filippo"_s, 7, u"00:39,871"_s};
         const auto voci = componi(d);
         QCOMPARE(pagine(voci), 2);
         QTemporaryDir dir;
@@ -195,16 +193,12 @@ private slots:
         auto parole = leggiParole(file);
         auto prendi = [&](int pagina, const QString &testo, double y, double xMin, double xMax) -> Parola * {
             for (auto &w : parole)
-                if (!w.usata && w.pagina == pagina && w.testo == testo && qAbs(w.y0 - y) <= 1 && w.x0 >= xMin
-                    && w.x0 <= xMax)
+                if (!w.usata && w.pagina == pagina && w.testo == testo && qAbs(w.y0 - y) <= 1 && w.x0 >= xMin && w.x0 <= xMax)
                     return w.usata = true, &w;
             return nullptr;
         };
-        // Each item's first word where it was placed (a leading blank moves it right by up to
-        // a blank's width), as tall as its size; a rule drawn again on the same spot comes back once.
         const double pt = 72.0 / 2.54, margine = FilePdf::margineMm / 10.0;
         std::set<QString> visti;
-        QVector<std::pair<Parola *, QStringList>> seguito;
         double regolare = 0, grassetto = 0;
         for (const auto &v : voci) {
             if (!visti.insert(u"%1|%2|%3|%4"_s.arg(v.pagina).arg(v.x).arg(v.y).arg(v.testo)).second) continue;
@@ -214,23 +208,11 @@ private slots:
             QVERIFY2(w, qPrintable(u"'%1' not at page %2 (%3, %4)"_s.arg(v.testo).arg(v.pagina).arg(v.x).arg(v.y)));
             QVERIFY2(w->y1 - w->y0 > v.punti * 0.9 && w->y1 - w->y0 < v.punti * 1.4, qPrintable(v.testo));
             if (v.testo == "Officina") (v.grassetto ? grassetto : regolare) = w->x1 - w->x0;
-            seguito.append({w, pezzi});
-        }
-        // The other words follow on the same line, and nothing else was printed.
-        for (const auto &[w, pezzi] : seguito)
             for (const QString &pezzo : pezzi) QVERIFY2(prendi(w->pagina, pezzo, w->y0, w->x1, 1e9), qPrintable(pezzo));
+        }
         for (const auto &w : parole) QVERIFY2(w.usata, qPrintable(w.testo));
         // The bold block name is wider than the regular one beyond its size (13.5 against 10 pt).
         QVERIFY(regolare > 0 && grassetto > regolare * 1.35);
-        // The face is named, not the machine's default sans: the same PDF everywhere.
-        QProcess fonti;
-        fonti.start(u"pdffonts"_s, {file});
-        QVERIFY(fonti.waitForFinished(60000) && fonti.exitCode() == 0);
-        const QStringList righe = QString::fromUtf8(fonti.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).mid(2);
-        QStringList facce;
-        for (const QString &r : righe) facce.append(r.section(u' ', 0, 0).section(u'+', -1));
-        facce.sort();
-        QCOMPARE(facce, (QStringList{u"LiberationSans"_s, u"LiberationSans-Bold"_s}));
     }
 
     void comandoStampa()
@@ -238,8 +220,7 @@ private slots:
         Banco b;
         // No lap stored, a printer: at once the heads, the rules and the footer, no data line.
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
-        QCOMPARE(b.stampati.value(0).size(), 14);
-        QCOMPARE(manca(b.stampati[0], {voce(QString(101, '-'), 4, 4), voce("Posizione", 3, 5.3, 13.5, true),
+        QCOMPARE(manca(b.stampati.value(0), {voce(QString(101, '-'), 4, 4), voce("Posizione", 3, 5.3, 13.5, true),
                                        voce("Tempi Totali", 2, 7, 13.5, true), voce(piede, 3.4, 9.6, 13.5, true)}),
                  QString());
         QVERIFY(b.messaggi.mostrati.isEmpty() && b.dialogo.richieste.isEmpty());
