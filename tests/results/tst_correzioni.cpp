@@ -19,54 +19,59 @@ namespace {
 // The viewer lists every driver ("*").
 struct Banco : DatabaseProva {
     OrologioManuale orologio{100.0};
-    std::unique_ptr<ArchivioAsincrono> archivio;
-    std::unique_ptr<Sessione> sessione;
-    std::unique_ptr<TempiPiloti> tempi;
+    ArchivioAsincrono archivio{db, percorso, messaggi};
+    Sessione sessione{orologio, messaggi, archivio};
+    TempiPiloti tempi{db, messaggi};
 
     Banco()
     {
         globale().nomePista = u"Pista Nord"_s;
-        const float prima[] = {25.0f, 33.0f};
-        for (int n = 1; n <= 2; ++n)
-            ArchivioTempi(db, messaggi).memorizzaOEccezione(
-                {u"Beta"_s, n, prima[n - 1], testoTempo(prima[n - 1]), u"Pista Sud"_s, orologio.dataOra()});
-        archivio = std::make_unique<ArchivioAsincrono>(db, percorso, messaggi);
-        sessione = std::make_unique<Sessione>(orologio, messaggi, *archivio);
-        sessione->impostaPilota(0, u"D'Angelo"_s);
-        sessione->impostaPilota(1, u"Beta"_s);
-        sessione->inizializza();
-        sessione->start();
-        tempi = std::make_unique<TempiPiloti>(db, messaggi);
-        tempi->impostaCorrezioni([this](const auto &lavoro, QString *e) { return archivio->esegui(lavoro, e); },
-                                 [this](const CorrezioneGiri &c) { sessione->applicaCorrezione(c); });
+        for (int n = 1; n <= 2; ++n) {
+            const float prima = n == 1 ? 25.0f : 33.0f;
+            archivio.memorizza({u"Beta"_s, n, prima, testoTempo(prima), u"Pista Sud"_s, orologio.dataOra()});
+        }
+        QVERIFY(archivio.svuota());
+        sessione.impostaPilota(0, u"D'Angelo"_s);
+        sessione.impostaPilota(1, u"Beta"_s);
+        sessione.inizializza();
+        sessione.start();
+        tempi.impostaCorrezioni([this](const auto &lavoro, QString *e) { return archivio.esegui(lavoro, e); },
+                                [this](const CorrezioneGiri &c) { sessione.applicaCorrezione(c); });
         for (double dopo : {30.0, 28.011, 31.0, 29.75, 32.125}) passa(0, dopo);
         passa(1, 9.114); // Beta's lap 3: 160 s from Start
-        QVERIFY(archivio->svuota());
-        tempi->caricatabella(u"*"_s);
+        QVERIFY(archivio.svuota());
+        tempi.caricatabella(u"*"_s);
     }
     void passa(int corsia, double dopo)
     {
         orologio.avanza(dopo);
-        sessione->marca(corsia);
+        sessione.marca(corsia);
     }
-    int riga(const QString &pilota, int giroN) const
+    int riga(const QString &pilota, int giroN)
     {
-        for (int r = 0; r < tempi->modello().rowCount(); ++r)
-            if (tempi->modello().valore(r, 0) == pilota && tempi->modello().valore(r, 1).toInt() == giroN) return r;
+        for (int r = 0; r < tempi.modello().rowCount(); ++r)
+            if (tempi.modello().valore(r, 0) == pilota && tempi.modello().valore(r, 1).toInt() == giroN) return r;
         return -1;
     }
+    // A driver's lap times as stored, and as the viewer shows them.
     QStringList tempiDi(const QString &pilota)
     {
         QStringList t;
-        for (const QVariantList &r : righe("SELECT Tempo FROM Giri WHERE pilota = ? ORDER BY giroN", pilota))
-            t << r[0].toString();
+        for (const QVariantList &r : righe("SELECT Tempo FROM Giri WHERE pilota = ? ORDER BY giroN", pilota)) t << r[0].toString();
+        return t;
+    }
+    QStringList mostrati(const QString &pilota)
+    {
+        QStringList t;
+        for (int r = 0; r < tempi.modello().rowCount(); ++r)
+            if (tempi.modello().valore(r, 0) == pilota) t << tempi.modello().valore(r, 2).toString();
         return t;
     }
     // Every lane agrees with the file: lap count, this session's laps, last and best lap, fastest lap.
     void corsieComeIlFile()
     {
-        for (int i = 0; i < sessione->numPiloti(); ++i) {
-            const Sessione::Corsia &c = sessione->corsia(i);
+        for (int i = 0; i < sessione.numPiloti(); ++i) {
+            const Sessione::Corsia &c = sessione.corsia(i);
             QCOMPARE(c.numGiri, righe("SELECT ifnull(max(giroN), 0) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
             const Righe giri = righe("SELECT giroN, tempoGiro, Tempo FROM Giri WHERE pilota = ? "
                                               "AND pista = 'Pista Nord' ORDER BY giroN", c.nome);
@@ -80,7 +85,7 @@ struct Banco : DatabaseProva {
             QCOMPARE(c.migliorGiro, migliore);
             QCOMPARE(c.bestlapper, testoTempo(migliore));
         }
-        QCOMPARE(sessione->giroVeloce(), righe("SELECT Tempo FROM Tempofast")[0][0].toFloat());
+        QCOMPARE(sessione.giroVeloce(), righe("SELECT Tempo FROM Tempofast")[0][0].toFloat());
     }
     // Totals, standings and numbering as a full recomputation from Giri gives them.
     void fileCoerente()
@@ -142,33 +147,28 @@ private slots:
         QFETCH(QString, veloce);
         Banco b;
         const int r = b.riga(pilota, giro);
-        QCOMPARE(b.tempi->unibile(r), !(pilota == u"D'Angelo" && giro == 5));
+        QCOMPARE(b.tempi.unibile(r), !(pilota == u"D'Angelo" && giro == 5));
         b.passa(0, 24.386); // D'Angelo's lap 6, 33.5 s: handed to the writer, not yet committed
-        const double inCorso = b.sessione->corsia(0).ultimoPassaggio;
-        const bool fatto = b.tempi->correggi(r, unisci ? correzioni::Tipo::Unisci : correzioni::Tipo::Elimina);
+        const double inCorso = b.sessione.corsia(0).ultimoPassaggio;
+        const bool fatto = b.tempi.correggi(r, unisci ? correzioni::Tipo::Unisci : correzioni::Tipo::Elimina);
         QCOMPARE(fatto, !domanda.isEmpty());
         QCOMPARE(b.messaggi.ultimo(), domanda);
         if (fatto) QCOMPARE(b.messaggi.mostrati.last().pulsanti, Messaggi::Pulsanti::SiNo);
-        QVERIFY(b.archivio->svuota());
+        QVERIFY(b.archivio.svuota());
         QCOMPARE(b.tempiDi(pilota), dopo);
         QCOMPARE(testoTempo(b.righe("SELECT Tempo FROM Tempofast")[0][0].toFloat()), veloce);
         b.fileCoerente();
         b.corsieComeIlFile();
-        QCOMPARE(b.sessione->corsia(0).ultimoPassaggio, inCorso); // the lap in progress goes on
+        QCOMPARE(b.sessione.corsia(0).ultimoPassaggio, inCorso); // the lap in progress goes on
         // The viewer shows the corrected laps; timing goes on with the next numbers.
-        if (fatto) {
-            QStringList mostrati;
-            for (int r = 0; r < b.tempi->modello().rowCount(); ++r)
-                if (b.tempi->modello().valore(r, 0) == pilota) mostrati << b.tempi->modello().valore(r, 2).toString();
-            QCOMPARE(mostrati, dopo);
-        }
+        if (fatto) QCOMPARE(b.mostrati(pilota), dopo);
         b.passa(0, 24.0);
         b.passa(1, 5.0);
-        QVERIFY(b.archivio->svuota());
+        QVERIFY(b.archivio.svuota());
         QCOMPARE(b.tempiDi(u"D'Angelo"_s).size(), 6 - (fatto && pilota == u"D'Angelo" ? 1 : 0) + 1);
         b.fileCoerente();
         b.corsieComeIlFile();
-        QCOMPARE(b.sessione->giroVeloce(), 24.0f);
+        QCOMPARE(b.sessione.giroVeloce(), 24.0f);
         QCOMPARE(b.messaggi.mostrati.size(), fatto ? 1 : 0);
     }
 
@@ -192,16 +192,14 @@ private slots:
         if (!sql.isEmpty()) b.db.esegui(QString::fromLatin1(sql));
         else b.messaggi.risposte = {Messaggi::Risposta::No};
         const QByteArray prima = contenuto(b.percorso);
-        const Sessione::Corsia corsia = b.sessione->corsia(0);
-        QVERIFY(!b.tempi->correggi(b.riga(u"D'Angelo"_s, 2), correzioni::Tipo::Elimina));
+        const Sessione::Corsia corsia = b.sessione.corsia(0);
+        QVERIFY(!b.tempi.correggi(b.riga(u"D'Angelo"_s, 2), correzioni::Tipo::Elimina));
         QCOMPARE(contenuto(b.percorso), prima);
         QCOMPARE(b.messaggi.mostrati.size(), motivo.isEmpty() ? 1 : 2);
-        QVERIFY2(b.messaggi.ultimo().startsWith(motivo.isEmpty() ? u"Eliminare"_s
-                                                                 : u"La correzione non è stata fatta: "_s + motivo),
-                 qPrintable(b.messaggi.ultimo()));
-        QCOMPARE(b.sessione->corsia(0).numGiri, corsia.numGiri);
-        QCOMPARE(b.sessione->corsia(0).bestlapper, corsia.bestlapper);
-        QCOMPARE(b.sessione->giroVeloce(), 28.011f);
+        const QString detto = b.messaggi.ultimo();
+        QVERIFY2(detto.startsWith(motivo.isEmpty() ? u"Eliminare"_s : u"La correzione non è stata fatta: "_s + motivo), qPrintable(detto));
+        QVERIFY(b.sessione.corsia(0).numGiri == corsia.numGiri && b.sessione.corsia(0).bestlapper == corsia.bestlapper);
+        QCOMPARE(b.sessione.giroVeloce(), 28.011f);
     }
 };
 

@@ -52,11 +52,6 @@ const QStringList nomi{u"Alfa"_s, u"Rossi; Mario"_s, u"Il \"Fulmine\""_s, u"Riga
 
 struct Banco : DatabaseProva {
     DialogoFileFinto dialogo;
-    void giro(const QString &pilota, int n, float secondi)
-    {
-        ArchivioTempi(db, messaggi).memorizzaOEccezione({pilota, n, secondi, testoTempo(secondi), u"Pista; \"Nord\""_s,
-                                                         QDateTime(QDate(2026, 12, 5), QTime(9, 5, 3))});
-    }
     EsportazioneCsv::Esito esporta(const QString &nome, ArchivioAsincrono *archivio = nullptr)
     {
         dialogo.risposte = {nome};
@@ -77,7 +72,7 @@ private slots:
         Banco b;
         float t = 83.456f;
         for (int giro = 1; giro <= 3; ++giro)
-            for (const QString &nome : nomi) b.giro(nome, giro, t += 1.375f);
+            for (const QString &nome : nomi) b.segna(nome, giro, t += 1.375f);
         QCOMPARE(b.esporta(b.file(u"gara"_s)), EsportazioneCsv::Esito::Esportato);
         const auto &r = b.dialogo.richieste;
         QVERIFY(r.size() == 1 && r[0].salvataggio && r[0].titolo == u"Esporta tempi"_s && r[0].filtro == u"File CSV|*.csv"_s);
@@ -87,7 +82,7 @@ private slots:
         QList<float> secondi;
         for (Istruzione q = b.db.prepara("SELECT pilota, giroN, Tempo, tempoGiro, Data, ora, pista FROM Giri ORDER BY id");
              q.passo();) {
-            attese.append({comeTesto(q.testo(0)), q.testo(1), q.testo(2), {}, q.testo(4), q.testo(5), comeTesto(q.testo(6))});
+            attese.append({comeTesto(q.testo(0)), q.testo(1), comeTesto(q.testo(2)), {}, q.testo(4), q.testo(5), q.testo(6)});
             secondi.append(float(q.reale(3)));
         }
         Record giri = leggiFile(b.file(u"gara.csv"_s));
@@ -141,7 +136,7 @@ private slots:
         QFETCH(QString, caso);
         QFETCH(QString, motivo);
         Banco b;
-        for (const QString &pilota : nomi) b.giro(pilota, 1, 30.0f);
+        for (const QString &pilota : nomi) b.segna(pilota, 1, 30.0f);
         // An earlier export of the same name stays as it was.
         QVERIFY(scriviFile(b.file(u"gara.csv"_s), "vecchio"));
         QString nome = b.file(u"gara.csv"_s);
