@@ -9,6 +9,7 @@
 #include "timing/tempotesto.h"
 
 #include <QtTest>
+#include <ranges>
 
 using namespace Qt::StringLiterals;
 
@@ -26,10 +27,8 @@ struct Banco : DatabaseProva {
     Banco()
     {
         globale().nomePista = u"Pista Nord"_s;
-        for (int n = 1; n <= 2; ++n) {
-            const float prima = n == 1 ? 25.0f : 33.0f;
-            archivio.memorizza({u"Beta"_s, n, prima, testoTempo(prima), u"Pista Sud"_s, orologio.dataOra()});
-        }
+        archivio.memorizza({u"Beta"_s, 1, 25.0f, testoTempo(25.0f), u"Pista Sud"_s, orologio.dataOra()});
+        archivio.memorizza({u"Beta"_s, 2, 33.0f, testoTempo(33.0f), u"Pista Sud"_s, orologio.dataOra()});
         QVERIFY(archivio.svuota());
         sessione.impostaPilota(0, u"D'Angelo"_s);
         sessione.impostaPilota(1, u"Beta"_s);
@@ -67,23 +66,19 @@ struct Banco : DatabaseProva {
             if (tempi.modello().valore(r, 0) == pilota) t << tempi.modello().valore(r, 2).toString();
         return t;
     }
-    // Every lane agrees with the file: lap count, this session's laps, last and best lap, fastest lap.
+    // Every lane agrees with the file: lap count, this session's laps by number, last and best lap, fastest lap.
     void corsieComeIlFile()
     {
         for (int i = 0; i < sessione.numPiloti(); ++i) {
             const Sessione::Corsia &c = sessione.corsia(i);
-            QCOMPARE(c.numGiri, righe("SELECT ifnull(max(giroN), 0) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
-            const Righe giri = righe("SELECT giroN, tempoGiro, Tempo FROM Giri WHERE pilota = ? "
-                                              "AND pista = 'Pista Nord' ORDER BY giroN", c.nome);
-            QCOMPARE(std::count_if(c.tempiGiro.begin(), c.tempiGiro.end(), [](float t) { return t != 0; }), giri.size());
-            float migliore = 0;
-            for (const QVariantList &g : giri) {
-                QCOMPARE(c.tempiGiro.value(g[0].toInt()), g[1].toFloat());
-                if (migliore == 0 || g[1].toFloat() < migliore) migliore = g[1].toFloat();
-            }
-            QCOMPARE(c.tempolast, giri.last()[2].toString());
-            QCOMPARE(c.migliorGiro, migliore);
-            QCOMPARE(c.bestlapper, testoTempo(migliore));
+            Righe tabella;
+            for (int n = 0; n < c.tempiGiro.size(); ++n)
+                if (c.tempiGiro[n] != 0) tabella.append({n, c.tempiGiro[n]});
+            QCOMPARE(tabella, righe("SELECT giroN, tempoGiro FROM Giri WHERE pilota = ? AND pista = 'Pista Nord' ORDER BY giroN", c.nome));
+            QCOMPARE(c.numGiri, righe("SELECT max(giroN) FROM Giri WHERE pilota = ?", c.nome)[0][0].toInt());
+            QCOMPARE(c.tempolast, testoTempo(tabella.last()[1].toFloat()));
+            const float migliore = std::ranges::min(c.tempiGiro | std::views::filter([](float t) { return t != 0; }));
+            QVERIFY(c.migliorGiro == migliore && c.bestlapper == testoTempo(migliore));
         }
         QCOMPARE(sessione.giroVeloce(), righe("SELECT Tempo FROM Tempofast")[0][0].toFloat());
     }
@@ -175,28 +170,27 @@ private slots:
     // A correction that cannot be made changes nothing, in the file or on the lanes, and says why.
     void nienteCambiaSeNonRiesce_data()
     {
-        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("errore del motore") << QByteArray("CREATE TRIGGER blocca BEFORE UPDATE OF giroN ON Giri "
-                                                         "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END")
+        QTest::newRow("errore del motore") << u"CREATE TRIGGER blocca BEFORE UPDATE OF giroN ON Giri BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"_s
                                            << u"Errore del database: disco pieno"_s;
-        QTest::newRow("giro cambiato") << QByteArray("UPDATE Giri SET giroN = 7 WHERE giroN = 2 AND pista = 'Pista Nord'")
+        QTest::newRow("giro cambiato") << u"UPDATE Giri SET giroN = 7 WHERE giroN = 2 AND pista = 'Pista Nord'"_s
                                        << u"Il giro 2 di D'Angelo non è più quello mostrato"_s;
-        QTest::newRow("risposta no") << QByteArray() << QString();
+        QTest::newRow("risposta no") << QString() << QString();
     }
     void nienteCambiaSeNonRiesce()
     {
-        QFETCH(QByteArray, sql);
+        QFETCH(QString, sql);
         QFETCH(QString, motivo);
         Banco b;
-        if (!sql.isEmpty()) b.db.esegui(QString::fromLatin1(sql));
+        if (!sql.isEmpty()) b.db.esegui(sql);
         else b.messaggi.risposte = {Messaggi::Risposta::No};
         const QByteArray prima = contenuto(b.percorso);
         const Sessione::Corsia corsia = b.sessione.corsia(0);
         QVERIFY(!b.tempi.correggi(b.riga(u"D'Angelo"_s, 2), correzioni::Tipo::Elimina));
         QCOMPARE(contenuto(b.percorso), prima);
-        QCOMPARE(b.messaggi.mostrati.size(), motivo.isEmpty() ? 1 : 2);
         const QString detto = b.messaggi.ultimo();
+        QCOMPARE(b.messaggi.mostrati.size(), motivo.isEmpty() ? 1 : 2);
         QVERIFY2(detto.startsWith(motivo.isEmpty() ? u"Eliminare"_s : u"La correzione non è stata fatta: "_s + motivo), qPrintable(detto));
         QVERIFY(b.sessione.corsia(0).numGiri == corsia.numGiri && b.sessione.corsia(0).bestlapper == corsia.bestlapper);
         QCOMPARE(b.sessione.giroVeloce(), 28.011f);
