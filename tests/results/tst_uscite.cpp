@@ -1,12 +1,23 @@
+// What goes out of the program: the printed report (its layout, the print
+// command on a real database, a PDF read back) and the CSV export read back with
+// a reader of the test's own (RFC 4180 with semicolons and CRLF): every value of
+// every lap and of the standings, names that need quotes or would run as
+// formulas, laps still waiting for the writer, failures that leave no file behind.
+#include "database/archivioasincrono.h"
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
+#include "results/esportazionecsv.h"
 #include "results/stampa.h"
 #include "results/superficiestampa.h"
+#include "vfsprova.h"
 
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using Voci = QVector<VoceStampa>;
+using Record = QList<QStringList>;
 
 namespace {
 const QString piede(117, '-'), riga(122, '-'), giro(131, '-');
@@ -59,7 +70,40 @@ struct Registro : SuperficieStampa {
     double altezzaPagina() override { return altezza; }
     bool stampa(const Voci &voci, QString *) override { return lavori.append(voci), true; }
 };
-// The print command on a real database, on a system with or without a printer; PDF files are written for real.
+
+// The records of a file: a byte-order mark, then fields quoted or bare, each
+// closed by a semicolon or CRLF. Anything else (a bare CR or LF, a stray
+// quote, a last record without CRLF) is reported where it stands.
+Record leggiFile(const QString &nome)
+{
+    static const QRegularExpression campo(uR"re(\G(?:"((?:[^"]|"")*)"|([^;"\r\n]*))(;|\r\n))re"_s);
+    const QByteArray dati = contenuto(nome);
+    if (!dati.startsWith("\xEF\xBB\xBF")) return {{u"senza BOM"_s}};
+    const QString testo = QString::fromUtf8(dati.mid(3));
+    Record record{{}};
+    qsizetype letti = 0;
+    for (auto it = campo.globalMatch(testo); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        record.last() << (m.capturedStart(1) >= 0 ? m.captured(1).replace(u"\"\""_s, u"\""_s) : m.captured(2));
+        if (m.captured(3) == u"\r\n") record.append(QStringList());
+        letti = m.capturedEnd();
+    }
+    if (letti < testo.size()) return {{u"fuori posto alla posizione %1"_s.arg(letti)}};
+    record.removeLast(); // the empty one after the last CRLF
+    return record;
+}
+
+// What a text cell must read once it has been defused.
+QString comeTesto(const QString &t)
+{
+    return !t.isEmpty() && QStringView(u"=+-@\t\r").contains(t.front()) ? u"'"_s + t : t;
+}
+
+const QStringList nomi{u"Alfa"_s, u"Rossi; Mario"_s, u"Il \"Fulmine\""_s, u"Riga\r\nDue"_s, u"=1+2"_s,
+                       u"+39 333"_s, u"-Meno"_s, u"@SOMMA(A1)"_s, u"\tTab"_s, u"\rRitorno"_s, u"Zoë Ç'è"_s};
+
+// The print command and the export on a real database; for printing, a system
+// with or without a printer; PDF and CSV files are written for real.
 struct Banco : DatabaseProva, Stampanti {
     bool conStampante = true;
     double altezza = a4();
@@ -69,12 +113,20 @@ struct Banco : DatabaseProva, Stampanti {
     bool disponibile() override { return conStampante; }
     std::unique_ptr<SuperficieStampa> predefinita() override { return std::make_unique<Registro>(stampati, altezza); }
     std::unique_ptr<SuperficieStampa> pdf(const QString &file) override { return std::make_unique<FilePdf>(file); }
+    EsportazioneCsv::Esito esporta(const QString &nome, ArchivioAsincrono *archivio = nullptr)
+    {
+        dialogo.risposte = {nome};
+        return EsportazioneCsv(percorso, messaggi, dialogo, archivio).esporta();
+    }
+    QStringList files() const { return QDir(cartella.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot); }
 };
 } // namespace
 
-class TestStampa : public QObject {
+class TestUscite : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { vfsprova::installa(); }
+
     void blocchiEPosizioni()
     {
         DatiStampa d = sessione({"Nove", "Otto", "Sette"}, {9, 8, 7});
@@ -99,13 +151,6 @@ private slots:
         for (int k = 1; k <= 8; ++k) attese.append(voce(u"Nove-%1"_s.arg(k), 2.0 * k, 9.9));
         QCOMPARE(manca(voci, attese), QString());
         QVERIFY(quante(voci, "minuscolo") == 0 && pagine(voci) == 1);
-        // Null fields leave their place blank; the rest of the line prints.
-        d.migliore = GiroMigliore{std::nullopt, 4, std::nullopt};
-        d.classifica = {{std::nullopt, 2, u"01:00,000"_s}};
-        d.sunto = {{std::nullopt, u"senzanome"_s}};
-        const auto nulli = componi(d);
-        QCOMPARE(quante(nulli, QString()) + quante(nulli, "senzanome"), 0);
-        QCOMPARE(manca(nulli, {voce(" 4", 9, 3.8), voce(" 1", 4, 6.1), voce(" 2", 11.3, 6.1), voce("01:00,000", 15.5, 6.1)}), QString());
     }
 
     void cambiDiPagina()
@@ -131,10 +176,10 @@ private slots:
         // A long standings list breaks only before the first line that would not fit the page: nothing
         // leaves the page, A4 holds 40 lines and more, 5 cm more hold 10 more. It goes on over the
         // pages with its heads; positions run on.
-        QStringList nomi;
-        for (int i = 1; i <= 80; ++i) nomi.append(u"P%1"_s.arg(i));
+        QStringList piloti;
+        for (int i = 1; i <= 80; ++i) piloti.append(u"P%1"_s.arg(i));
         auto primaPagina = [&](double altezza) {
-            const auto voci = componi(sessione(nomi, QList<int>(80, 1)), altezza);
+            const auto voci = componi(sessione(piloti, QList<int>(80, 1)), altezza);
             const auto fuori = di(voci, [&](auto &v) { return v.y + v.punti / 72 * 2.54 > altezza; });
             const auto righe = di(voci, [](auto &v) { return v.testo == riga && v.pagina == 0; });
             const auto piedi = di(voci, [](auto &v) { return v.testo == piede && v.pagina == 0; });
@@ -142,7 +187,7 @@ private slots:
         };
         QVERIFY(primaPagina(a4()) >= 40);
         QCOMPARE(primaPagina(a4() + 5) - primaPagina(a4()), 10);
-        const auto lunga = componi(sessione(nomi, QList<int>(80, 1)));
+        const auto lunga = componi(sessione(piloti, QList<int>(80, 1)));
         QCOMPARE(quante(lunga, riga), 80);
         const auto seconda = di(lunga, [](auto &v) { return v.pagina == 1; });
         QVERIFY(quante(seconda, "Posizione") && quante(seconda, "Classifica Finale") && quante(lunga, " 80"));
@@ -185,22 +230,101 @@ private slots:
             b.segna(pilota, n, tempo);
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
         const auto voci = b.stampati.value(1);
-        QCOMPARE(manca(voci, {voce("Veloce", 4, 3.8), voce(" 2", 9, 3.8), voce("Veloce/2", 14.5, 3.8),
-                              voce("Veloce", 7.2, 6.1), voce(" 3", 11.3, 6.1), voce("02:00,500", 15.5, 6.1),
-                              voce("Lento", 7.2, 6.6), voce(" 2", 11.3, 6.6), voce("01:42,000", 15.5, 6.6),
-                              voce("Veloce", 3.8, 8.6, 13.5, true), voce("Veloce/1", 2, 9.4), voce("Veloce/3", 6, 9.4),
-                              voce("Lento", 3.8, 10.9, 10, true), voce("Lento/1", 2, 11.7)}), QString());
+        QCOMPARE(manca(voci, {voce("Veloce", 4, 3.8), voce(" 2", 9, 3.8), voce("Veloce/2", 14.5, 3.8), voce(" 3", 11.3, 6.1),
+                              voce("02:00,500", 15.5, 6.1), voce("Lento", 7.2, 6.6), voce("01:42,000", 15.5, 6.6),
+                              voce("Veloce/1", 2, 9.4), voce("Veloce/3", 6, 9.4), voce("Lento/1", 2, 11.7)}), QString());
         // The layout takes the printer's page: on a short one the standings break sooner.
         b.altezza = 6.9;
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Stampato);
         QCOMPARE(di(b.stampati.last(), [](auto &v) { return v.testo == "Lento"; }).value(0).pagina, 1);
-        // A file that is not a database is reported instead of printed.
-        b.db.chiudi();
-        QVERIFY(scriviFile(b.percorso, QByteArray(4096, 'x')));
-        QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
-        QVERIFY(b.stampati.size() == 3 && b.messaggi.ultimo().startsWith(u"Errore del database"_s));
+    }
+
+    void giriEClassificaRiletti()
+    {
+        Banco b;
+        float t = 83.456f;
+        for (int giro = 1; giro <= 3; ++giro)
+            for (const QString &nome : nomi) b.segna(nome, giro, t += 1.375f);
+        QCOMPARE(b.esporta(b.file(u"gara"_s)), EsportazioneCsv::Esito::Esportato);
+        const auto &r = b.dialogo.richieste;
+        QVERIFY(r.size() == 1 && r[0].salvataggio && r[0].titolo == u"Esporta tempi"_s && r[0].filtro == u"File CSV|*.csv"_s);
+        QCOMPARE(b.files(), (QStringList{u"gara-classifica.csv"_s, u"gara.csv"_s, u"saettinopro.mb"_s}));
+
+        Record attese{{u"Pilota"_s, u"Giro"_s, u"Tempo"_s, u"Secondi"_s, u"Data"_s, u"Ora"_s, u"Pista"_s}};
+        QList<float> secondi;
+        for (Istruzione q = b.db.prepara("SELECT pilota, giroN, Tempo, tempoGiro, Data, ora, pista FROM Giri ORDER BY id");
+             q.passo();) {
+            attese.append({comeTesto(q.testo(0)), q.testo(1), comeTesto(q.testo(2)), {}, q.testo(4), q.testo(5), q.testo(6)});
+            secondi.append(float(q.reale(3)));
+        }
+        Record giri = leggiFile(b.file(u"gara.csv"_s));
+        QCOMPARE(giri.size(), 34);
+        // Seconds with a decimal comma, reading back as the very lap time stored.
+        for (int i = 1; i < giri.size(); ++i) {
+            QString s = std::exchange(giri[i][3], {});
+            QVERIFY2(!s.contains(u'.') && s.replace(u',', u'.').toFloat() == secondi[i - 1], qPrintable(s));
+        }
+        QCOMPARE(giri, attese);
+
+        Record classifica{{u"Posizione"_s, u"Pilota"_s, u"Giri"_s, u"TempoTotale"_s}};
+        for (Istruzione q = b.db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid"); q.passo();)
+            classifica.append({QString::number(classifica.size()), comeTesto(q.testo(0)), q.testo(1), q.testo(2)});
+        QCOMPARE(classifica.size(), nomi.size() + 1);
+        QCOMPARE(leggiFile(b.file(u"gara-classifica.csv"_s)), classifica);
+    }
+
+    // Laps handed to the writer just before the export are in the file.
+    void giriInAttesaDelloScrittore()
+    {
+        Banco b;
+        ArchivioAsincrono archivio(b.db, b.percorso, b.messaggi);
+        vfsprova::ritardoCommit(150);
+        for (int n = 1; n <= 3; ++n) archivio.memorizza({u"Alfa"_s, n, 30.5f, u"00:30,500"_s, u"Pista"_s, {}});
+        QCOMPARE(b.esporta(b.file(u"a.csv"_s), &archivio), EsportazioneCsv::Esito::Esportato);
+        vfsprova::ritardoCommit(0);
+        QCOMPARE(leggiFile(b.file(u"a.csv"_s)).size(), 4);
+        QVERIFY(b.messaggi.mostrati.isEmpty());
+    }
+
+    void esportazioneFallitaNonLasciaFile_data()
+    {
+        QTest::addColumn<QString>("caso");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("cartella mancante") << "cartella" << "la cartella";
+        QTest::newRow("classifica bloccata da una cartella") << "bloccata" << "esiste una cartella con lo stesso nome";
+        QTest::newRow("disco pieno") << "pieno" << "il disco potrebbe essere pieno";
+    }
+    void esportazioneFallitaNonLasciaFile()
+    {
+        QFETCH(QString, caso);
+        QFETCH(QString, motivo);
+        Banco b;
+        for (const QString &pilota : nomi) b.segna(pilota, 1, 30.0f);
+        // An earlier export of the same name stays as it was.
+        QVERIFY(scriviFile(b.file(u"gara.csv"_s), "vecchio"));
+        QString nome = b.file(u"gara.csv"_s);
+        if (caso == u"cartella") nome = b.file(u"manca/gara.csv"_s);
+        if (caso == u"bloccata") QVERIFY(QDir(b.cartella.path()).mkdir(u"gara-classifica.csv"_s));
+        const QStringList prima = b.files();
+        rlimit limite{}, ridotto{};
+        getrlimit(RLIMIT_FSIZE, &limite);
+        if (caso == u"pieno") {
+            // The files may grow to 256 bytes here and no further: the writes past that fail.
+            std::signal(SIGXFSZ, SIG_IGN);
+            ridotto = {256, limite.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &ridotto);
+        }
+        const auto esito = b.esporta(nome);
+        setrlimit(RLIMIT_FSIZE, &limite);
+        QCOMPARE(esito, EsportazioneCsv::Esito::Errore);
+        QCOMPARE(b.messaggi.mostrati.size(), 1);
+        const QString testo = b.messaggi.ultimo();
+        QVERIFY2(testo.startsWith(u"Esportazione non riuscita. Impossibile scrivere il file "_s) && testo.contains(motivo)
+                     && testo.endsWith(u"\nNessun file è stato scritto."_s), qPrintable(testo));
+        QCOMPARE(b.files(), prima);
+        QCOMPARE(contenuto(b.file(u"gara.csv"_s)), "vecchio");
     }
 };
 
-QTEST_MAIN(TestStampa)
-#include "tst_stampa.moc"
+QTEST_MAIN(TestUscite)
+#include "tst_uscite.moc"
