@@ -202,8 +202,9 @@ private slots:
                                        voce("Tempi Totali", 2, 7, 13.5, true), voce(piede, 3.4, 9.6, 13.5, true)}),
                  QString());
         QVERIFY(b.messaggi.mostrati.isEmpty() && b.dialogo.richieste.isEmpty());
-        // No printer: declined, nothing; accepted, into a PDF file, where the title is read back at its place
-        // (4 cm and 1 cm inside the 0.5 cm margins) and 16 points tall; into a missing folder, an error.
+        // No printer: declined, nothing; accepted, into a PDF file, where the footer rule (the one rule past
+        // 101 hyphens; the page edge cuts it) is read back at its place, 3.4 cm and 9.6 cm inside the 0.5 cm
+        // margins, and 13.5 points tall; into a missing folder, an error.
         b.conStampante = false;
         using enum Messaggi::Risposta;
         b.messaggi.risposte = {No, Si, Si};
@@ -214,11 +215,11 @@ private slots:
         QProcess testo;
         testo.start(u"pdftotext"_s, {u"-bbox"_s, b.file(u"stampa.pdf"_s), u"-"_s});
         QVERIFY2(testo.waitForFinished(60000) && testo.exitCode() == 0, "pdftotext (poppler-utils) reads the PDF back");
-        const auto titolo = QRegularExpression(uR"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">SaettinoPro<)re"_s)
+        const auto regola = QRegularExpression(uR"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">-{102,}<)re"_s)
                                 .match(QString::fromUtf8(testo.readAllStandardOutput()));
-        const double pt = 72.0 / 2.54, alto = titolo.captured(3).toDouble() - titolo.captured(2).toDouble();
-        QVERIFY2(qAbs(titolo.captured(1).toDouble() - 4.5 * pt) < 1 && qAbs(titolo.captured(2).toDouble() - 1.5 * pt) < 1
-                     && alto > 16 * 0.9 && alto < 16 * 1.4, qPrintable(titolo.captured()));
+        const double pt = 72.0 / 2.54, alto = regola.captured(3).toDouble() - regola.captured(2).toDouble();
+        QVERIFY2(qAbs(regola.captured(1).toDouble() - 3.9 * pt) < 1 && qAbs(regola.captured(2).toDouble() - 10.1 * pt) < 1
+                     && alto > 13.5 * 0.9 && alto < 13.5 * 1.4, qPrintable(regola.captured()));
         QCOMPARE(b.stampa.stampa(), Stampa::Esito::Errore);
         QVERIFY(b.messaggi.ultimo().contains(u"PDF"_s) && b.stampati.size() == 1);
         const auto &r = b.dialogo.richieste;
