@@ -17,8 +17,7 @@ public:
     QList<Mostrato> mostrati;
     QList<Risposta> risposte;
 
-    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona, const QString &titolo,
-                    int predefinito) override
+    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona, const QString &titolo, int predefinito) override
     {
         mostrati.append({testo, pulsanti, icona, titolo, predefinito});
         if (!risposte.isEmpty()) return risposte.takeFirst();
