@@ -7,13 +7,13 @@
 #include <thread>
 
 namespace {
-std::atomic<int> ritardoMs{0};
-std::atomic<int> codiceGuasto{0};
+std::atomic<int> ritardoMs{0}, codiceGuasto{0};
 sqlite3_vfs *reale = nullptr;
 sqlite3_vfs prova;
 
 // Kept right after the real layer's file: the methods it gave the file, and a
-// copy of them whose writes, truncations and syncs pass through here first.
+// copy of them whose writes and syncs pass through here first (a full disk
+// still lets a file shrink).
 struct Aggiunta {
     const sqlite3_io_methods *reali;
     sqlite3_io_methods metodi;
@@ -27,7 +27,6 @@ constexpr int scrivibili = SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL | SQLI
 int rotto(sqlite3_file *f) { return aggiunta(f).flags & scrivibili ? codiceGuasto.load() : 0; }
 
 int scrivi(sqlite3_file *f, const void *b, int n, sqlite3_int64 o) { return rotto(f) ? rotto(f) : aggiunta(f).reali->xWrite(f, b, n, o); }
-int tronca(sqlite3_file *f, sqlite3_int64 n) { return rotto(f) ? rotto(f) : aggiunta(f).reali->xTruncate(f, n); }
 int sincronizza(sqlite3_file *f, int flags)
 {
     if (const int rc = rotto(f)) return rc;
@@ -41,13 +40,10 @@ int apri(sqlite3_vfs *, const char *nome, sqlite3_file *f, int flags, int *uscit
     const int rc = reale->xOpen(reale, nome, f, flags, uscita);
     // Whatever the real layer opened, even on failure, is closed through its methods.
     if (!f->pMethods) return rc;
-    Aggiunta &a = aggiunta(f);
-    a.reali = f->pMethods;
-    a.metodi = *a.reali;
+    // The real methods but for writes and syncs, which come here first.
+    Aggiunta &a = aggiunta(f) = {f->pMethods, *f->pMethods, flags};
     a.metodi.xWrite = scrivi;
-    a.metodi.xTruncate = tronca;
     a.metodi.xSync = sincronizza;
-    a.flags = flags;
     f->pMethods = &a.metodi;
     return rc;
 }
@@ -62,7 +58,6 @@ void installa()
     prova.zName = "prova";
     prova.szOsFile = scarto() + int(sizeof(Aggiunta));
     prova.xOpen = apri;
-    prova.pNext = nullptr;
     sqlite3_vfs_register(&prova, 1);
 }
 void ritardoCommit(int ms) { ritardoMs = ms; }
