@@ -3,7 +3,6 @@
 #include "database/database.h"
 
 #include <QFile>
-#include <QList>
 #include <QVariantList>
 
 // Every row of a query, each column as the engine holds it.

@@ -5,8 +5,7 @@
 #include <QList>
 
 // Records what the timing core hands to the lap store.
-class ArchivioFinto : public ArchivioGiri {
-public:
+struct ArchivioFinto : ArchivioGiri {
     QHash<QString, int> giriGiaMemorizzati;
     QList<GiroCompletato> giri;
     QList<float> giriVeloci;
@@ -16,8 +15,7 @@ public:
     void memorizza(const GiroCompletato &giro) override { giri.append(giro); }
 };
 
-class TabelleFinte : public Tabelle {
-public:
+struct TabelleFinte : Tabelle {
     int aggiornamenti = 0;
     void aggiornaTabella() override { ++aggiornamenti; }
 };

@@ -5,8 +5,7 @@
 
 // Backups on a disk the test controls: `guasto` runs before each block is
 // written and, when it answers a reason, the disk refuses the block.
-class CopieFinte : public CopieSicurezza {
-public:
+struct CopieFinte : CopieSicurezza {
     using CopieSicurezza::CopieSicurezza;
     std::function<QString()> guasto;
 

@@ -5,8 +5,7 @@
 
 // File dialogs that record how they were asked and answer from a queue of
 // file names (an empty queue or an empty name is the user cancelling).
-class DialogoFileFinto : public DialogoFile {
-public:
+struct DialogoFileFinto : DialogoFile {
     struct Richiesta { bool salvataggio; QString titolo, filtro; };
     QList<Richiesta> richieste;
     QList<QString> risposte;

@@ -14,12 +14,7 @@
 class DispositivoInThread {
 public:
     explicit DispositivoInThread(Orologio &orologio)
-        : orologio_(orologio), thread_([this] { lavora(); }) {}
-    ~DispositivoInThread()
-    {
-        fine_ = true;
-        thread_.join();
-    }
+        : orologio_(orologio), thread_([this](std::stop_token fine) { lavora(fine); }) {}
     QString percorso() const { return pty_.percorso(); }
     // The next reply carries these lines active: bit k at 0 for lane k.
     void impulso(quint8 byte) { prossimo_ = byte; }
@@ -27,9 +22,9 @@ public:
     QVector<double> passaggi() const { std::lock_guard g(m_); return passaggi_; }
 
 private:
-    void lavora()
+    void lavora(std::stop_token fine)
     {
-        while (!fine_) {
+        while (!fine.stop_requested()) {
             for (char c : pty_.leggi(20)) {
                 if (c != ' ') continue;
                 const double ora = orologio_.adesso();
@@ -44,10 +39,8 @@ private:
 
     Orologio &orologio_;
     CoppiaPty pty_;
-    std::atomic<bool> fine_{false};
     std::atomic<quint8> prossimo_{0xFF};
     mutable std::mutex m_;
-    QVector<double> interrogazioni_;
-    QVector<double> passaggi_;
-    std::thread thread_; // last: starts once everything above exists
+    QVector<double> interrogazioni_, passaggi_;
+    std::jthread thread_; // last: starts once everything above exists, and stops and joins first
 };

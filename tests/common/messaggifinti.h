@@ -4,8 +4,7 @@
 
 // Message boxes that record what was shown and answer from a queue of canned
 // replies (the first button when the queue is empty).
-class MessaggiFinti : public Messaggi {
-public:
+struct MessaggiFinti : Messaggi {
     struct Mostrato {
         QString testo;
         Pulsanti pulsanti;
@@ -17,16 +16,11 @@ public:
     QList<Mostrato> mostrati;
     QList<Risposta> risposte;
 
-    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona, const QString &titolo,
-                    int predefinito) override
+    Risposta mostra(const QString &testo, Pulsanti pulsanti, Icona icona, const QString &titolo, int predefinito) override
     {
         mostrati.append({testo, pulsanti, icona, titolo, predefinito});
-        if (!risposte.isEmpty()) return risposte.takeFirst();
-        return pulsanti == Pulsanti::SiNo ? Risposta::Si : Risposta::Ok;
+        return !risposte.isEmpty() ? risposte.takeFirst() : (pulsanti == Pulsanti::SiNo ? Risposta::Si : Risposta::Ok);
     }
-    void avvisa(const QString &testo, Icona icona) override
-    {
-        mostrati.append({testo, Pulsanti::Ok, icona, QString(), 0, true});
-    }
+    void avvisa(const QString &testo, Icona icona) override { mostrati.append({testo, Pulsanti::Ok, icona, QString(), 0, true}); }
     QString ultimo() const { return mostrati.isEmpty() ? QString() : mostrati.last().testo; }
 };

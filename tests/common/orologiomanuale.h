@@ -2,10 +2,8 @@
 #include "timing/orologio.h"
 
 // A clock the test moves by hand.
-class OrologioManuale : public Orologio {
-public:
-    explicit OrologioManuale(double inizio = 36000.0,
-                             QDateTime data = QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)))
+struct OrologioManuale : Orologio {
+    explicit OrologioManuale(double inizio = 36000.0, QDateTime data = QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)))
         : ora_(inizio), data_(data) {}
     double adesso() override { return ora_; }
     QDateTime dataOra() override { return data_; }

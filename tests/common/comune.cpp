@@ -1,3 +1,0 @@
-// Keeps the test-doubles library non-empty; the doubles themselves are header-only.
-#include "orologiomanuale.h"
-#include "messaggifinti.h"
