@@ -158,6 +158,16 @@ QString Istruzione::testo(int c) const
 
 qint64 Istruzione::intero(int c) const { return sqlite3_column_int64(stmt_, c); }
 
+std::optional<qint64> Istruzione::interoONullo(int c) const
+{
+    if (nullo(c)) return std::nullopt;
+    const QVariant v = valore(c);
+    if (v.typeId() == QMetaType::Double) return qRound64(v.toDouble());
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
 double Istruzione::reale(int c) const { return sqlite3_column_double(stmt_, c); }
 
 QVariant Istruzione::valore(int c) const

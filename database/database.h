@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <stdexcept>
 
 class Messaggi;
@@ -59,6 +60,8 @@ public:
     bool nullo(int c) const;
     QString testo(int c) const;
     qint64 intero(int c) const;
+    // A whole number as the user sees it (a real rounded); empty for Null or text.
+    std::optional<qint64> interoONullo(int c) const;
     double reale(int c) const;
     // Integer, real, text or null as the engine holds it.
     QVariant valore(int c) const;

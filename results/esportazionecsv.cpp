@@ -41,16 +41,6 @@ QByteArray decimale(const std::optional<double> &v)
     return t.replace('.', ',');
 }
 
-std::optional<qint64> interoDi(const Istruzione &q, int c)
-{
-    if (q.nullo(c)) return std::nullopt;
-    const QVariant v = q.valore(c);
-    if (v.typeId() == QMetaType::Double) return qRound64(v.toDouble());
-    bool ok = false;
-    const qint64 n = v.toLongLong(&ok);
-    return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
 // Why a file could not be written, in words the operator can act on; `aperto`
 // when it failed after the file was created (writing or renaming).
 QString motivo(const QSaveFile &f, bool aperto)
@@ -83,11 +73,11 @@ EsportazioneCsv::Dati EsportazioneCsv::leggi(Database &db)
         while (q.passo()) {
             std::optional<double> secondi;
             if (!q.nullo(3)) secondi = q.reale(3);
-            d.giri.append({q.testo(0), interoDi(q, 1), q.testo(2), secondi, q.testo(4), q.testo(5), q.testo(6)});
+            d.giri.append({q.testo(0), q.interoONullo(1), q.testo(2), secondi, q.testo(4), q.testo(5), q.testo(6)});
         }
     }
     Istruzione q = db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid");
-    while (q.passo()) d.classifica.append({q.testo(0), interoDi(q, 1), q.testo(2)});
+    while (q.passo()) d.classifica.append({q.testo(0), q.interoONullo(1), q.testo(2)});
     return d;
 }
 

@@ -15,16 +15,6 @@ std::optional<QString> testo(const Istruzione &q, int c)
     return q.testo(c);
 }
 
-std::optional<qint64> numero(const Istruzione &q, int c)
-{
-    if (q.nullo(c)) return std::nullopt;
-    const QVariant v = q.valore(c);
-    if (v.typeId() == QMetaType::Double) return qRound64(v.toDouble());
-    bool ok = false;
-    const qint64 n = v.toLongLong(&ok);
-    return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
 } // namespace
 
 QString Stampa::domandaPdf()
@@ -42,11 +32,11 @@ DatiStampa Stampa::leggiDati(Database &db)
     DatiStampa d;
     {
         Istruzione q = db.prepara("SELECT Pilota, Giro, Tempo FROM Sunto2 LIMIT 1");
-        if (q.passo()) d.migliore = GiroMigliore{testo(q, 0), numero(q, 1), testo(q, 2)};
+        if (q.passo()) d.migliore = GiroMigliore{testo(q, 0), q.interoONullo(1), testo(q, 2)};
     }
     {
         Istruzione q = db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid");
-        while (q.passo()) d.classifica.append({testo(q, 0), numero(q, 1), testo(q, 2)});
+        while (q.passo()) d.classifica.append({testo(q, 0), q.interoONullo(1), testo(q, 2)});
     }
     {
         Istruzione q = db.prepara("SELECT Pilota, Tempo FROM Sunto");
