@@ -36,7 +36,6 @@ public:
     // Laps handed over and not yet committed.
     int giriInAttesa() const;
     QList<Scrittura> inAttesa() const { return attese_; }
-    bool inErrore() const { return inErrore_; }
 
     // These wait for the writer. `svuota` has it commit what waits now: true
     // when nothing is left waiting (the file is then complete).

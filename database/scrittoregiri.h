@@ -43,7 +43,6 @@ public:
     bool apri(QString *errore);
     Risultati leggi();
     quint64 scritto() const { return scritto_; }
-    bool inErrore() const { return inErrore_; }
     // How long to wait before trying a failed commit again.
     void impostaRiprova(int ms);
     // While on, every reading also carries the standings' detail (totals in

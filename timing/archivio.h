@@ -41,16 +41,3 @@ public:
     virtual ~Tabelle() = default;
     virtual void aggiornaTabella() = 0;
 };
-
-// Stand-ins until a database is attached: they store nothing.
-class ArchivioNullo : public ArchivioGiri {
-public:
-    int contaGiri(const QString &) override { return 0; }
-    void scriviGiroVeloce(float) override {}
-    void memorizza(const GiroCompletato &) override {}
-};
-
-class TabelleNulle : public Tabelle {
-public:
-    void aggiornaTabella() override {}
-};
