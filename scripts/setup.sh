@@ -12,22 +12,8 @@ PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-s
 # the package does not pull in), QR codes, and a headless browser for its test.
 PACKAGES+=(qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
-  if [ "$(id -u)" -eq 0 ]; then
-    echo "Installing: ${missing[*]}"
-    bash -c "$cmd"
-  else
-    echo "Missing packages: ${missing[*]}"
-    echo "Run this once, then start again:"
-    echo "  sudo bash -c '$cmd'"
-    exit 1
-  fi
-fi
+source "$ROOT/scripts/pacchetti.sh"
+installa_mancanti "${PACKAGES[@]}"
 
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo
