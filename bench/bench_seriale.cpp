@@ -21,7 +21,7 @@
 #include "results/grigliarisultati.h"
 #include "serial/coppiapty.h"
 #include "serial/impostazioniporta.h"
-#include "serial/portaqt.h"
+#include "serial/unix/portaqt.h"
 #include "timing/interrogatoreseriale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"

@@ -68,4 +68,10 @@ bool CoppiaPty::scrivi(const QByteArray &byte)
     }
     return true;
 }
+#else
+// No pseudo-terminals here: the device is played on a COM port instead.
+CoppiaPty::CoppiaPty() : errore_(QStringLiteral("gli pseudo-terminali non esistono su questo sistema")) {}
+CoppiaPty::~CoppiaPty() = default;
+QByteArray CoppiaPty::leggi(int) { return {}; }
+bool CoppiaPty::scrivi(const QByteArray &) { return false; }
 #endif

@@ -1,4 +1,5 @@
 #include "serial/dispositivosimulato.h"
+#include "serial/portaseriale.h"
 
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -14,7 +15,23 @@ DispositivoSimulato::DispositivoSimulato(QObject *parent) : QObject(parent)
     connect(notifica_.get(), &QSocketNotifier::activated, this, &DispositivoSimulato::leggi);
 }
 
+DispositivoSimulato::DispositivoSimulato(PortaSeriale &porta, QObject *parent) : QObject(parent), porta_(&porta)
+{
+    orologio_.start();
+    fineImpulso_.fill(-1);
+    connect(porta_, &PortaSeriale::onComm, this, &DispositivoSimulato::leggi);
+}
+
 DispositivoSimulato::~DispositivoSimulato() = default;
+
+bool DispositivoSimulato::valido() const { return porta_ ? porta_->portOpen() : pty_.valida(); }
+
+QString DispositivoSimulato::errore() const { return porta_ ? porta_->descrizioneErrore() : pty_.errore(); }
+
+QString DispositivoSimulato::percorso() const
+{
+    return porta_ ? QStringLiteral("COM%1").arg(porta_->commPort()) : pty_.percorso();
+}
 
 bool DispositivoSimulato::attiva(int corsia) const
 {
@@ -39,11 +56,12 @@ void DispositivoSimulato::avvisaSeCambiato()
 
 void DispositivoSimulato::leggi()
 {
-    QByteArray arrivati = pty_.leggi(0);
+    const QByteArray arrivati = porta_ ? porta_->input().toLatin1() : pty_.leggi(0);
     for (char c : arrivati) {
         if (c != ' ') continue;
         const char risposta = char(statoByte());
-        pty_.scrivi(QByteArray(1, risposta));
+        if (porta_) porta_->output(QString(QChar(uchar(risposta))));
+        else pty_.scrivi(QByteArray(1, risposta));
         ++interrogazioni_;
         emit interrogato(quint8(risposta));
     }

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+class PortaSeriale;
 class QSocketNotifier;
 
 // The timing device played on a pseudo-terminal: every blank that arrives is
@@ -19,11 +20,14 @@ class DispositivoSimulato : public QObject {
     Q_OBJECT
 public:
     explicit DispositivoSimulato(QObject *parent = nullptr);
+    // The device on a serial port the caller has opened, wired to the program's port
+    // (where there are no pseudo-terminals); the port outlives this object.
+    explicit DispositivoSimulato(PortaSeriale &porta, QObject *parent = nullptr);
     ~DispositivoSimulato() override;
 
-    bool valido() const { return pty_.valida(); }
-    QString errore() const { return pty_.errore(); }
-    QString percorso() const { return pty_.percorso(); }
+    bool valido() const;
+    QString errore() const;
+    QString percorso() const;
 
     // Length of a pass, long enough for one 100 ms poll to see it.
     void impostaImpulso(int ms) { impulsoMs_ = ms; }
@@ -52,6 +56,7 @@ private:
     void avvisaSeCambiato();
 
     CoppiaPty pty_;
+    PortaSeriale *porta_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifica_;
     QElapsedTimer orologio_;
     std::array<bool, 8> tenute_{};

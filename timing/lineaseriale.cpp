@@ -1,13 +1,13 @@
 #include "timing/lineaseriale.h"
 
 #include "serial/impostazioniporta.h"
-#include "serial/portaqt.h"
+#include "serial/portasistema.h"
 #include "timing/interrogatoreseriale.h"
 
 LineaSeriale::LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi,
                            Sessione &sessione, VistaLinee &vista, QObject *parent)
     : QObject(parent), storeDelThread_(store.copia()), radice_(new QObject),
-      reale_(new PortaQt(*storeDelThread_, radice_)),
+      reale_(creaPortaSistema(*storeDelThread_, radice_)),
       interrogatore_(new InterrogatoreSeriale(*reale_, orologio, radice_)), remota_(*reale_),
       ingresso_(remota_, sessione, messaggi, store, vista)
 {

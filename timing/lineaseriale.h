@@ -8,7 +8,6 @@
 class ImpostazioniPorta;
 class InterrogatoreSeriale;
 class Orologio;
-class PortaQt;
 
 // The serial lap input of one timing window, wired across two threads: the
 // port and its poll on a thread of their own, the marks on the window's thread.
@@ -31,7 +30,7 @@ private:
     QThread thread_;
     std::unique_ptr<ImpostazioniPorta> storeDelThread_;
     QObject *radice_;                      // on thread_: owns the two below
-    PortaQt *reale_;
+    PortaSeriale *reale_;
     InterrogatoreSeriale *interrogatore_;
     PortaRemota remota_;
     IngressoSeriale ingresso_;

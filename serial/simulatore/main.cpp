@@ -1,27 +1,20 @@
 // saettino-simulatore: the timing device on a pseudo-terminal, for rehearsals
 // without hardware and for the end-to-end tests.
+#include "console.h"
 #include "serial/dispositivosimulato.h"
 #include "serial/impostazioniporta.h"
+#include "serial/portasistema.h"
+#include "serial/portaseriale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
+#include <memory>
 
 namespace {
-
-int pipeSegnali[2] = {-1, -1};
-
-void segnale(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(pipeSegnali[1], &c, 1);
-}
 
 void scrivi(const QString &riga)
 {
@@ -80,14 +73,36 @@ int main(int argc, char *argv[])
                                               QStringLiteral("Usa questo file INI al posto delle "
                                                              "impostazioni dell'utente (per --com)."),
                                               QStringLiteral("file"));
-    opzioni.addOptions({com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni});
+    const QCommandLineOption porta(QStringLiteral("porta"),
+                                   QStringLiteral("Simula il dispositivo sulla porta COMn di questo computer, "
+                                                  "collegata a quella del programma (dove non ci sono "
+                                                  "pseudo-terminali)."),
+                                   QStringLiteral("N"));
+    opzioni.addOptions({com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni, porta});
     opzioni.process(app);
 
-    DispositivoSimulato dispositivo;
-    if (!dispositivo.valido()) {
-        std::fprintf(stderr, "Impossibile creare lo pseudo-terminale: %s\n", qPrintable(dispositivo.errore()));
-        return 1;
+    // The device on a COM port when one is named, on a pseudo-terminal otherwise.
+    ImpostazioniPorta impostazioniLato;
+    std::unique_ptr<PortaSeriale> portaLato;
+    std::unique_ptr<DispositivoSimulato> dispositivoPtr;
+    if (opzioni.isSet(porta)) {
+        bool ok = false;
+        const int numero = opzioni.value(porta).toInt(&ok);
+        portaLato.reset(creaPortaSistema(impostazioniLato, nullptr));
+        if (!ok || !portaLato->setCommPort(qint16(numero)) || !portaLato->setPortOpen(true)) {
+            std::fprintf(stderr, "Impossibile aprire la porta %s: %s\n", qPrintable(opzioni.value(porta)),
+                         qPrintable(portaLato->descrizioneErrore()));
+            return 1;
+        }
+        dispositivoPtr = std::make_unique<DispositivoSimulato>(*portaLato);
+    } else {
+        dispositivoPtr = std::make_unique<DispositivoSimulato>();
+        if (!dispositivoPtr->valido()) {
+            std::fprintf(stderr, "Impossibile creare lo pseudo-terminale: %s\n", qPrintable(dispositivoPtr->errore()));
+            return 1;
+        }
     }
+    DispositivoSimulato &dispositivo = *dispositivoPtr;
     dispositivo.impostaImpulso(qMax(1, opzioni.value(impulso).toInt()));
     scrivi(QStringLiteral("Dispositivo: %1").arg(dispositivo.percorso()));
 
@@ -126,13 +141,8 @@ int main(int argc, char *argv[])
         scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store->leggi(sezione, chiaveCom), store->percorso()));
     }
 
-    if (::pipe(pipeSegnali) == 0) {
-        std::signal(SIGINT, segnale);
-        std::signal(SIGTERM, segnale);
-        std::signal(SIGHUP, segnale);
-        auto *n = new QSocketNotifier(pipeSegnali[0], QSocketNotifier::Read, &app);
-        QObject::connect(n, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    }
+    Console console;
+    QObject::connect(&console, &Console::fineRichiesta, &app, &QCoreApplication::quit);
 
     if (opzioni.isSet(programma)) {
         QFile file(opzioni.value(programma));
@@ -167,22 +177,13 @@ int main(int argc, char *argv[])
     QObject::connect(&dispositivo, &DispositivoSimulato::lineeCambiate, &app,
                      [](quint8 stato) { scrivi(descriviLinee(stato)); });
 
-    QSocketNotifier tastiera(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&tastiera, &QSocketNotifier::activated, &app, [&] {
-        char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
-        if (n <= 0) { // end of input: the programme and the device go on
-            tastiera.setEnabled(false);
-            return;
-        }
-        for (const QString &riga : QString::fromLocal8Bit(buffer, n).split(u'\n', Qt::SkipEmptyParts)) {
-            const QString r = riga.trimmed();
-            if (r == u"q") app.quit();
-            else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
-            else if (!r.isEmpty() && !dispositivo.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
-        }
+    QObject::connect(&console, &Console::riga, &app, [&](const QString &riga) {
+        const QString r = riga.trimmed();
+        if (r == u"q") app.quit();
+        else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
+        else if (!r.isEmpty() && !dispositivo.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
     });
-    if (::isatty(STDIN_FILENO)) scrivi(QString::fromUtf8(aiuto));
+    if (Console::interattiva()) scrivi(QString::fromUtf8(aiuto));
 
     const int esito = app.exec();
     pulisci();

@@ -14,7 +14,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <sqlcipher/sqlite3.h>
 #include <cstdio>
 
@@ -180,7 +179,7 @@ private slots:
             QByteArray uscita;
             QTRY_VERIFY_WITH_TIMEOUT((uscita += figlio.readAllStandardOutput()).contains("pronto"), 10000);
             QTest::qWait(int(caso->bounded(20, 300)));
-            ::kill(pid_t(figlio.processId()), SIGKILL);
+            figlio.kill(); // SIGKILL, or TerminateProcess: no chance to tidy up
             QVERIFY(figlio.waitForFinished());
             uscita += figlio.readAllStandardOutput();
             QList<QByteArrayList> giri;

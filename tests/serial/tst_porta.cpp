@@ -2,7 +2,7 @@
 #include "aiuti.h"
 #include "serial/coppiapty.h"
 #include "serial/impostazioniporta.h"
-#include "serial/portaqt.h"
+#include "serial/unix/portaqt.h"
 
 #include <QTemporaryDir>
 #include <QTest>

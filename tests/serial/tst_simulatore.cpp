@@ -2,7 +2,7 @@
 // answering polls through the real port.
 #include "aiuti.h"
 #include "serial/impostazioniporta.h"
-#include "serial/portaqt.h"
+#include "serial/unix/portaqt.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

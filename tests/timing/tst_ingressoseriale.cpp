@@ -7,7 +7,7 @@
 #include "orologiomanuale.h"
 #include "serial/dispositivosimulato.h"
 #include "serial/impostazioniporta.h"
-#include "serial/portaqt.h"
+#include "serial/unix/portaqt.h"
 #include "timing/interrogatoreseriale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"

@@ -1,4 +1,5 @@
-#include "serial/portaqt.h"
+#include "serial/unix/portaqt.h"
+#include "serial/portasistema.h"
 #include "serial/impostazioniporta.h"
 
 #include <QFile>
@@ -236,3 +237,5 @@ void PortaQt::erroreLinea(QSerialPort::SerialPortError errore)
     porta_.clearError();
     emit onComm();
 }
+
+PortaSeriale *creaPortaSistema(ImpostazioniPorta &store, QObject *parent) { return new PortaQt(store, parent); }
