@@ -100,7 +100,7 @@ tempo "$t"
 # A private apt configuration reads the source packages without touching the system's.
 APT_DIR="$CACHE_ROOT/apt"
 apt_sorgenti() {
-  apt-get -o Dir::Etc::SourceList="$APT_DIR/sources.list" -o Dir::Etc::SourceParts=/nonexistent \
+  "${APT_COMANDO:-apt-get}" -o Dir::Etc::SourceList="$APT_DIR/sources.list" -o Dir::Etc::SourceParts=/nonexistent \
     -o Dir::State::Lists="$APT_DIR/lists" -o Dir::Cache="$APT_DIR/cache" \
     -o APT::Sandbox::User=root "$@"
 }

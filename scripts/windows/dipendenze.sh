@@ -20,9 +20,14 @@ sorgente_debian() {
   if [ ! -d "$dir" ]; then
     tar=$(ls "$SORGENTI/${pacchetto}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n1)
     if [ -z "$tar" ]; then
-      (cd "$SORGENTI" && apt_sorgenti source --download-only --only-source "$pacchetto" \
-        >"$LAVORO/$pacchetto-source.log" 2>&1) || true
-      tar=$(ls "$SORGENTI/${pacchetto}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n1)
+      # The newest version first; an update's tarball is not always served, the release's is.
+      local versione
+      for versione in "" $(APT_COMANDO=apt-cache apt_sorgenti showsrc --only-source "$pacchetto" 2>/dev/null | sed -n 's/^Version: //p'); do
+        (cd "$SORGENTI" && apt_sorgenti source --download-only --only-source "$pacchetto${versione:+=$versione}" \
+          >>"$LAVORO/$pacchetto-source.log" 2>&1) || true
+        tar=$(ls "$SORGENTI/${pacchetto}_"*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n1)
+        [ -n "$tar" ] && break
+      done
       [ -n "$tar" ] || { cat "$LAVORO/$pacchetto-source.log" >&2; echo "Sorgente di $pacchetto non disponibile" >&2; return 1; }
     fi
     mkdir -p "$dir.tmp" && tar -C "$dir.tmp" --strip-components=1 -xf "$tar" && mv "$dir.tmp" "$dir"
@@ -109,7 +114,7 @@ passo_qtbase() {
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DBUILD_WITH_PCH=OFF \
     -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_dynamicgl=OFF -DFEATURE_direct2d=OFF -DFEATURE_tabletevent=OFF \
+    -DFEATURE_dynamicgl=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF -DFEATURE_tabletevent=OFF \
     -DFEATURE_icu=OFF -DFEATURE_openssl=OFF -DFEATURE_schannel=ON \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_libpng=OFF -DFEATURE_system_jpeg=OFF \
@@ -136,4 +141,34 @@ passo_qtwebsockets() { modulo_qt qtwebsockets; }
 passo_qthttpserver() { modulo_qt qthttpserver; }
 passo_qtspeech() { modulo_qt qtspeech; }
 
-PASSI_DIPENDENZE=(openssl sqlcipher qrencode qtbase qtserialport qtwebsockets qthttpserver qtspeech)
+# zlib for libxlsxwriter's zip container, linked statically like the rest.
+passo_zlib() {
+  local src; src=$(sorgente_debian zlib) || return 1
+  rm -rf "$LAVORO/zlib" && mkdir -p "$LAVORO/zlib"
+  cmake -S "$src" -B "$LAVORO/zlib" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX"
+  cmake --build "$LAVORO/zlib" -j"$JOBS" --target zlibstatic
+  mkdir -p "$PREFIX/lib" "$PREFIX/include"
+  cp "$LAVORO/zlib/libzlibstatic.a" "$PREFIX/lib/libz.a"
+  cp "$src/zlib.h" "$LAVORO/zlib/zconf.h" "$PREFIX/include/"
+}
+
+passo_xlsxwriter() {
+  local src; src=$(sorgente_debian libxlsxwriter) || return 1
+  rm -rf "$LAVORO/xlsxwriter" && mkdir -p "$LAVORO/xlsxwriter"
+  cmake -S "$src" -B "$LAVORO/xlsxwriter" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DBUILD_SHARED_LIBS=OFF \
+    -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DZLIB_LIBRARY="$PREFIX/lib/libz.a" -DZLIB_INCLUDE_DIR="$PREFIX/include"
+  cmake --build "$LAVORO/xlsxwriter" -j"$JOBS"
+  cmake --install "$LAVORO/xlsxwriter"
+  cat >"$PREFIX/lib/pkgconfig/xlsxwriter.pc" <<PC
+prefix=$PREFIX
+Name: libxlsxwriter
+Description: A C library for creating Excel XLSX files (static, Windows)
+Version: 1.1.5
+Libs: -L\${prefix}/lib -lxlsxwriter -lz
+Cflags: -I\${prefix}/include
+PC
+}
+
+PASSI_DIPENDENZE=(openssl sqlcipher qrencode qtbase qtserialport qtwebsockets qthttpserver qtspeech zlib xlsxwriter)
