@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,4 +69,11 @@ bool CoppiaPty::scrivi(const QByteArray &byte)
     }
     return true;
 }
+bool CoppiaPty::esclusiva() const
+{
+    int attiva = 0;
+    return slave_ >= 0 && ::ioctl(slave_, TIOCGEXCL, &attiva) == 0 && attiva != 0;
+}
+
+bool CoppiaPty::liberaEsclusiva() { return slave_ >= 0 && ::ioctl(slave_, TIOCNXCL) == 0; }
 #endif
