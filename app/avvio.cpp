@@ -83,30 +83,56 @@ bool caricaTraduzioniQt(QCoreApplication &app)
     return QCoreApplication::installTranslator(traduttore);
 }
 
+// Takes the lock of the database at `percorso`, or tells the operator why not.
+bool Avvio::blocca(const QString &percorso)
+{
+    blocco_ = std::make_unique<BloccoArchivio>(percorso);
+    switch (blocco_->prendi()) {
+    case BloccoArchivio::Esito::Preso:
+        return true;
+    case BloccoArchivio::Esito::Occupato:
+        messaggi_.mostra(BloccoArchivio::testoOccupato(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        break;
+    case BloccoArchivio::Esito::Impossibile:
+        messaggi_.mostra(blocco_->testoImpossibile(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
+        break;
+    }
+    blocco_.reset();
+    return false;
+}
+
 bool Avvio::prepara(const QString &cartellaProgramma, const QString &cartellaUtente)
 {
     const PosizioneArchivio posizione = posizioneArchivio(cartellaProgramma, cartellaUtente, scrivibile_);
+    if (posizione.origine.isEmpty()) {
+        if (!blocca(posizione.percorso)) return false;
+        percorso_ = posizione.percorso;
+        return true;
+    }
+    // The copy is made under the lock of the place it goes to.
+    QString errore;
     blocco_ = std::make_unique<BloccoArchivio>(posizione.percorso);
-    if (!blocco_->prendi()) {
+    const BloccoArchivio::Esito esito = blocco_->prendi();
+    if (esito == BloccoArchivio::Esito::Occupato) {
         messaggi_.mostra(BloccoArchivio::testoOccupato(), Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
         return false;
     }
-    percorso_ = posizione.percorso;
-    if (posizione.origine.isEmpty()) return true;
-    QString errore;
-    if (copiaArchivio(posizione.origine, posizione.percorso, &errore)) {
+    if (esito == BloccoArchivio::Esito::Preso && copiaArchivio(posizione.origine, posizione.percorso, &errore)) {
         messaggi_.mostra(QStringLiteral("Nella cartella del programma non si può scrivere, quindi l'archivio "
                                         "dei tempi\n%1\nè stato copiato in\n%2\n\nDa ora i giri e le piste "
                                         "sono registrati lì.")
                              .arg(posizione.origine, posizione.percorso),
                          Messaggi::Pulsanti::Ok, Messaggi::Icona::Informazione);
-    } else {
-        // Better the old file, read-only, than a new empty one.
-        messaggi_.mostra(QStringLiteral("L'archivio dei tempi\n%1\nnon può essere copiato in\n%2\n(%3)\n\n"
-                                        "Viene usato dov'è, ma lì i nuovi giri non possono essere registrati.")
-                             .arg(posizione.origine, posizione.percorso, errore),
-                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-        percorso_ = posizione.origine;
+        percorso_ = posizione.percorso;
+        return true;
     }
+    if (esito == BloccoArchivio::Esito::Impossibile) errore = blocco_->errore();
+    // Better the old file, read-only, than a new empty one; it is locked where it is.
+    if (!blocca(posizione.origine)) return false;
+    messaggi_.mostra(QStringLiteral("L'archivio dei tempi\n%1\nnon può essere copiato in\n%2\n(%3)\n\n"
+                                    "Viene usato dov'è, ma lì i nuovi giri non possono essere registrati.")
+                         .arg(posizione.origine, posizione.percorso, errore),
+                     Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+    percorso_ = posizione.origine;
     return true;
 }

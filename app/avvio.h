@@ -33,11 +33,14 @@ public:
     explicit Avvio(Messaggi &messaggi, VerificaScrittura scrivibile = fileScrivibile)
         : messaggi_(messaggi), scrivibile_(std::move(scrivibile)) {}
 
-    // False, after telling the operator, when another program runs on the same database.
+    // False, after telling the operator, when another program runs on the same
+    // database or when no lock can be made for it.
     bool prepara(const QString &cartellaProgramma, const QString &cartellaUtente);
     QString percorso() const { return percorso_; }
 
 private:
+    bool blocca(const QString &percorso);
+
     Messaggi &messaggi_;
     VerificaScrittura scrivibile_;
     std::unique_ptr<BloccoArchivio> blocco_;

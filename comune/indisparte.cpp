@@ -1,4 +1,5 @@
 #include "comune/indisparte.h"
+#include "comune/priorita.h"
 
 #include <QEventLoop>
 #include <QThread>
@@ -6,7 +7,11 @@
 
 void eseguiInDisparte(const std::function<void()> &lavoro)
 {
-    std::unique_ptr<QThread> thread(QThread::create(lavoro));
+    // A long report must not take the CPU the serial thread needs.
+    std::unique_ptr<QThread> thread(QThread::create([&lavoro] {
+        priorita::cediQuesto();
+        lavoro();
+    }));
     QEventLoop attesa;
     QObject::connect(thread.get(), &QThread::finished, &attesa, &QEventLoop::quit);
     thread->start();

@@ -1,6 +1,7 @@
 #include "database/archivioasincrono.h"
 
 #include "comune/messaggi.h"
+#include "comune/priorita.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
 
@@ -38,6 +39,8 @@ ArchivioAsincrono::ArchivioAsincrono(Database &letture, const QString &percorso,
     });
     controllo_.setInterval(250);
     connect(&controllo_, &QTimer::timeout, this, &ArchivioAsincrono::aggiornaAvviso);
+    // Commits wait for the serial thread, never the other way round.
+    connect(&thread_, &QThread::started, &thread_, [] { priorita::cediQuesto(); }, Qt::DirectConnection);
     thread_.start();
 }
 

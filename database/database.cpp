@@ -4,9 +4,11 @@
 #include "database/testototale.h"
 #include "comune/messaggi.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <sqlcipher/sqlite3.h>
+#include <filesystem>
 
 // ---------------------------------------------------------------------------
 // ErroreDatabase
@@ -330,14 +332,27 @@ QString Database::controlloIntegrita()
     return primo.trimmed().section(QLatin1Char('\n'), 0, 0);
 }
 
-bool Database::verificaFile(const QString &percorso, const QString &password, QString *errore)
+bool Database::verificaFile(const QString &percorso, const QString &password, QString *errore, qint64 *byteLiberi)
 {
     auto ko = [&](const QString &motivo) {
         if (errore) *errore = motivo;
         return false;
     };
-    if (!QFileInfo(percorso).isFile()) return ko(QStringLiteral("file non trovato"));
-    if (QFileInfo(percorso).size() == 0) return ko(QStringLiteral("file vuoto"));
+    // Never opened unless it is a plain file: a pipe would hang the program, a device never ends.
+    const QFileInfo info(percorso);
+    if (!info.exists()) return ko(QStringLiteral("file non trovato"));
+    if (info.isDir()) return ko(QStringLiteral("è una cartella, non un file"));
+    if (!info.isFile()) {
+        std::error_code ec;
+        const auto tipo = std::filesystem::status(QFile::encodeName(percorso).toStdString(), ec).type();
+        const QString cosa = tipo == std::filesystem::file_type::fifo ? QStringLiteral("una pipe (FIFO)")
+            : tipo == std::filesystem::file_type::character || tipo == std::filesystem::file_type::block
+                ? QStringLiteral("un dispositivo")
+            : tipo == std::filesystem::file_type::socket ? QStringLiteral("un socket")
+                                                         : QStringLiteral("un file speciale");
+        return ko(QStringLiteral("non è un file normale ma ") + cosa);
+    }
+    if (info.size() == 0) return ko(QStringLiteral("file vuoto"));
     Database db;
     try {
         db.apri(percorso, password, false);
@@ -349,6 +364,14 @@ bool Database::verificaFile(const QString &percorso, const QString &password, QS
     try {
         const QString diverso = schema::differenze(db);
         if (!diverso.isEmpty()) return ko(diverso);
+        if (byteLiberi) {
+            auto pragma = [&](const char *sql) {
+                Istruzione q = db.prepara(sql);
+                return q.passo() ? q.intero(0) : 0;
+            };
+            const qint64 usate = pragma("PRAGMA page_count") - pragma("PRAGMA freelist_count");
+            *byteLiberi = qMax<qint64>(0, info.size() - usate * pragma("PRAGMA page_size"));
+        }
     } catch (const ErroreDatabase &e) {
         return ko(QStringLiteral("lo schema non si legge: ") + e.descrizione());
     }

@@ -114,9 +114,10 @@ public:
     // Can the file take the place of the timing database? It must open with
     // the password, pass the full integrity check, and hold every table and
     // view the program reads with the columns and types the program creates.
-    // Reads only. `errore` receives the reason in Italian when not.
+    // Reads only. `errore` receives the reason in Italian when not; `byteLiberi`
+    // the bytes of the file that hold no data (free pages, a tail past the last page).
     static bool verificaFile(const QString &percorso, const QString &password,
-                             QString *errore = nullptr);
+                             QString *errore = nullptr, qint64 *byteLiberi = nullptr);
 
     sqlite3 *handle() const { return db_; }
 

@@ -1,5 +1,6 @@
 #include "database/schema.h"
 
+#include "database/archiviotempi.h"
 #include "database/database.h"
 #include "database/posizionearchivio.h"
 #include "comune/identita.h"
@@ -233,6 +234,39 @@ QString differenze(Database &db)
         }
     }
     return {};
+}
+
+QStringList ricostruisci(Database &db)
+{
+    static const QStringList propri = {"giri_pilota", "giri_tempo", "giri_pilota_tempo", "giri_aggiunto",
+                                       "giri_tolto", "giri_cambiato", "classifica", "sunto", "sunto2"};
+    Transazione t(db);
+    QList<std::pair<QString, QString>> presenti; // type, name
+    {
+        Istruzione q = db.prepara("SELECT type, name FROM sqlite_master "
+                                  "WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL");
+        while (q.passo()) presenti.append({q.testo(0), q.testo(1)});
+    }
+    QStringList tolti;
+    for (const auto &[tipo, nome] : std::as_const(presenti)) {
+        // A name read from the file: quoted as an identifier, never pasted as it is.
+        const QString quotato = QLatin1Char('"') + QString(nome).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        db.esegui(QStringLiteral("DROP %1 IF EXISTS %2").arg(tipo.toUpper(), quotato));
+        if (propri.contains(nome.toLower())) continue;
+        const QString che = tipo == QLatin1String("trigger") ? QStringLiteral("trigger ")
+                          : tipo == QLatin1String("view")    ? QStringLiteral("vista ")
+                                                              : QStringLiteral("indice ");
+        tolti.append(che + nome);
+    }
+    db.esegui(QStringLiteral("DROP TABLE IF EXISTS TotaliPiloti"));
+    db.esegui(QString::fromLatin1(sqlTotali));
+    db.esegui(QString::fromLatin1(sqlSchema));
+    ArchivioTempi::ricostruisciTempoTotale(db);
+    db.esegui(QStringLiteral("DELETE FROM Tempofast"));
+    db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) "
+                             "SELECT ifnull(min(tempoGiro), 0) FROM Giri WHERE tempoGiro > 0"));
+    t.conferma();
+    return tolti;
 }
 
 const std::vector<const char *> &oggettiRichiesti()

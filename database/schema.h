@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class Database;
@@ -13,6 +14,13 @@ const std::vector<const char *> &oggettiRichiesti();
 // indexes, views, the one Tempofast row) in one transaction; a brand-new file
 // also gets the starting track catalogue. Safe to run on every open.
 void prepara(Database &db, bool nuovo);
+
+// A file about to become the timing database: its triggers, views and indexes
+// are dropped and the program's own made again, and what is derived from the
+// laps (TotaliPiloti, TempoTotale, the fastest lap in Tempofast) is rebuilt
+// from Giri, in one transaction. Returns the objects dropped that were not the
+// program's own, each as "trigger X", "vista X" or "indice X". Throws ErroreDatabase.
+QStringList ricostruisci(Database &db);
 
 // What the open file lacks of the tables and views the program reads,
 // compared with the schema prepara() creates on an empty database: an Italian

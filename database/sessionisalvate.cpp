@@ -75,8 +75,14 @@ QString SessioniSalvate::messaggioCarica(const QString &nome, const Risultato &r
 {
     switch (r.esito) {
     case Esito::Fatto:
+        if (r.tolti.isEmpty()) return {};
+        return QStringLiteral("I tempi di\n") + nome
+             + QStringLiteral("\nsono stati caricati. Il file conteneva oggetti che non sono del programma "
+                              "e che potevano alterare i tempi; sono stati tolti:\n")
+             + r.tolti.join(QLatin1Char('\n'));
     case Esito::Invariato:
-        return {};
+        return QStringLiteral("Il file\n") + nome + QStringLiteral("\n") + r.motivo
+             + QStringLiteral(": non c'è niente da caricare.\n") + invariati;
     case Esito::Rifiutato:
         return QStringLiteral("Il file\n") + nome + QStringLiteral("\nnon contiene tempi salvati validi (")
              + r.motivo + QStringLiteral(").\n") + invariati;
@@ -114,12 +120,18 @@ void SessioniSalvate::salva(Tabelle &tabelle)
     tabelle.aggiornaTabella();
 }
 
-void SessioniSalvate::carica(Tabelle *tabelle)
+bool SessioniSalvate::carica(Tabelle *tabelle)
 {
     const QString nome = dialogo_.apri(QString::fromUtf8(titoloCarica), QString::fromUtf8(filtro));
+    bool caricato = false;
     if (!nome.isEmpty()) {
-        const QString testo = messaggioCarica(nome, caricaDa(nome));
-        if (!testo.isEmpty()) messaggi_.mostra(testo, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        const Risultato r = caricaDa(nome);
+        caricato = r.esito == Esito::Fatto;
+        const QString testo = messaggioCarica(nome, r);
+        if (!testo.isEmpty())
+            messaggi_.mostra(testo, Messaggi::Pulsanti::Ok,
+                             caricato ? Messaggi::Icona::Informazione : Messaggi::Icona::Esclamazione);
     }
     if (tabelle) tabelle->aggiornaTabella();
+    return caricato;
 }

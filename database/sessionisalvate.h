@@ -31,7 +31,8 @@ public:
     // Menu "Save" of the timing window; the grids are refreshed even after a cancel.
     void salva(Tabelle &tabelle);
     // Menu "Load": of the timing window with its grids, of the start window with none.
-    void carica(Tabelle *tabelle);
+    // True when another file took the place of the database: lap counters must be read again.
+    bool carica(Tabelle *tabelle);
 
     // The copies alone, without dialogs or messages.
     Esito salvaIn(const QString &destinazione, QString *errore);

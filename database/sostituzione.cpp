@@ -2,6 +2,7 @@
 
 #include "database/copiesicurezza.h"
 #include "database/database.h"
+#include "database/schema.h"
 #include "comune/identita.h"
 
 #include <QFile>
@@ -25,13 +26,55 @@ bool tieniDaParte(const QString &percorso, const QString &accanto, QString *erro
     std::filesystem::create_hard_link(nativo(percorso), nativo(accanto), ec);
     return !ec || copiaFile(percorso, accanto, errore);
 }
+// The database alone, without its free pages or anything past its last page:
+// the engine writes it page by page into a new file, as VACUUM would.
+bool copiaCompatta(const QString &da, const QString &a, const QString &password, QString *errore)
+{
+    // The connection may not create files: the new one is made empty first.
+    if (QFile nuovo(a); !nuovo.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (errore) *errore = CopieSicurezza::motivo(nuovo.error(), nuovo.errorString());
+        return false;
+    }
+    try {
+        Database origine;
+        origine.apri(da, password);
+        {
+            Istruzione unisci = origine.prepara("ATTACH DATABASE ? AS compatta KEY ?");
+            unisci.lega(1, a).lega(2, password);
+            unisci.esegui();
+        }
+        origine.prepara("SELECT sqlcipher_export('compatta')").esegui();
+        origine.esegui(QStringLiteral("DETACH DATABASE compatta"));
+        return true;
+    } catch (const ErroreDatabase &e) {
+        if (errore) *errore = ErroreDatabase::motivoItaliano(e.codice(), e.descrizione());
+        QFile::remove(a);
+        return false;
+    }
+}
+
+// Triggers, views, indexes and derived tables as the program makes them.
+bool rifaiDerivati(const QString &percorso, const QString &password, QStringList *tolti, QString *errore)
+{
+    try {
+        Database db;
+        db.apri(percorso, password);
+        *tolti = schema::ricostruisci(db);
+        return true;
+    } catch (const ErroreDatabase &e) {
+        if (errore)
+            *errore = QStringLiteral("le tabelle e le viste del programma non si rifanno: ")
+                    + ErroreDatabase::motivoItaliano(e.codice(), e.descrizione());
+        return false;
+    }
+}
 } // namespace
 
 bool stessoFile(const QString &a, const QString &b)
 {
-    const QFileInfo fa(a), fb(b);
-    if (!fa.exists() || !fb.exists()) return false;
-    return fa.canonicalFilePath() == fb.canonicalFilePath();
+    // The same file under any name: another path, a link, a second hard link.
+    std::error_code ec;
+    return std::filesystem::equivalent(nativo(a), nativo(b), ec) && !ec;
 }
 
 QString nomeAccanto(const QString &destinazione, const QString &etichetta)
@@ -82,12 +125,21 @@ Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
     };
     const QString password = QString::fromUtf8(identita::password);
 
-    // 1. The chosen file, then its copy beside the database, must be sound.
-    if (stessoFile(origine, percorsoDatabase)) return esito(Esito::Invariato);
+    // 1. The chosen file, then its copy beside the database with everything
+    //    derived made again, must be sound.
+    if (stessoFile(origine, percorsoDatabase))
+        return esito(Esito::Invariato, QStringLiteral("è il database dei tempi in uso"));
     QString motivo;
-    if (!Database::verificaFile(origine, password, &motivo)) return esito(Esito::Rifiutato, motivo);
+    qint64 liberi = 0;
+    if (!Database::verificaFile(origine, password, &motivo, &liberi)) return esito(Esito::Rifiutato, motivo);
     const QString nuovo = nomeAccanto(percorsoDatabase, QStringLiteral("nuovo"));
-    if (!copiaFile(origine, nuovo, &motivo)) return esito(Esito::Errore, motivo);
+    r.compattato = liberi >= minimoDaCompattare && liberi * 4 >= QFileInfo(origine).size();
+    if (!(r.compattato ? copiaCompatta(origine, nuovo, password, &motivo) : copiaFile(origine, nuovo, &motivo)))
+        return esito(Esito::Errore, motivo);
+    if (!rifaiDerivati(nuovo, password, &r.tolti, &motivo)) {
+        QFile::remove(nuovo);
+        return esito(Esito::Rifiutato, motivo);
+    }
     if (!Database::verificaFile(nuovo, password, &motivo)) {
         QFile::remove(nuovo);
         return esito(Esito::Rifiutato, motivo);

@@ -1,13 +1,15 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class CopieSicurezza;
 
 // Putting another file in the place of the timing database (loading a saved
 // session) so that at every step the program keeps a database that opens:
-// the new file is checked, copied beside the database and checked again
-// there, the database is backed up, then replaced in one rename and reopened;
+// the new file is checked, copied beside the database (compacted when it
+// holds much free space), its triggers, views, indexes and derived tables made
+// again by the program and checked again there, the database is backed up, then replaced in one rename and reopened;
 // when it does not reopen the previous file goes back and is reopened.
 namespace sostituzione {
 
@@ -33,7 +35,13 @@ struct Risultato {
     Esito esito = Esito::Fatto;
     QString motivo;        // why, in Italian, when not Fatto or Invariato
     QString copiaSicurezza; // the backup made before the replacement, if any
+    QStringList tolti;     // objects of the file that were not the program's, dropped
+    bool compattato = false; // the file had much free space and was copied without it
 };
+
+// A file with at least this many bytes that hold no data, and a quarter of it
+// at least, is compacted on its way in.
+constexpr qint64 minimoDaCompattare = 1024 * 1024;
 
 Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
                       CopieSicurezza &copie, const Connessioni &connessioni);

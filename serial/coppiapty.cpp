@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,10 +69,20 @@ bool CoppiaPty::scrivi(const QByteArray &byte)
     }
     return true;
 }
+
+bool CoppiaPty::esclusiva() const
+{
+    int attiva = 0;
+    return slave_ >= 0 && ::ioctl(slave_, TIOCGEXCL, &attiva) == 0 && attiva != 0;
+}
+
+bool CoppiaPty::liberaEsclusiva() { return slave_ >= 0 && ::ioctl(slave_, TIOCNXCL) == 0; }
 #else
 // No pseudo-terminals here: the device is played on a COM port instead.
 CoppiaPty::CoppiaPty() : errore_(QStringLiteral("gli pseudo-terminali non esistono su questo sistema")) {}
 CoppiaPty::~CoppiaPty() = default;
 QByteArray CoppiaPty::leggi(int) { return {}; }
 bool CoppiaPty::scrivi(const QByteArray &) { return false; }
+bool CoppiaPty::esclusiva() const { return false; }
+bool CoppiaPty::liberaEsclusiva() { return false; }
 #endif

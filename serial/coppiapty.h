@@ -23,6 +23,12 @@ public:
     QByteArray leggi(int attesaMs = 0);
     bool scrivi(const QByteArray &byte);
 
+    // The exclusive mode a serial port library puts on the terminal when it
+    // opens it (TIOCEXCL). It outlives a program that was killed, and then
+    // keeps every later open out: `liberaEsclusiva` clears it (TIOCNXCL).
+    bool esclusiva() const;
+    bool liberaEsclusiva();
+
 private:
     int master_ = -1;
     int slave_ = -1;

@@ -13,6 +13,15 @@ DispositivoSimulato::DispositivoSimulato(QObject *parent) : QObject(parent)
     if (!pty_.valida()) return;
     notifica_ = std::make_unique<QSocketNotifier>(pty_.master(), QSocketNotifier::Read);
     connect(notifica_.get(), &QSocketNotifier::activated, this, &DispositivoSimulato::leggi);
+    esclusiva_.setInterval(250);
+    connect(&esclusiva_, &QTimer::timeout, this, &DispositivoSimulato::controllaEsclusiva);
+    esclusiva_.start();
+}
+
+void DispositivoSimulato::controllaEsclusiva()
+{
+    if (orologio_.elapsed() - ultimaInterrogazione_ < silenzioLiberaMs || !pty_.esclusiva()) return;
+    if (pty_.liberaEsclusiva()) emit portaLiberata();
 }
 
 DispositivoSimulato::DispositivoSimulato(PortaSeriale &porta, QObject *parent) : QObject(parent), porta_(&porta)
@@ -63,6 +72,7 @@ void DispositivoSimulato::leggi()
         if (porta_) porta_->output(QString(QChar(uchar(risposta))));
         else pty_.scrivi(QByteArray(1, risposta));
         ++interrogazioni_;
+        ultimaInterrogazione_ = orologio_.elapsed();
         emit interrogato(quint8(risposta));
     }
 }

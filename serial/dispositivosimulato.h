@@ -44,16 +44,22 @@ public:
 
     quint8 statoByte() const;    // what the next reply carries
     qint64 interrogazioni() const { return interrogazioni_; }
+    // A program that polls no more has gone (or stopped): the exclusive mode it
+    // left on the terminal is cleared after this long, so it can be opened again.
+    static constexpr int silenzioLiberaMs = 1500;
 
 signals:
     void interrogato(quint8 risposta);
     void lineeCambiate(quint8 stato);
     void programmaFinito();
+    // The exclusive mode of a program that went away was cleared.
+    void portaLiberata();
 
 private:
     void leggi();
     bool attiva(int corsia) const;
     void avvisaSeCambiato();
+    void controllaEsclusiva();
 
     CoppiaPty pty_;
     PortaSeriale *porta_ = nullptr;
@@ -63,6 +69,8 @@ private:
     std::array<qint64, 8> fineImpulso_{};
     int impulsoMs_ = 150;
     qint64 interrogazioni_ = 0;
+    qint64 ultimaInterrogazione_ = 0; // ms of orologio_
+    QTimer esclusiva_;
     quint8 ultimoStato_ = 0xFF;
     int passiInSospeso_ = 0;
 };

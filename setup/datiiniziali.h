@@ -42,8 +42,11 @@ public:
     // under one name (compared by chiaveNome), the message is shown and
     // nothing is returned.
     std::optional<QStringList> pilotiInseriti(const QStringList &nomi);
-    // What makes two names the same driver: blanks around dropped, letter case
-    // ignored (full Unicode case folding), composed and decomposed accents alike.
+    // What makes two names the same driver: blanks around dropped and inner runs
+    // of blanks taken as one, letter case ignored (full Unicode case folding),
+    // compatibility forms alike (NFKC: composed and decomposed accents, a
+    // full-width letter, a no-break space), invisible marks (zero-width space,
+    // direction marks) ignored.
     static QString chiaveNome(const QString &nome);
 
     // A length in metres as stored: a decimal number with a comma or a point

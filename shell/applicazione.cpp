@@ -185,8 +185,9 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
                 .salva(*griglie);
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-            .carica(finestra->findChild<GriglieRisultati *>());
+        if (SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                .carica(finestra->findChild<GriglieRisultati *>()))
+            finestra->sessione().rileggiGiri();
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
         auto *griglie = finestra->findChild<GriglieRisultati *>();

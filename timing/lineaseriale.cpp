@@ -1,5 +1,6 @@
 #include "timing/lineaseriale.h"
 
+#include "comune/priorita.h"
 #include "serial/impostazioniporta.h"
 #include "serial/portasistema.h"
 #include "timing/interrogatoreseriale.h"
@@ -16,6 +17,8 @@ LineaSeriale::LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messagg
     // The port and its timer are closed and destroyed on their own thread, as it ends.
     connect(&thread_, &QThread::finished, radice_, &QObject::deleteLater);
     connect(interrogatore_, &InterrogatoreSeriale::risposta, &ingresso_, &IngressoSeriale::Binario);
+    // The stamps of the device's replies come first: above every other thread where the system allows.
+    connect(&thread_, &QThread::started, &thread_, [] { priorita::alzaQuesto(); }, Qt::DirectConnection);
     thread_.start(QThread::TimeCriticalPriority);
 }
 

@@ -41,7 +41,8 @@ QTableView *griglia(QWidget *genitore, const QString &nome, const QRect &r)
     g->setObjectName(nome);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    g->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows that do not fit are reached by scrolling, never cut off.
+    g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     g->verticalHeader()->hide();
     g->verticalHeader()->setDefaultSectionSize(px(255));
     g->horizontalHeader()->setFixedHeight(px(255));
@@ -127,6 +128,10 @@ void RilevaGo::creaControlli()
     frame3->setObjectName(QStringLiteral("Frame3"));
     msFlexGrid2_ = griglia(client, QStringLiteral("MSFlexGrid2"), rettangolo(360, 240, 4305, 1515));
     msFlexGrid1_ = griglia(client, QStringLiteral("MSFlexGrid1"), rettangolo(5760, 240, 3345, 2235));
+    // The standings show every driver of a full session: the eight rows share what the header leaves.
+    const int righe = (msFlexGrid1_->height() - 2 * msFlexGrid1_->frameWidth() - px(255)) / Sessione::numCorsie;
+    msFlexGrid1_->verticalHeader()->setMinimumSectionSize(qMin(righe, px(255)));
+    msFlexGrid1_->verticalHeader()->setDefaultSectionSize(qMin(righe, px(255)));
 
     // Session block.
     auto *frameTempo = piazza(new QGroupBox(QStringLiteral("Tempo Sessione"), client), rettangolo(240, 1920, 3255, 615), carattere(8.25, true));

@@ -243,6 +243,17 @@ void Sessione::azzeraTempi()
     emit cambiato();
 }
 
+void Sessione::rileggiGiri()
+{
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        c.numGiri = archivio_.contaGiri(c.nome);
+        c.giriPrecedenti = c.numGiri;
+        c.tempiGiro.clear(); // this window's laps are not in that file
+    }
+    emit cambiato();
+}
+
 void Sessione::impostaLockout(double secondi)
 {
     lockout_ = secondi;

@@ -78,6 +78,10 @@ public:
     // session's fastest lap follows when it was a lap that is gone. The lap in
     // progress goes on untouched.
     void applicaCorrezione(const CorrezioneGiri &correzione);
+    // Another file took the place of the database (Load): each lane's lap count
+    // continues from the laps the file holds for its driver, as at the window's
+    // start. The lap in progress goes on.
+    void rileggiGiri();
 
     const Corsia &corsia(int i) const { return corsie_[i]; }
     int numPiloti() const { return numPiloti_; }

@@ -1,117 +1,76 @@
 #include "web/serverrisultati.h"
 
-#include <QDateTime>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
-#include <QTcpServer>
+#include "comune/priorita.h"
+
 #include <QTcpSocket>
+#include <QThread>
 #include <QUrl>
 
-using Codice = QHttpServerResponder::StatusCode;
-
 namespace {
-constexpr char proprietaFlusso[] = "saettinoFlusso";
-constexpr char proprietaAttivita[] = "saettinoAttivita";
 
-void segnaAttivita(QTcpSocket *s) { s->setProperty(proprietaAttivita, QDateTime::currentMSecsSinceEpoch()); }
-
-QByteArray testata(Codice codice, const QByteArray &tipo, qint64 lunghezza, bool chiudi = false)
+QByteArray frase(int codice)
 {
-    QByteArray t = "HTTP/1.1 " + QByteArray::number(int(codice)) + ' ';
     switch (codice) {
-    case Codice::Ok: t += "OK"; break;
-    case Codice::NotFound: t += "Not Found"; break;
-    case Codice::MethodNotAllowed: t += "Method Not Allowed"; break;
-    default: t += "Service Unavailable"; break;
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Service Unavailable";
     }
+}
+
+QByteArray testata(int codice, const QByteArray &tipo, qint64 lunghezza, bool chiudi = false)
+{
+    QByteArray t = "HTTP/1.1 " + QByteArray::number(codice) + ' ' + frase(codice);
     t += "\r\nContent-Type: " + tipo;
     if (lunghezza >= 0) t += "\r\nContent-Length: " + QByteArray::number(lunghezza);
     t += "\r\nContent-Security-Policy: " + pagina::politicaSicurezza()
        + "\r\nX-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\nCache-Control: no-store";
-    if (codice == Codice::MethodNotAllowed) t += "\r\nAllow: GET";
-    if (codice == Codice::ServiceUnavailable) t += "\r\nRetry-After: 5";
+    if (codice == 405) t += "\r\nAllow: GET";
+    if (codice == 503) t += "\r\nRetry-After: 5";
     if (chiudi) t += "\r\nConnection: close";
     return t + "\r\n\r\n";
 }
 
-QByteArray risposta(Codice codice, const QByteArray &tipo, const QByteArray &corpo, bool chiudi = false)
+QByteArray risposta(int codice, const QByteArray &tipo, const QByteArray &corpo, bool chiudi = false)
 {
     return testata(codice, tipo, corpo.size(), chiudi) + corpo;
 }
 
 const QByteArray testoSemplice = "text/plain; charset=utf-8";
+
+QByteArray errore(int codice, const QByteArray &testo) { return risposta(codice, testoSemplice, testo, true); }
+
+// Where a request head ends (past its blank line), or -1 while it has not.
+qsizetype fineTesta(const QByteArray &d)
+{
+    const qsizetype crlf = d.indexOf("\r\n\r\n"), lf = d.indexOf("\n\n");
+    if (crlf >= 0 && (lf < 0 || crlf < lf)) return crlf + 4;
+    return lf >= 0 ? lf + 2 : -1;
+}
+
+// Is `token` among the comma-separated values of a header, any case?
+bool contiene(const QByteArray &valori, const char *token)
+{
+    for (const QByteArray &v : valori.split(','))
+        if (v.trimmed().compare(token, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 } // namespace
 
-// The listening socket with the connection cap: a connection over the cap is
-// answered 503 once its request is in (so the client reads the answer rather
-// than a reset) and closed; it never reaches the HTTP server. Connections that
-// stay silent are closed by a sweep.
-class AscoltoLimitato : public QTcpServer {
-public:
-    explicit AscoltoLimitato(QObject *parent) : QTcpServer(parent)
-    {
-        pulizia_.setInterval(5000);
-        connect(&pulizia_, &QTimer::timeout, this, &AscoltoLimitato::pulisci);
-        pulizia_.start();
-    }
-    ~AscoltoLimitato() override { qDeleteAll(findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly)); }
-    std::atomic<int> aperte{0};
-
-protected:
-    void incomingConnection(qintptr descrittore) override
-    {
-        auto *s = new QTcpSocket(this);
-        if (!s->setSocketDescriptor(descrittore)) {
-            delete s;
-            return;
-        }
-        if (aperte.load() >= ServerRisultati::massimoConnessioni) return rifiuta(s);
-        ++aperte;
-        // Events are small and spaced: sent at once, not held back for the client's acknowledgement.
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(s, &QObject::destroyed, this, [this] { --aperte; });
-        segnaAttivita(s);
-        connect(s, &QTcpSocket::readyRead, s, [s] { segnaAttivita(s); });
-        connect(s, &QTcpSocket::bytesWritten, s, [s] { segnaAttivita(s); });
-        addPendingConnection(s);
-    }
-
-private:
-    static void rifiuta(QTcpSocket *s)
-    {
-        const QByteArray no = risposta(Codice::ServiceUnavailable, testoSemplice,
-                                       "Troppe connessioni: riprovare tra poco.\n", true);
-        segnaAttivita(s);
-        auto rispondi = [s, no] {
-            if (s->property("risposto").toBool()) return;
-            s->setProperty("risposto", true);
-            s->readAll();
-            s->write(no);
-            s->disconnectFromHost();
-        };
-        connect(s, &QTcpSocket::readyRead, s, rispondi);
-        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-        QTimer::singleShot(500, s, rispondi);     // a client that sends nothing is answered all the same
-        QTimer::singleShot(5000, s, &QObject::deleteLater);
-        if (s->bytesAvailable() > 0) rispondi();
-    }
-
-    void pulisci()
-    {
-        const qint64 limite = QDateTime::currentMSecsSinceEpoch() - ServerRisultati::inattivitaMs;
-        for (QTcpSocket *s : findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly))
-            if (!s->property(proprietaFlusso).toBool() && s->property(proprietaAttivita).toLongLong() < limite)
-                s->abort();
-    }
-    QTimer pulizia_;
-};
-
-ServerRisultati::ServerRisultati(QObject *parent) : QAbstractHttpServer(parent), battito_(this)
+ServerRisultati::ServerRisultati(QObject *parent)
+    : QTcpServer(parent), battito_(this), sorveglianza_(this)
 {
     qRegisterMetaType<Risultati>();
     qRegisterMetaType<FotoSessione>();
+    orologio_.start();
     battito_.setInterval(battitoMs);
     connect(&battito_, &QTimer::timeout, this, [this] { scriviEvento(": battito\n\n"); });
+    sorveglianza_.setInterval(500);
+    connect(&sorveglianza_, &QTimer::timeout, this, &ServerRisultati::sorveglia);
 }
 
 ServerRisultati::~ServerRisultati() { chiudi(); }
@@ -119,29 +78,242 @@ ServerRisultati::~ServerRisultati() { chiudi(); }
 quint16 ServerRisultati::ascolta(quint16 porta, QString *errore)
 {
     chiudi();
-    auto *ascolto = new AscoltoLimitato(this);
-    if (!ascolto->listen(QHostAddress::Any, porta)) {
+    // Pages wait for the timing, never the other way round.
+    priorita::cediQuesto();
+    if (!listen(QHostAddress::Any, porta)) {
         if (errore)
-            *errore = ascolto->serverError() == QAbstractSocket::AddressInUseError
+            *errore = serverError() == QAbstractSocket::AddressInUseError
                 ? QStringLiteral("La porta %1 è già usata da un altro programma: sceglierne un'altra.").arg(porta)
-                : QStringLiteral("Impossibile aprire la porta %1: %2").arg(porta).arg(ascolto->errorString());
-        delete ascolto;
+                : QStringLiteral("Impossibile aprire la porta %1: %2").arg(porta).arg(errorString());
         return 0;
     }
-    ascolto_ = ascolto;
-    bind(ascolto_);
     battito_.start();
-    return ascolto_->serverPort();
+    sorveglianza_.start();
+    return serverPort();
 }
 
 void ServerRisultati::chiudi()
 {
     battito_.stop();
+    sorveglianza_.stop();
+    close();
     aperti_.clear();
     flussi_ = 0;
-    // Deleting the listener closes every connection it accepted.
-    delete ascolto_;
-    ascolto_ = nullptr;
+    const auto sockets = findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly);
+    clienti_.clear();
+    perIndirizzo_.clear();
+    connessioni_ = 0;
+    rifiutati_ = 0;
+    qDeleteAll(sockets);
+}
+
+void ServerRisultati::incomingConnection(qintptr descrittore)
+{
+    auto *s = new QTcpSocket(this);
+    if (!s->setSocketDescriptor(descrittore)) {
+        delete s;
+        return;
+    }
+    const QHostAddress indirizzo = s->peerAddress();
+    if (clienti_.size() >= massimoConnessioni || perIndirizzo_.value(indirizzo) >= massimoPerIndirizzo)
+        return rifiuta(s);
+    // What Qt keeps of the client's bytes stays within one head and a little more.
+    s->setReadBufferSize(limiteTestata + 4096);
+    // Events are small and spaced: sent at once, not held back for the client's acknowledgement.
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Cliente c;
+    c.indirizzo = indirizzo;
+    c.ultimoLavoro = orologio_.elapsed();
+    clienti_.insert(s, c);
+    ++perIndirizzo_[indirizzo];
+    connessioni_ = int(clienti_.size());
+    connect(s, &QTcpSocket::readyRead, this, [this, s] { leggi(s); });
+    connect(s, &QTcpSocket::bytesWritten, this, [this, s] {
+        if (auto c = clienti_.find(s); c != clienti_.end()) c->fermoDa = -1; // it moves
+    });
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QObject::destroyed, this, [this, s] {
+        togli(s);
+        const auto c = clienti_.constFind(s);
+        if (c == clienti_.cend()) return;
+        if (--perIndirizzo_[c->indirizzo] <= 0) perIndirizzo_.remove(c->indirizzo);
+        clienti_.erase(c);
+        connessioni_ = int(clienti_.size());
+    });
+    if (s->bytesAvailable() > 0) leggi(s);
+}
+
+// A connection over a cap is answered 503 once its request is in (so the
+// client reads the answer rather than a reset), or after half a second, and
+// closed; it never holds more than a second.
+void ServerRisultati::rifiuta(QTcpSocket *s)
+{
+    if (rifiutati_ >= massimoConnessioni) {
+        s->abort();
+        s->deleteLater();
+        return;
+    }
+    ++rifiutati_;
+    s->setReadBufferSize(4096);
+    const QByteArray no = errore(503, "Troppe connessioni: riprovare tra poco.\n");
+    auto rispondi = [s, no] {
+        s->readAll();
+        if (s->property("risposto").toBool()) return;
+        s->setProperty("risposto", true);
+        s->write(no);
+        s->disconnectFromHost();
+    };
+    connect(s, &QTcpSocket::readyRead, s, rispondi);
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QObject::destroyed, this, [this] { --rifiutati_; });
+    QTimer::singleShot(500, s, rispondi);
+    QTimer::singleShot(1000, s, &QObject::deleteLater);
+    if (s->bytesAvailable() > 0) rispondi();
+}
+
+void ServerRisultati::leggi(QTcpSocket *s)
+{
+    const auto trovato = clienti_.find(s);
+    if (trovato == clienti_.end()) return;
+    Cliente &c = *trovato;
+    // An event stream asks for nothing more: a client that does is let go.
+    if (c.flusso) {
+        s->abort();
+        return;
+    }
+    if (c.finito) {
+        s->readAll();
+        return;
+    }
+    const QByteArray arrivati = s->readAll();
+    if (arrivati.isEmpty()) return;
+    if (c.letti.isEmpty()) c.inizioRichiesta = orologio_.elapsed();
+    c.letti += arrivati;
+    for (;;) {
+        // Blank lines between requests are no request.
+        qsizetype inizio = 0;
+        while (inizio < c.letti.size() && (c.letti[inizio] == '\r' || c.letti[inizio] == '\n')) ++inizio;
+        if (inizio) c.letti.remove(0, inizio);
+        if (c.letti.isEmpty()) {
+            c.inizioRichiesta = -1;
+            return;
+        }
+        const qsizetype fine = fineTesta(c.letti);
+        if ((fine < 0 ? c.letti.size() : fine) > limiteTestata)
+            return chiudiCon(s, errore(431, "Intestazioni della richiesta troppo lunghe.\n"));
+        if (fine < 0) return;
+        const QByteArray testa = c.letti.left(fine);
+        c.letti.remove(0, fine);
+        if (!rispondi(s, c, testa)) return chiudiCon(s, {});
+        if (c.flusso) return;
+        c.inizioRichiesta = orologio_.elapsed();
+    }
+}
+
+bool ServerRisultati::rispondi(QTcpSocket *s, Cliente &c, const QByteArray &testa)
+{
+    c.ultimoLavoro = orologio_.elapsed();
+    // A client that asks and asks and reads nothing back is let go.
+    if (s->bytesToWrite() > limiteRisposte) {
+        s->abort();
+        return false;
+    }
+    const QList<QByteArray> righe = testa.trimmed().split('\n');
+    const QList<QByteArray> parti = righe.value(0).trimmed().split(' ');
+    if (parti.size() != 3 || !parti[2].startsWith("HTTP/1.")) {
+        s->write(errore(400, "Richiesta non valida.\n"));
+        return false;
+    }
+    const QByteArray &metodo = parti[0];
+    bool chiudi = parti[2] == "HTTP/1.0", conCorpo = false;
+    for (qsizetype i = 1; i < righe.size(); ++i) {
+        const QByteArray &r = righe[i];
+        const qsizetype due = r.indexOf(':');
+        if (due <= 0) continue;
+        const QByteArray nome = r.left(due).trimmed().toLower(), valore = r.mid(due + 1).trimmed();
+        if (nome == "connection") {
+            if (contiene(valore, "close")) chiudi = true;
+            else if (contiene(valore, "keep-alive")) chiudi = false;
+        } else if (nome == "transfer-encoding" || (nome == "content-length" && valore != "0")) {
+            conCorpo = true;
+        }
+    }
+    // Nothing here takes a body: the connection ends rather than read one.
+    if (conCorpo) chiudi = true;
+    const QString percorso = QUrl::fromEncoded(parti[1]).path();
+    if (metodo != "GET") {
+        s->write(risposta(405, testoSemplice, "Solo lettura: è ammesso soltanto GET.\n", chiudi));
+    } else if (conCorpo) {
+        s->write(errore(400, "Una richiesta GET non ha corpo.\n"));
+    } else if (percorso == QLatin1String("/")) {
+        if (html_.isEmpty()) html_ = pagina::html(stato_);
+        s->write(risposta(200, "text/html; charset=utf-8", html_, chiudi));
+    } else if (percorso == QLatin1String("/api/stato")) {
+        if (json_.isEmpty()) json_ = pagina::json(stato_);
+        s->write(risposta(200, "application/json; charset=utf-8", json_, chiudi));
+    } else if (percorso == QLatin1String("/eventi")) {
+        if (flussi_.load() >= massimoFlussi) {
+            s->write(errore(503, "Troppi schermi collegati.\n"));
+            return false;
+        }
+        if (json_.isEmpty()) json_ = pagina::json(stato_);
+        // No length: the answer goes on for as long as the connection lasts.
+        s->write(testata(200, "text/event-stream; charset=utf-8", -1) + "retry: 2000\n\nid: "
+                 + QByteArray::number(eventi_) + "\ndata: " + json_ + "\n\n");
+        // A small send buffer: a screen that stops reading shows up as bytes that do not move.
+        s->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16 * 1024);
+        c.flusso = true;
+        c.letti.clear();
+        c.inizioRichiesta = -1;
+        aperti_.append(s);
+        flussi_ = int(aperti_.size());
+        return true;
+    } else {
+        s->write(risposta(404, testoSemplice, "Pagina inesistente.\n", chiudi));
+    }
+    return !chiudi;
+}
+
+void ServerRisultati::chiudiCon(QTcpSocket *s, const QByteArray &testo)
+{
+    const auto c = clienti_.find(s);
+    if (c == clienti_.end() || c->finito) return;
+    if (!testo.isEmpty()) s->write(testo);
+    if (c->letti.isEmpty() && s->bytesAvailable() == 0) {
+        s->disconnectFromHost();
+        return;
+    }
+    c->finito = true;
+    c->letti.clear();
+    c->inizioRichiesta = -1;
+    s->readAll();
+    QTimer::singleShot(1000, s, [s] { s->disconnectFromHost(); });
+}
+
+// Twice a second: requests past their deadline, connections with nothing to do,
+// answers nobody takes.
+void ServerRisultati::sorveglia()
+{
+    const qint64 ora = orologio_.elapsed();
+    QList<QTcpSocket *> scaduti, fermi, inattivi;
+    for (auto c = clienti_.begin(); c != clienti_.end(); ++c) {
+        QTcpSocket *s = c.key();
+        if (s->state() != QAbstractSocket::ConnectedState) continue;
+        if (s->bytesToWrite() > 0) {
+            if (c->fermoDa < 0) c->fermoDa = ora;
+            else if (ora - c->fermoDa >= fermoMs) fermi.append(s);
+        } else {
+            c->fermoDa = -1;
+        }
+        if (c->finito) continue;
+        if (c->inizioRichiesta >= 0 && ora - c->inizioRichiesta >= limiteRichiestaMs) scaduti.append(s);
+        else if (!c->flusso && c->inizioRichiesta < 0 && s->bytesToWrite() == 0 && ora - c->ultimoLavoro >= inattivitaMs)
+            inattivi.append(s);
+    }
+    for (QTcpSocket *s : std::as_const(fermi)) s->abort();
+    for (QTcpSocket *s : std::as_const(scaduti))
+        if (!fermi.contains(s)) chiudiCon(s, errore(408, "Richiesta non completata in tempo.\n"));
+    for (QTcpSocket *s : std::as_const(inattivi)) chiudiCon(s, {});
 }
 
 void ServerRisultati::ricevi(const Risultati &risultati)
@@ -200,46 +372,4 @@ void ServerRisultati::togli(QTcpSocket *socket)
 {
     aperti_.removeIf([socket](const QPointer<QTcpSocket> &p) { return !p || p == socket; });
     flussi_ = int(aperti_.size());
-}
-
-bool ServerRisultati::handleRequest(const QHttpServerRequest &richiesta, QTcpSocket *socket)
-{
-    // A client that asks and asks and reads nothing back, or asks more on an event
-    // stream, is let go; not here, as the HTTP server still holds the socket.
-    if (socket->bytesToWrite() > limiteRisposte || socket->property(proprietaFlusso).toBool()) {
-        QMetaObject::invokeMethod(socket, &QAbstractSocket::abort, Qt::QueuedConnection);
-        return true;
-    }
-    const QString percorso = richiesta.url().path();
-    if (richiesta.method() != QHttpServerRequest::Method::Get) {
-        socket->write(risposta(Codice::MethodNotAllowed, testoSemplice, "Solo lettura: è ammesso soltanto GET.\n"));
-    } else if (percorso == QLatin1String("/")) {
-        if (html_.isEmpty()) html_ = pagina::html(stato_);
-        socket->write(risposta(Codice::Ok, "text/html; charset=utf-8", html_));
-    } else if (percorso == QLatin1String("/api/stato")) {
-        if (json_.isEmpty()) json_ = pagina::json(stato_);
-        socket->write(risposta(Codice::Ok, "application/json; charset=utf-8", json_));
-    } else if (percorso == QLatin1String("/eventi")) {
-        if (flussi_.load() >= massimoFlussi) {
-            socket->write(risposta(Codice::ServiceUnavailable, testoSemplice, "Troppi schermi collegati.\n", true));
-            socket->disconnectFromHost();
-            return true;
-        }
-        if (json_.isEmpty()) json_ = pagina::json(stato_);
-        // No length: the answer goes on for as long as the connection lasts.
-        socket->write(testata(Codice::Ok, "text/event-stream; charset=utf-8", -1) + "retry: 2000\n\nid: "
-                      + QByteArray::number(eventi_) + "\ndata: " + json_ + "\n\n");
-        socket->setProperty(proprietaFlusso, true);
-        aperti_.append(socket);
-        flussi_ = int(aperti_.size());
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { togli(socket); });
-    } else {
-        socket->write(risposta(Codice::NotFound, testoSemplice, "Pagina inesistente.\n"));
-    }
-    return true;
-}
-
-void ServerRisultati::missingHandler(const QHttpServerRequest &, QTcpSocket *socket)
-{
-    socket->write(risposta(Codice::NotFound, testoSemplice, "Pagina inesistente.\n"));
 }

@@ -174,6 +174,9 @@ int main(int argc, char *argv[])
         collegato = false;
         scrivi(QStringLiteral("Nessuna interrogazione da 2 secondi."));
     });
+    QObject::connect(&dispositivo, &DispositivoSimulato::portaLiberata, &app, [] {
+        scrivi(QStringLiteral("Il programma non interroga più: la porta è di nuovo libera."));
+    });
     QObject::connect(&dispositivo, &DispositivoSimulato::lineeCambiate, &app,
                      [](quint8 stato) { scrivi(descriviLinee(stato)); });
 

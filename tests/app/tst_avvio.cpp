@@ -99,6 +99,71 @@ private slots:
         // A writable program folder keeps its file where it is, and nothing more is said.
         QVERIFY(dopo.percorso() == archivio && messaggi_.mostrati.size() == 1);
     }
+
+    // Whatever a lock file left behind holds, a lock no program holds is free; the lock file goes with its program.
+    void bloccoLasciatoLibero_data()
+    {
+        QTest::addColumn<QByteArray>("lasciato");
+        QTest::newRow("vuoto") << QByteArray();
+        QTest::newRow("spazzatura") << QByteArray("\x00\xff\x13garbage\n\n\n\x7f", 14);
+        QTest::newRow("altro computer") << QByteArray("4242\nSaettino Professional\naltro-computer\n");
+        // A process of a new PID namespace gets the PID of the one that crashed.
+        QTest::newRow("stesso PID") << QByteArray::number(QCoreApplication::applicationPid()) + "\nSaettino Professional\n"
+                                           + QSysInfo::machineHostName().toUtf8() + "\n";
+    }
+    void bloccoLasciatoLibero()
+    {
+        QFETCH(QByteArray, lasciato);
+        const QString archivio = archivioIn(dir_.filePath(QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY(scriviFile(archivio + u".lock"_s, lasciato));
+        {
+            Avvio avvio(messaggi_);
+            QVERIFY(avvio.prepara(QFileInfo(archivio).path(), dir_.filePath(u"u3"_s)));
+            QVERIFY(messaggi_.mostrati.isEmpty() && contenuto(archivio + u".lock"_s).startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'));
+            QVERIFY(!Avvio(messaggi_).prepara(QFileInfo(archivio).path(), dir_.filePath(u"u3"_s))); // held, even by this very process
+            QCOMPARE(messaggi_.ultimo(), BloccoArchivio::testoOccupato());
+        }
+        QVERIFY(!QFileInfo::exists(archivio + u".lock"_s));
+    }
+
+    // A lock held in another PID namespace keeps this program out, and is free once its holder is killed,
+    // though the next holder there gets the very same PID.
+    void bloccoInUnAltroSpazioDeiPid()
+    {
+        const QString archivio = archivioIn(dir_.filePath(u"spazio"_s));
+        const auto tieni = [&](QProcess &p) {
+            p.setEnvironment(QProcess::systemEnvironment() << u"TIENI_BLOCCO="_s + archivio << u"MOSTRA_PID=1"_s);
+            p.start(u"unshare"_s, {u"-p"_s, u"-f"_s, u"--kill-child"_s, u"--mount-proc"_s, QCoreApplication::applicationFilePath()});
+            return p.waitForReadyRead(10000) ? QString::fromLatin1(p.readAll()).trimmed() : QString();
+        };
+        QProcess primo;
+        const QString detto = tieni(primo);
+        if (!detto.startsWith(u"preso"_s)) QSKIP("no new PID namespace here (needs root and unshare)");
+        QVERIFY(!Avvio(messaggi_).prepara(QFileInfo(archivio).path(), dir_.filePath(u"u4"_s)));
+        ::kill(pid_t(primo.processId()), SIGKILL);
+        QVERIFY(primo.waitForFinished(10000));
+        QTRY_VERIFY(Avvio(messaggi_).prepara(QFileInfo(archivio).path(), dir_.filePath(u"u4"_s))); // its holder gone too
+        QVERIFY(scriviFile(archivio + u".lock"_s, "1\nSaettino Professional\n")); // as the holder left it
+        QProcess secondo;
+        QCOMPARE(tieni(secondo), detto); // "preso", PID 1 again
+        ::kill(pid_t(secondo.processId()), SIGKILL);
+        QVERIFY(secondo.waitForFinished(10000));
+        QTRY_VERIFY(Avvio(messaggi_).prepara(QFileInfo(archivio).path(), dir_.filePath(u"u4"_s)));
+    }
+
+    // Where no lock can be made the program says why, and does not go on to open the database.
+    void bloccoImpossibile()
+    {
+        const QString archivio = archivioIn(dir_.filePath(u"senzablocco"_s));
+        QVERIFY(QDir().mkpath(archivio + u".lock"_s)); // a folder in the way: no file can be made there
+        Avvio avvio(messaggi_);
+        QVERIFY(!avvio.prepara(QFileInfo(archivio).path(), dir_.filePath(u"u5"_s)));
+        QVERIFY(avvio.percorso().isEmpty());
+        QCOMPARE(messaggi_.mostrati.value(0).icona, Messaggi::Icona::Critico);
+        QVERIFY2(messaggi_.ultimo().startsWith(u"Impossibile creare il file di blocco dell'archivio dei tempi\n"_s + archivio + u".lock\n("_s)
+                     && messaggi_.ultimo().contains(u"l'archivio non viene aperto"_s), qPrintable(messaggi_.ultimo()));
+        QCOMPARE(contenuto(archivio), QByteArray("giri"));
+    }
 };
 
 int main(int argc, char *argv[])
@@ -107,7 +172,9 @@ int main(int argc, char *argv[])
     if (const QByteArray archivio = qgetenv("TIENI_BLOCCO"); !archivio.isEmpty()) {
         QCoreApplication app(argc, argv);
         BloccoArchivio blocco(QString::fromLocal8Bit(archivio));
-        std::puts(blocco.prendi() ? "preso" : "occupato");
+        const bool preso = blocco.prendi() == BloccoArchivio::Esito::Preso;
+        std::printf("%s%s\n", preso ? "preso" : "occupato",
+                    qEnvironmentVariableIsSet("MOSTRA_PID") ? qPrintable(u" "_s + QString::number(::getpid())) : "");
         std::fflush(stdout);
         for (;;) ::pause();
     }

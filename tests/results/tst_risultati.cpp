@@ -19,6 +19,8 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <ranges>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Testi = QStringList;
@@ -239,11 +241,30 @@ private slots:
         QVERIFY(r.size() == 6 && r[3].salvataggio && r[3].titolo == "Salva Tempi" && r[4].titolo == "Carica Tempi");
         QCOMPARE(r[4].filtro, u"Salvataggi|*.qlt|Tutti i file|*.*"_s);
         QCOMPARE(DialogoFileQt::filtriQt(r[4].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
-        // Loading the database itself, by any path, changes nothing.
+        // Loading the database itself, by any path or a second hard link, changes nothing and says so.
         const QByteArray ora = contenuto(b.percorso);
-        b.dialogo.risposte = {b.cartella.path() + "/./" + QString::fromUtf8(identita::fileDatabase)};
-        b.sessioni.carica(&b.griglie);
-        QVERIFY(contenuto(b.percorso) == ora && b.messaggi.mostrati.isEmpty() && b.db.aperto());
+        QVERIFY(QFile::link(b.percorso, b.file("collegamento.qlt")));
+        QVERIFY(::link(QFile::encodeName(b.percorso).constData(), QFile::encodeName(b.file("fisso.qlt")).constData()) == 0);
+        for (const QString &stesso : {b.cartella.path() + "/./" + QString::fromUtf8(identita::fileDatabase), b.file("collegamento.qlt"), b.file("fisso.qlt")}) {
+            b.dialogo.risposte = {stesso};
+            QVERIFY(!b.sessioni.carica(&b.griglie));
+            QCOMPARE(b.messaggi.ultimo(), u"Il file\n"_s + stesso + u"\nè il database dei tempi in uso: non c'è niente da caricare.\n"
+                                          "I tempi attuali non sono stati modificati."_s);
+        }
+        QVERIFY(contenuto(b.percorso) == ora && b.messaggi.mostrati.size() == 3 && b.db.aperto());
+        b.messaggi.mostrati.clear();
+        QFile::remove(b.file("collegamento.qlt"));
+        QFile::remove(b.file("fisso.qlt"));
+        // A file sound by every check that does not reopen: the previous one goes back in its place.
+        int aperture = 0;
+        const auto ripristino = sostituzione::sostituisci(b.copie.copie().value(0), b.percorso, b.copie,
+            {[&] { b.db.chiudi(); }, [&](QString *m) {
+                 if (aperture++ == 0) return *m = u"prova"_s, false;
+                 schema::apriDatabase(b.db, b.percorso);
+                 return true;
+             }});
+        QVERIFY(ripristino.esito == SessioniSalvate::Esito::Ripristinato && ripristino.motivo == u"prova"_s && contenuto(b.percorso) == ora);
+        QFile::remove(ripristino.copiaSicurezza);
         // A failed save says why and leaves the database open for new laps.
         b.dialogo.risposte = {b.file("manca/gara.qlt")};
         b.sessioni.salva(b.griglie);
@@ -273,10 +294,13 @@ private slots:
                "Tempo TEXT, Data TEXT, ora TEXT, pista TEXT, intertempoN INTEGER, intertempo REAL)"
             << "(nella tabella Giri la colonna tempoGiro è TEXT invece di REAL)";
         QTest::newRow("vista mancante") << "sql" << "DROP VIEW Sunto2" << "(manca la vista Sunto2)";
-        // Sound by every check, but the program's own index name is taken by a table: the reopen fails.
-        QTest::newRow("non si riapre") << "riapre" << "INSERT INTO Giri (pilota, giroN) VALUES ('Zeta', 1); "
-                                                      "DROP INDEX Giri_pilota; CREATE TABLE Giri_pilota (x)"
-                                       << "Giri_pilota.\nÈ stato rimesso al suo posto il database di prima.";
+        // Sound by every check, but the program's own index name is taken by a table.
+        QTest::newRow("nome occupato") << "sql" << "INSERT INTO Giri (pilota, giroN) VALUES ('Zeta', 1); "
+                                                   "DROP INDEX Giri_pilota; CREATE TABLE Giri_pilota (x)"
+                                       << "(le tabelle e le viste del programma non si rifanno: ";
+        QTest::newRow("pipe") << "fifo" << "" << "(non è un file normale ma una pipe (FIFO))";
+        QTest::newRow("collegamento a /dev/zero") << "zero" << "" << "(non è un file normale ma un dispositivo)";
+        QTest::newRow("cartella") << "cartella" << "" << "(è una cartella, non un file)";
         QTest::newRow("copia impossibile") << "pieno" << "" << "spazio su disco esaurito (No space left on device).\n"
                                                                "Il caricamento non è stato fatto.";
     }
@@ -298,6 +322,12 @@ private slots:
         } else if (tipo == "pieno") {
             QCOMPARE(b.sessioni.salvaIn(scelto, nullptr), SessioniSalvate::Esito::Fatto);
             b.copie.guasto = [] { return CopieFinte::discoPieno(); };
+        } else if (tipo == "fifo") {
+            QVERIFY(::mkfifo(QFile::encodeName(scelto).constData(), 0600) == 0);
+        } else if (tipo == "zero") {
+            QVERIFY(QFile::link(u"/dev/zero"_s, scelto));
+        } else if (tipo == "cartella") {
+            QVERIFY(QDir().mkdir(scelto));
         } else if (tipo != "mancante") {
             QVERIFY(scriviFile(scelto, tipo == "testo" ? "Pilota;Tempo\nAlfa;00:40,000\n" : ""));
         }
@@ -322,11 +352,72 @@ private slots:
         QVERIFY(contenuto(b.percorso) == prima && b.files() == files && b.giri() == giri);
         // Only a file that passed every check is swapped in, after a copy of the live one; nothing else is left behind.
         const Testi copie = QDir(b.copie.cartella()).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(copie.size(), tipo == "riapre" ? 1 : 0);
+        QVERIFY(copie.isEmpty());
         QVERIFY(copie.isEmpty() || contenuto(b.copie.copie().value(0)) == prima);
         // New laps still go in.
         b.segna("Alfa", 3, 38);
         QCOMPARE(b.conta("SELECT Giri FROM TempoTotale WHERE Pilota = 'Alfa'"), 3);
+    }
+
+    // A file whose triggers, views or running totals were changed by hand is loaded with the program's own and
+    // with totals made again from its laps; objects that are not the program's are dropped and named. A file
+    // with a long empty tail comes in compacted. The lanes' lap counters then continue from the loaded laps.
+    void caricaRifaQuelloCheDeriva_data()
+    {
+        QTest::addColumn<QString>("sql"); // applied to a copy of the live file
+        QTest::addColumn<QStringList>("tolti");
+        QTest::newRow("trigger che conta due giri") << u"DROP TRIGGER Giri_aggiunto; CREATE TRIGGER Giri_aggiunto AFTER INSERT ON Giri "
+                                                       "BEGIN UPDATE TotaliPiloti SET giri = giri + 2 WHERE pilota = NEW.pilota; END"_s << Testi();
+        QTest::newRow("trigger che cancella") << u"CREATE TRIGGER \"via\"\"giri\" AFTER INSERT ON Giri BEGIN DELETE FROM Giri WHERE id = NEW.id; END"_s
+                                              << Testi{u"trigger via\"giri"_s};
+        QTest::newRow("trigger che blocca") << u"CREATE TRIGGER blocca BEFORE INSERT ON Giri BEGIN SELECT RAISE(ABORT, 'no'); END; "
+                                               "CREATE VIEW Altro AS SELECT 1; CREATE INDEX Doppio ON Giri (Tempo)"_s
+                                            << Testi{u"trigger blocca"_s, u"vista Altro"_s, u"indice Doppio"_s};
+        QTest::newRow("classifica rovesciata") << u"DROP VIEW Classifica; CREATE VIEW Classifica AS SELECT pilota AS Pilota, giri AS Giri, "
+                                                  "totale AS TempoTotale FROM TotaliPiloti ORDER BY giri, totale DESC"_s << Testi();
+        QTest::newRow("totali gonfiati") << u"UPDATE TotaliPiloti SET giri = giri + 50, totale = totale * 3; UPDATE TempoTotale SET Giri = 99; "
+                                            "UPDATE Tempofast SET Tempo = 1"_s << Testi();
+        QTest::newRow("coda vuota") << QString() << Testi();
+    }
+    void caricaRifaQuelloCheDeriva()
+    {
+        QFETCH(QString, sql);
+        QFETCH(Testi, tolti);
+        Banco b;
+        b.sessione.impostaPilota(0, u"Alfa"_s);
+        b.sessione.inizializza();
+        const char *derivati[] = {"SELECT * FROM TempoTotale ORDER BY rowid", "SELECT * FROM TotaliPiloti ORDER BY pilota",
+                                  "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view', 'index') ORDER BY name"};
+        // The file holds eight more laps of Alfa: the totals as the program keeps them, then the change by hand.
+        for (int n = 3; n <= 10; ++n) b.segna("Alfa", n, 41);
+        QList<Righe> attesi;
+        for (const char *q : derivati) attesi.append(b.righe(q));
+        const QString scelto = b.file("scelto.qlt");
+        QVERIFY(QFile::copy(b.percorso, scelto));
+        for (int n = 10; n >= 3; --n) b.db.esegui(u"DELETE FROM Giri WHERE pilota = 'Alfa' AND giroN = %1"_s.arg(n));
+        {
+            Database altro;
+            altro.apri(scelto, QString::fromUtf8(identita::password));
+            if (!sql.isEmpty()) altro.esegui(sql);
+        }
+        if (sql.isEmpty()) QVERIFY(QFile(scelto).resize(QFileInfo(scelto).size() + 256 * 1024 * 1024)); // sparse
+        b.dialogo.risposte = {scelto};
+        QVERIFY2(b.sessioni.carica(&b.griglie), qPrintable(b.messaggi.ultimo()));
+        if (tolti.isEmpty()) {
+            QVERIFY2(b.messaggi.mostrati.isEmpty(), qPrintable(b.messaggi.ultimo()));
+        } else {
+            QCOMPARE(b.messaggi.mostrati.size(), 1);
+            QCOMPARE(b.messaggi.ultimo().split(u'\n').mid(3), tolti);
+            QCOMPARE(b.messaggi.mostrati[0].icona, Messaggi::Icona::Informazione);
+        }
+        for (int i = 0; i < 3; ++i) QCOMPARE(b.righe(derivati[i]), attesi[i]);
+        QCOMPARE(b.righe("SELECT Tempo FROM Tempofast"), (Righe{{39.0}}));
+        QVERIFY(QFileInfo(b.percorso).size() < 1024 * 1024);
+        // Alfa goes on from her tenth lap; the next lap is stored and counted once.
+        b.sessione.rileggiGiri();
+        QCOMPARE(b.sessione.corsia(0).numGiri, 10);
+        b.segna("Alfa", 11, 38);
+        QCOMPARE(b.righe("SELECT Pilota, Giri FROM TempoTotale ORDER BY rowid"), (Righe{{u"Alfa"_s, 11}, {u"Beta"_s, 1}}));
     }
 
     void reset()

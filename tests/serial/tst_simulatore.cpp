@@ -8,6 +8,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+// Is the terminal in exclusive mode? (Opened for the question: root passes the mode.)
+bool esclusiva(const QByteArray &percorso)
+{
+    const int fd = ::open(percorso.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int attiva = 0;
+    const bool si = fd >= 0 && ::ioctl(fd, TIOCGEXCL, &attiva) == 0 && attiva;
+    if (fd >= 0) ::close(fd);
+    return si;
+}
+} // namespace
+
 class TstSimulatore : public QObject {
     Q_OBJECT
 private slots:
@@ -31,6 +49,35 @@ private slots:
         // When it ends, Com1 goes back to what it was.
         processo.terminate();
         QTRY_COMPARE(store.leggi(QStringLiteral("Porte"), QStringLiteral("Com1")), QStringLiteral("/dev/ttyUSB0"));
+    }
+
+    // A program killed with the port open leaves the terminal exclusive; once its polls stop the
+    // simulator clears that, and not before.
+    void esclusivaLiberataQuandoIlProgrammaSparisce()
+    {
+        QProcess processo;
+        processo.start(QCoreApplication::applicationDirPath() + "/../bin/saettino-simulatore", {"--durata", "30000"});
+        QVERIFY(processo.waitForReadyRead(5000));
+        const QByteArray percorso = processo.readLine().trimmed().split(' ').value(1);
+        const pid_t programma = ::fork();
+        if (programma == 0) { // opens the port as the serial library does, and polls
+            const int fd = ::open(percorso.constData(), O_RDWR | O_NOCTTY);
+            ::ioctl(fd, TIOCEXCL);
+            for (;;) {
+                [[maybe_unused]] const auto n = ::write(fd, " ", 1);
+                ::usleep(100000);
+            }
+        }
+        QTRY_VERIFY(esclusiva(percorso));
+        QTest::qWait(2500);
+        QVERIFY(esclusiva(percorso)); // polled all along
+        ::kill(programma, SIGKILL);
+        QVERIFY(::waitpid(programma, nullptr, 0) == programma);
+        QTRY_VERIFY_WITH_TIMEOUT(!esclusiva(percorso), 5000);
+        QByteArray uscita;
+        QTRY_VERIFY((uscita += processo.readAll()).contains("la porta è di nuovo libera"));
+        processo.terminate();
+        processo.waitForFinished();
     }
 };
 

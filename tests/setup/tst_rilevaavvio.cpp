@@ -103,7 +103,11 @@ private slots:
                  {{" \t ", "Beta"}, {}, "Non è stato inserito il pilota"},
                  {{"Alfa", "Beta", " alfa ", "BETA", "Gamma", "ALFA"}, {}, doppi + "Pilota 1, Pilota 3, Pilota 6: Alfa\nPilota 2, Pilota 4: Beta"},
                  {{u"Σίσυφος"_s, u"ΣΊΣΥΦΟΣ"_s}, {}, doppi + u"Pilota 1, Pilota 2: Σίσυφος"_s},
-                 {{"Beta", u"Ölaf"_s, u"o\u0308laf"_s}, {}, doppi + u"Pilota 2, Pilota 3: Ölaf"_s}}) {
+                 {{"Beta", u"Ölaf"_s, u"o\u0308laf"_s}, {}, doppi + u"Pilota 2, Pilota 3: Ölaf"_s},
+                 // Invisible marks, doubled or odd blanks and compatibility forms make no new driver.
+                 {{u"Ro\u200Bssi"_s, u"Rossi"_s, u"\u200FDe  Luca"_s, u"De\u00A0Luca"_s, u"\uFF2Eeri"_s, u"Neri\uFEFF"_s, u"De Luca"_s},
+                  {}, doppi + u"Pilota 1, Pilota 2: Ro\u200Bssi\nPilota 3, Pilota 4, Pilota 7: \u200FDe  Luca\nPilota 5, Pilota 6: \uFF2Eeri"_s},
+                 {{u"De Luca"_s, u"DeLuca"_s, u"Ro ssi"_s, u"Rossi"_s}, QStringList{u"De Luca"_s, u"DeLuca"_s, u"Ro ssi"_s, u"Rossi"_s}, ""}}) {
             QVERIFY2(dati.pilotiInseriti(nomi) == presi, qPrintable(nomi.join(u'|')));
             QCOMPARE(mostrati(), messaggio.isEmpty() ? QStringList() : QStringList{messaggio});
         }

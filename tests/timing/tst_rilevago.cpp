@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
 
@@ -68,6 +70,21 @@ private slots:
                                     "-", "Esci|Ctrl+E", "-", "Esporta CSV...|", "Visualizza", "Tempi Piloti|", "Opzioni",
                                     "Canc.Database|", QStringLiteral("Proprietà porta|"), "Tempo minimo sul giro...|",
                                     "Risultati in rete...|", "Info", "Informazioni|"}));
+    }
+
+    // A full session: the standings show all eight drivers whole (or can be scrolled to them).
+    void classificaDiOttoPiloti()
+    {
+        Finestra f;
+        QStandardItemModel classifica(8, 3);
+        for (int r = 0; r < 8; ++r) classifica.setItem(r, 0, new QStandardItem(QStringLiteral("Pilota %1").arg(r + 1)));
+        f.w.griglia1()->setModel(&classifica);
+        f.apri({"A", "B", "C", "D", "E", "F", "G", "H"});
+        QTableView *g = f.w.griglia1();
+        const QRect ultima = g->visualRect(classifica.index(7, 0));
+        QVERIFY2(g->viewport()->rect().contains(ultima) || g->verticalScrollBar()->isVisible(),
+                 qPrintable(QStringLiteral("riga 8 a %1-%2 di %3").arg(ultima.top()).arg(ultima.bottom()).arg(g->viewport()->height())));
+        QVERIFY(g->rowHeight(7) >= g->fontMetrics().height());
     }
 
     void sessioneDallaFinestra()

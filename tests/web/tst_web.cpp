@@ -170,8 +170,11 @@ private slots:
         int segnati = 0, chieste = 0, risposte = 0, altre = 0;
         QList<int> giri(ServerRisultati::massimoFlussi - 1);
         auto clienti = std::make_unique<QObject>(); // their connections close with it
+        int clienteN = 0;
         auto apri = [&](const QByteArray &percorso) {
             auto *s = new QTcpSocket(clienti.get());
+            // Screens of many addresses (all of 127/8 is this machine): one address alone is capped.
+            s->bind(QHostAddress(quint32(0x7F000002 + clienteN++ % 200)));
             s->connectToHost(QHostAddress::LocalHost, porta);
             s->write("GET " + percorso + " HTTP/1.1\r\nHost: prova\r\n\r\n");
             return s;
@@ -232,6 +235,83 @@ private slots:
         QTRY_COMPARE(server->flussiAperti(), ServerRisultati::massimoFlussi - 1);
         clienti.reset();
         QTRY_COMPARE(server->flussiAperti(), 0);
+    }
+
+    // No client holds the server: a head past 16 kB is refused (431), a request trickled a byte at a time
+    // ends at its deadline (408), one address gets 16 connections, a stream whose screen stopped reading
+    // goes within seconds, "Connection: close" closes and keep-alive keeps.
+    void limitiDelServer()
+    {
+        ServerRisultati server;
+        const quint16 porta = server.ascolta(0, nullptr);
+        QVERIFY(porta != 0);
+        QObject clienti;
+        auto apri = [&](quint32 indirizzo, const QByteArray &dati) {
+            auto *s = new QTcpSocket(&clienti);
+            s->bind(QHostAddress(indirizzo));
+            s->connectToHost(QHostAddress::LocalHost, porta);
+            s->write(dati);
+            return s;
+        };
+        // What came back once the server closed (or after `ms`).
+        auto finoAllaChiusura = [](QTcpSocket *s, int ms = 5000) {
+            QByteArray d;
+            QElapsedTimer t;
+            t.start();
+            while (s->state() != QAbstractSocket::UnconnectedState && t.elapsed() < ms) {
+                QTest::qWait(10);
+                d += s->readAll();
+            }
+            return d + s->readAll();
+        };
+        const QByteArray get = "GET /api/stato HTTP/1.1\r\nHost: prova\r\n";
+        // The slow one starts first: a byte every 300 ms, never a whole head.
+        QTcpSocket *lento = apri(0x7F000010, "GET / HTTP/1.1\r\nX-Lento: ");
+        QTimer goccia;
+        connect(&goccia, &QTimer::timeout, lento, [lento] { lento->write("a"); });
+        goccia.start(300);
+        QElapsedTimer daQuando;
+        daQuando.start();
+
+        QTcpSocket *grande = apri(0x7F000011, get + "X-Grande: " + QByteArray(4 * 1024 * 1024, 'x') + "\r\n\r\n");
+        QVERIFY(finoAllaChiusura(grande).startsWith("HTTP/1.1 431 Request Header Fields Too Large\r\n"));
+        QTcpSocket *giusta = apri(0x7F000011, get + "X-Quasi: " + QByteArray(15 * 1024, 'x') + "\r\nConnection: close\r\n\r\n");
+        QVERIFY(finoAllaChiusura(giusta).startsWith("HTTP/1.1 200 OK\r\n")); // and closed, as asked
+
+        // Keep-alive: two requests in one go, two answers, the connection stays.
+        QTcpSocket *due = apri(0x7F000012, get + "\r\n" + get + "\r\n");
+        QTRY_COMPARE(QString::fromLatin1(due->peek(1 << 20)).count(u"HTTP/1.1 200 OK"_s), 2);
+        QTest::qWait(300);
+        QCOMPARE(due->state(), QAbstractSocket::ConnectedState);
+
+        // Sixteen connections of one address; the seventeenth is turned away, another address is not.
+        QList<QTcpSocket *> sedici;
+        for (int i = 0; i < ServerRisultati::massimoPerIndirizzo; ++i) sedici << apri(0x7F000013, {});
+        QTRY_COMPARE(server.connessioniAperte(), ServerRisultati::massimoPerIndirizzo + 2);
+        QVERIFY(finoAllaChiusura(apri(0x7F000013, get + "\r\n")).startsWith("HTTP/1.1 503 Service Unavailable\r\n"));
+        QTcpSocket *altro = apri(0x7F000014, get + "Connection: close\r\n\r\n");
+        QVERIFY(finoAllaChiusura(altro).startsWith("HTTP/1.1 200 OK\r\n"));
+
+        // A stream that reads nothing: events of 8 kB pile up, far below the backlog cap, and it is dropped all the same.
+        QTcpSocket *fermo = apri(0x7F000015, "GET /eventi HTTP/1.1\r\n\r\n");
+        fermo->setReadBufferSize(1);
+        fermo->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        QTRY_COMPARE(server.flussiAperti(), 1);
+        for (int i = 0; i < 8; ++i) {
+            FotoSessione f;
+            f.tempoSessione = QString(8000, u'x') + QString::number(i);
+            server.riceviSessione(f);
+            QTest::qWait(100);
+        }
+        QElapsedTimer caduto;
+        caduto.start();
+        QTRY_COMPARE_WITH_TIMEOUT(server.flussiAperti(), 0, 8000);
+        QVERIFY(caduto.elapsed() < ServerRisultati::fermoMs + 2000);
+
+        // The slow request ends at its deadline, though a byte came every 300 ms.
+        const QByteArray lentoDetto = finoAllaChiusura(lento, 15000);
+        QVERIFY2(lentoDetto.startsWith("HTTP/1.1 408 Request Timeout\r\n"), lentoDetto.left(100).constData());
+        QVERIFY(daQuando.elapsed() >= ServerRisultati::limiteRichiestaMs && daQuando.elapsed() < ServerRisultati::limiteRichiestaMs + 3000);
     }
 
     // The page turned on from its dialog and opened in a real browser: a lap
