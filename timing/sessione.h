@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -78,6 +79,9 @@ public:
     // session's fastest lap follows when it was a lap that is gone. The lap in
     // progress goes on untouched.
     void applicaCorrezione(const CorrezioneGiri &correzione);
+    // The file now in use counts other lap numbers: each lane's last lap becomes
+    // the number `ultimi` gives its driver (0 when not named), and the next follows on.
+    void riallineaGiri(const QHash<QString, int> &ultimi);
 
     const Corsia &corsia(int i) const { return corsie_[i]; }
     int numPiloti() const { return numPiloti_; }
