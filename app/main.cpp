@@ -1,5 +1,6 @@
 #include "app/avvio.h"
 #include "shell/applicazione.h"
+#include "shell/segnaliuscita.h"
 #include "comune/caratteri.h"
 #include "comune/icone.h"
 #include "comune/identita.h"
@@ -41,6 +42,12 @@ int main(int argc, char *argv[])
         return 1;
 
     Applicazione applicazione(avvio.percorso());
+    QObject::connect(&applicazione, &Applicazione::terminata, app.get(), &QCoreApplication::exit);
+    // A signal, or the desktop session ending, closes the program as "Esci" without a question.
+    SegnaliUscita segnali;
+    applicazione.seguiUscite(segnali);
     applicazione.avvia();
-    return app->exec();
+    const int codice = app->exec();
+    SegnaliUscita::uscitaCompiuta();
+    return codice;
 }

@@ -4,10 +4,12 @@
 #include "comune/priorita.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
+#include "comune/identita.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <utility>
@@ -27,7 +29,11 @@ ArchivioAsincrono::ArchivioAsincrono(Database &letture, const QString &percorso,
     scrittore_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, scrittore_, &QObject::deleteLater);
     connect(scrittore_, &ScrittoreGiri::scritte, this, &ArchivioAsincrono::confermate);
-    connect(scrittore_, &ScrittoreGiri::risultati, this, &ArchivioAsincrono::risultati);
+    connect(scrittore_, &ScrittoreGiri::risultati, this, [this](const Risultati &r) {
+        if (r.numero > ultimi_.numero) ultimi_ = r;
+        emit risultati(r);
+    });
+    connect(scrittore_, &ScrittoreGiri::daRiallineare, this, &ArchivioAsincrono::riallinea);
     connect(scrittore_, &ScrittoreGiri::fallita, this, [this](const QString &testo) {
         inErrore_ = true;
         aggiornaAvviso();
@@ -126,14 +132,83 @@ void ArchivioAsincrono::aggiornaAvviso()
 
 Risultati ArchivioAsincrono::leggiRisultati()
 {
-    Risultati r;
-    r.aperto = false;
-    attendi([&] { r = scrittore_->leggi(); });
+    spedisci();
+    if (attivo_)
+        QMetaObject::invokeMethod(scrittore_, [w = scrittore_] { emit w->risultati(w->leggi()); },
+                                  Qt::QueuedConnection);
+    Risultati r = ultimi_;
+    r.errore.clear(); // told when it came
     return r;
+}
+
+void ArchivioAsincrono::svuotaPoi(QObject *contesto, std::function<void(bool completo)> poi)
+{
+    spedisci();
+    const quint64 fino = prossimo_;
+    auto risposta = [this, libero = !contesto, guardia = QPointer<QObject>(contesto), poi = std::move(poi),
+                     fino](quint64 finoA) {
+        confermate(finoA);
+        if (libero || guardia) poi(finoA >= fino || attese_.isEmpty());
+    };
+    if (!attivo_) {
+        QMetaObject::invokeMethod(this, [risposta] { risposta(0); }, Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(scrittore_, [this, w = scrittore_, risposta] {
+        const quint64 finoA = w->svuota();
+        QMetaObject::invokeMethod(this, [risposta, finoA] { risposta(finoA); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+void ArchivioAsincrono::eseguiPoi(QObject *contesto, std::function<void(Database &)> lavoro,
+                                  std::function<void(bool fatto, const QString &errore)> poi)
+{
+    spedisci();
+    auto risposta = [this, libero = !contesto, guardia = QPointer<QObject>(contesto),
+                     poi = std::move(poi)](bool fatto, const QString &errore, quint64 finoA) {
+        confermate(finoA);
+        if (libero || guardia) poi(fatto, errore);
+    };
+    if (!attivo_) {
+        QMetaObject::invokeMethod(this, [risposta] { risposta(false, QStringLiteral("il programma si sta chiudendo."), 0); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(scrittore_, [this, w = scrittore_, lavoro = std::move(lavoro), risposta] {
+        QString errore;
+        const bool fatto = w->esegui(lavoro, &errore);
+        const quint64 finoA = w->scritto();
+        QMetaObject::invokeMethod(this, [risposta, fatto, errore, finoA] { risposta(fatto, errore, finoA); },
+                                  Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+// The writer found another file, or other lap numbers, under the name: the laps
+// not yet committed follow the file's numbers, and so do the lanes.
+void ArchivioAsincrono::riallinea(const QHash<QString, int> &massimi, const QString &avviso)
+{
+    spedisci();
+    try {
+        if (letture_.aperto() && letture_.percorso() == percorso_)
+            letture_.apri(percorso_, QString::fromUtf8(identita::password));
+    } catch (const ErroreDatabase &) {
+        // This connection only reads; the writer's own is the one that matters.
+    }
+    QHash<QString, int> ultimi = massimi;
+    for (Scrittura &s : attese_)
+        if (s.tipo == Scrittura::Tipo::Giro) s.giro.giroN = ++ultimi[s.giro.pilota];
+    emit giriRiallineati(ultimi);
+    if (attivo_)
+        QMetaObject::invokeMethod(scrittore_, [w = scrittore_, coda = QVector<Scrittura>(attese_.begin(), attese_.end())] {
+            w->rinumera(coda);
+        }, Qt::QueuedConnection);
+    messaggi_.avvisa(avviso, Messaggi::Icona::Esclamazione);
 }
 
 bool ArchivioAsincrono::svuota()
 {
+    spedisci();
+    if (attese_.isEmpty()) return true; // nothing to wait for
     quint64 finoA = 0;
     attendi([&] { finoA = scrittore_->svuota(); });
     confermate(finoA);
@@ -155,7 +230,7 @@ bool ArchivioAsincrono::esegui(const std::function<void(Database &)> &lavoro, QS
 void ArchivioAsincrono::sospendi()
 {
     quint64 finoA = 0;
-    attendi([&] { finoA = scrittore_->chiudi(); });
+    attendi([&] { finoA = scrittore_->chiudi(ScrittoreGiri::attesaRiprovaMs); }); // what does not go in now goes into the next file
     confermate(finoA);
 }
 
@@ -179,10 +254,12 @@ QString ArchivioAsincrono::fileGiriInAttesa() const
                                       QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
 }
 
-QString ArchivioAsincrono::ferma()
+QString ArchivioAsincrono::ferma(int attesaMs)
 {
     if (!attivo_) return {};
-    sospendi();
+    quint64 finoA = 0;
+    attendi([&] { finoA = scrittore_->chiudi(attesaMs); });
+    confermate(finoA);
     attivo_ = false;
     thread_.quit();
     thread_.wait();

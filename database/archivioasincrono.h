@@ -30,25 +30,35 @@ public:
     int contaGiri(const QString &pilota) override;
     void scriviGiroVeloce(float tempo) override;
     void memorizza(const GiroCompletato &giro) override;
-    // The grids' data, read by the writer after what waits before it.
+    // The last reading of the grids' data, at once; the writer sends a fresh one
+    // through `risultati` after what waits before it.
     Risultati leggiRisultati() override;
 
     // Laps handed over and not yet committed.
     int giriInAttesa() const;
     QList<Scrittura> inAttesa() const { return attese_; }
 
-    // These wait for the writer. `svuota` has it commit what waits now: true
-    // when nothing is left waiting (the file is then complete).
+    // These ask the writer and return at once; `poi` runs on this thread when it
+    // answered (never if a given `contesto` is gone by then). `svuotaPoi` has it commit
+    // what waits now: `completo` when every write made before the call is in the file.
+    void svuotaPoi(QObject *contesto, std::function<void(bool completo)> poi);
+    // Work of the writer's connection in order with the laps (reset, corrections).
+    void eseguiPoi(QObject *contesto, std::function<void(Database &)> lavoro,
+                   std::function<void(bool fatto, const QString &errore)> poi);
+
+    // These wait for the writer (at once when nothing waits). `svuota` has it commit
+    // what waits now: true when nothing is left waiting (the file is then complete).
     bool svuota();
     // Work of the writer's connection in order with the laps (reset, corrections).
     bool esegui(const std::function<void(Database &)> &lavoro, QString *errore);
     // The file is about to be replaced: the writer commits what it can and closes.
     void sospendi();
     bool riprendi(QString *errore);
-    // Stops the writer after a last try to commit. Laps still waiting then are
+    // Stops the writer after a last try to commit, which waits at most
+    // `attesaMs` for another program's lock. Laps still waiting then are
     // written to a text file beside the database, whose path is returned (empty
     // when nothing was waiting).
-    QString ferma();
+    QString ferma(int attesaMs = ScrittoreGiri::attesaNormaleMs);
     // The text file `ferma` would write now.
     QString fileGiriInAttesa() const;
 
@@ -63,6 +73,9 @@ signals:
     void risultati(const Risultati &r);
     // The number of laps to show as waiting: 0 while laps are committed as they come.
     void giriInAttesaDaMostrare(int n);
+    // The file in use holds other lap numbers than the lanes counted on: each
+    // driver's last lap number now (stored or waiting); drivers not named have none.
+    void giriRiallineati(const QHash<QString, int> &ultimi);
 
 private:
     void confermate(quint64 finoA);
@@ -70,6 +83,7 @@ private:
     void spedisci();
     void aggiornaAvviso();
     template <typename F> void attendi(F &&f);
+    void riallinea(const QHash<QString, int> &massimi, const QString &avviso);
 
     Database &letture_;
     QString percorso_;
@@ -85,4 +99,5 @@ private:
     bool attivo_ = true;
     int mostrati_ = 0;
     QTimer controllo_;
+    Risultati ultimi_; // the last reading the writer sent
 };

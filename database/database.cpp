@@ -316,6 +316,17 @@ int Database::modificate() const { return db_ ? sqlite3_changes(db_) : 0; }
 
 bool Database::inTransazione() const { return db_ && !sqlite3_get_autocommit(db_); }
 
+void Database::impostaAttesa(int ms)
+{
+    if (db_) sqlite3_busy_timeout(db_, ms);
+}
+
+qint64 Database::versioneDati()
+{
+    Istruzione q = prepara("PRAGMA data_version");
+    return q.passo() ? q.intero(0) : 0;
+}
+
 QString Database::controlloIntegrita()
 {
     // The engine stops at a page it cannot read; the rows it gave until then say more.

@@ -106,6 +106,10 @@ public:
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int modificate() const;
     bool inTransazione() const;
+    // How long a statement waits for another connection's lock before failing.
+    void impostaAttesa(int ms);
+    // Changes whenever another connection commits to the file (the engine's data_version).
+    qint64 versioneDati();
 
     // The engine's full integrity check: empty when the file is sound,
     // otherwise the first problem it found.

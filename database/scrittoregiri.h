@@ -1,8 +1,10 @@
 #pragma once
 #include "database/database.h"
+#include "database/identitafile.h"
 #include "database/risultati.h"
 #include "timing/archivio.h"
 
+#include <QHash>
 #include <QObject>
 #include <QVector>
 #include <functional>
@@ -24,6 +26,11 @@ struct Scrittura {
 // the standings rebuilt once per commit. A failed commit keeps everything queued,
 // in order, and is tried again; the failure is reported once, not once per lap.
 // After every commit it reads the grids' data and sends it.
+// Before each commit, and when one fails, it checks that the name still leads
+// to the file it opened and that nobody else changed the lap numbers in it: a
+// file gone or replaced is closed and told, the laps wait, and a usable file
+// back under the name is reopened; then nothing is written until the sender
+// has renumbered the waiting laps to follow the file's (`rinumera`).
 class ScrittoreGiri : public QObject {
     Q_OBJECT
 public:
@@ -39,7 +46,8 @@ public:
     bool esegui(const std::function<void(Database &)> &lavoro, QString *errore);
     // Closes the connection after a last try to commit; nothing is written
     // until `apri` (the file is being replaced). Returns the last write committed.
-    quint64 chiudi();
+    // `attesaMs` bounds how long that last try waits for another program's lock.
+    quint64 chiudi(int attesaMs = attesaNormaleMs);
     bool apri(QString *errore);
     Risultati leggi();
     quint64 scritto() const { return scritto_; }
@@ -48,6 +56,13 @@ public:
     // While on, every reading also carries the standings' detail (totals in
     // seconds, best laps); turning it on sends a reading at once.
     void impostaDettaglio(bool conDettaglio);
+    // After `daRiallineare`: everything not yet committed, numbered to follow the file.
+    void rinumera(const QVector<Scrittura> &coda);
+
+    // A commit waits this long for another program's lock; a retry after a failure much less,
+    // so whoever asks the writer something while it fails is answered soon.
+    static constexpr int attesaNormaleMs = 2000;
+    static constexpr int attesaRiprovaMs = 100;
 
 signals:
     void scritte(quint64 finoA);
@@ -55,10 +70,16 @@ signals:
     void fallita(const QString &messaggio);
     void ripresa();
     void risultati(const Risultati &r);
+    // The file in use is not the one the lap numbers were counted on (another
+    // file under the name, or changed by another program): each driver's
+    // highest lap number in it, and what to tell the operator.
+    void daRiallineare(const QHash<QString, int> &massimi, const QString &avviso);
 
 private:
     bool scrivi();
     bool connesso();
+    void apriFile();
+    bool fileAlSuoPosto();
     void programma();
 
     QString percorso_;
@@ -70,5 +91,12 @@ private:
     bool chiuso_ = false;
     bool programmato_ = false;
     bool dettaglio_ = false;
+    bool perso_ = false; // the file opened is gone from its name: closed until one is back
+    bool fermo_ = false; // waiting for `rinumera`
+    QString avvisoPerso_;
+    int attesaForzata_ = -1; // the lock wait of a last try, when asked for
+    IdentitaFile identita_;
+    qint64 versione_ = 0;
+    QHash<QString, int> massimi_; // each driver's highest lap number in the file, as this writer left it
     QTimer *riprova_;
 };

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
+#include <memory>
 
 namespace {
 // The rows behind the grid, in the same order as Sunto gives them.
@@ -128,16 +129,26 @@ bool TempiPiloti::correggi(int riga, correzioni::Tipo tipo)
     if (messaggi_.mostra(domanda, Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda, titolo, 1)
         != Messaggi::Risposta::Si)
         return false;
-    std::optional<CorrezioneGiri> esito;
-    QString motivo, errore;
-    const bool fatto = esegui_([&](Database &db) { esito = correzioni::correggi(db, *g, tipo, &motivo); }, &errore);
-    if (!fatto || !esito)
-        messaggi_.mostra(QStringLiteral("La correzione non è stata fatta: ") + (fatto ? motivo : errore),
-                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione, titolo);
-    else if (seguito_)
-        seguito_(*esito);
-    caricatabella(testo_);
-    return fatto && esito;
+    struct Esito {
+        std::optional<CorrezioneGiri> correzione;
+        QString motivo;
+        int fatto = -1; // -1 while the writer has not answered
+    };
+    const auto esito = std::make_shared<Esito>();
+    const GiroScelto scelto = *g;
+    // The lanes follow a correction made even if the viewer is closed before the writer answers.
+    esegui_([esito, scelto, tipo](Database &db) { esito->correzione = correzioni::correggi(db, scelto, tipo, &esito->motivo); },
+            [this, vivo = std::weak_ptr<int>(vivo_), messaggi = &messaggi_, seguito = seguito_, esito,
+             titolo](bool fatto, const QString &errore) {
+                esito->fatto = fatto && esito->correzione;
+                if (!esito->fatto)
+                    messaggi->mostra(QStringLiteral("La correzione non è stata fatta: ") + (fatto ? esito->motivo : errore),
+                                     Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione, titolo);
+                else if (seguito)
+                    seguito(*esito->correzione);
+                if (!vivo.expired()) caricatabella(testo_);
+            });
+    return esito->fatto != 0;
 }
 
 Visualtempi::Visualtempi(Database &db, Messaggi &messaggi, QWidget *parent)

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Database;
@@ -22,8 +23,10 @@ class QTableView;
 // A lap of the grid can also be deleted or merged into the driver's next one.
 class TempiPiloti {
 public:
-    // Work on the lap writer's connection, in order with the laps; false with the reason when not done.
-    using Esecutore = std::function<bool(const std::function<void(Database &)> &, QString *errore)>;
+    // Work on the lap writer's connection, in order with the laps: `poi` is told
+    // whether it was done (with the reason when not) once the writer answered.
+    using Esecutore = std::function<void(std::function<void(Database &)> lavoro,
+                                         std::function<void(bool fatto, const QString &errore)> poi)>;
 
     static constexpr const char *sqlPiloti = "SELECT Pilota FROM Sunto GROUP BY Pilota";
     static constexpr const char *sqlGiri =
@@ -45,8 +48,9 @@ public:
     std::optional<GiroScelto> giro(int riga) const;
     // A later lap of the same driver is shown, so the row's lap can be merged into it.
     bool unibile(int riga) const;
-    // Asks the operator, then merges or deletes the row's lap and shows the laps
-    // again. True when the file was changed.
+    // Asks the operator, then has the row's lap merged or deleted and shows the
+    // laps again once that is done; the window waits for nothing meanwhile.
+    // True when the file was changed, or the change is under way.
     bool correggi(int riga, correzioni::Tipo tipo);
 
     // "*" and "?" become the engine's "%" and "_", whose own meaning is escaped.
@@ -65,6 +69,7 @@ private:
     QString testo_;            // the text the grid was last loaded with
     Esecutore esegui_;
     std::function<void(const CorrezioneGiri &)> seguito_;
+    std::shared_ptr<int> vivo_ = std::make_shared<int>(); // gone with this: a later answer leaves the grid alone
 };
 
 // The window "Tempi Pilota": a driver list, the grid of that driver's laps and "Aggiorna".

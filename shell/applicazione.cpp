@@ -17,16 +17,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QSessionManager>
 
 Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
-      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_))
+      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_)),
+      avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
+      attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
 {
 }
 
 Applicazione::~Applicazione()
 {
+    attesa_->annulla();
     delete rilevaGo_;
     delete rilevaAvvio_;
     rete_.reset();
@@ -53,24 +57,55 @@ void Applicazione::apriDatabase()
     }
 }
 
-bool Applicazione::esci()
+void Applicazione::dopoIlSalvataggio(std::function<void(bool completo)> azione)
 {
-    if (archivio_->giriInAttesa() == 0 || archivio_->svuota()) return true;
-    const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
+    if (!chiusa_) attesa_->attendi(std::move(azione)); // a second request while one waits is the same request
+}
+
+void Applicazione::esci()
+{
+    dopoIlSalvataggio([this](bool completo) {
+        if (!completo && archivio_->giriInAttesa() > 0) {
+            const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
+            const int n = archivio_->giriInAttesa();
+            const QString quanti = n == 1 ? QStringLiteral("Un giro non è ancora stato salvato")
+                                          : QStringLiteral("%1 giri non sono ancora stati salvati").arg(n);
+            const QString domanda = quanti + QStringLiteral(" nel database.\nChiudendo ora saranno scritti nel file "
+                                                            "di testo\n%1\nChiudere comunque?")
+                                                 .arg(file);
+            if (messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1)
+                != Messaggi::Risposta::Ok)
+                return;
+        }
+        // The operator has chosen: a last try that does not wait for another program's lock.
+        const QString scritto = archivio_->ferma(0);
+        if (scritto.isEmpty() && archivio_->giriInAttesa() > 0)
+            messaggi_.mostra(QStringLiteral("Impossibile scrivere i giri non salvati in un file di testo."),
+                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
+        chiusa_ = true;
+        emit terminata(0);
+    });
+}
+
+void Applicazione::chiudiSenzaDomande()
+{
+    if (chiusa_) return;
+    chiusa_ = true;
+    attesa_->annulla();
     const int n = archivio_->giriInAttesa();
-    const QString quanti = n == 1 ? QStringLiteral("Un giro non è ancora stato salvato")
-                                  : QStringLiteral("%1 giri non sono ancora stati salvati").arg(n);
-    const QString domanda = quanti + QStringLiteral(" nel database.\nChiudendo ora saranno scritti nel file "
-                                                    "di testo\n%1\nChiudere comunque?")
-                                         .arg(file);
-    if (messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1)
-        != Messaggi::Risposta::Ok)
-        return false;
-    const QString scritto = archivio_->ferma();
-    if (scritto.isEmpty() && archivio_->giriInAttesa() > 0)
-        messaggi_.mostra(QStringLiteral("Impossibile scrivere i giri non salvati in un file di testo."),
-                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
-    return true;
+    const QString scritto = archivio_->ferma(scadenzaUscitaMs);
+    if (!scritto.isEmpty())
+        qWarning("%d giri non salvati nel database sono stati scritti in %s", n,
+                 qUtf8Printable(QDir::toNativeSeparators(scritto)));
+    emit terminata(0);
+}
+
+void Applicazione::seguiUscite(SegnaliUscita &segnali)
+{
+    connect(&segnali, &SegnaliUscita::richiesta, this, &Applicazione::chiudiSenzaDomande);
+    if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { chiudiSenzaDomande(); });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &Applicazione::chiudiSenzaDomande);
 }
 
 void Applicazione::apriRilevaAvvio()
@@ -80,11 +115,11 @@ void Applicazione::apriRilevaAvvio()
     rilevaAvvio_ = finestra;
     connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
-    connect(finestra, &RilevaAvvio::menuEsci, this, [this] {
-        if (esci()) QCoreApplication::exit(0);
-    });
+    connect(finestra, &RilevaAvvio::menuEsci, this, &Applicazione::esci);
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
-        SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
+        dopoIlSalvataggio([this](bool) {
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
+        });
     });
     finestra->carica();
     finestra->show();
@@ -99,6 +134,8 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     // The grids follow the writer's commits; the window shows laps that keep it waiting.
     connect(archivio_.get(), &ArchivioAsincrono::risultati, griglie, &GriglieRisultati::ricevi);
     connect(archivio_.get(), &ArchivioAsincrono::giriInAttesaDaMostrare, finestra, &RilevaGo::mostraGiriInAttesa);
+    // Another file under the name, or other lap numbers in it: the lanes follow the file.
+    connect(archivio_.get(), &ArchivioAsincrono::giriRiallineati, &finestra->sessione(), &Sessione::riallineaGiri);
     finestra->installEventFilter(this);
     rilevaGo_ = finestra;
     collegaMenu(finestra);
@@ -119,7 +156,9 @@ bool Applicazione::eventFilter(QObject *oggetto, QEvent *evento)
         const bool ultima = std::none_of(finestre.begin(), finestre.end(), [this](QWidget *w) {
             return w != rilevaGo_ && w->isVisible() && !w->parentWidget();
         });
-        if (ultima && !esci()) {
+        // The window stays until "Esci" has dealt with the laps and ends the program.
+        if (ultima && !chiusa_) {
+            esci();
             evento->ignore();
             return true;
         }
@@ -142,9 +181,7 @@ void Applicazione::collegaSeriale(RilevaGo *finestra)
 void Applicazione::collegaMenu(RilevaGo *finestra)
 {
     connect(finestra, &RilevaGo::menuInformazioni, this, &Applicazione::mostraInformazioni);
-    connect(finestra, &RilevaGo::menuEsci, this, [this] {
-        if (esci()) QCoreApplication::exit(0);
-    });
+    connect(finestra, &RilevaGo::menuEsci, this, &Applicazione::esci);
     // Back to a fresh start window; it opens before this one closes so the program goes on.
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
         if (!database_.aperto()) apriDatabase();
@@ -152,48 +189,63 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
         finestra->close();
     });
     // Report, driver times, saved sessions and the reset read a file the writer has completed.
+    // Each waits for the writer first, without holding the window up; their dialogs open after.
     connect(finestra, &RilevaGo::menuStampa, this, [this] {
         if (inStampa_) return; // the report being built is the one asked for
-        inStampa_ = true;
-        archivio_->svuota();
-        Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
-        inStampa_ = false;
+        dopoIlSalvataggio([this](bool) {
+            inStampa_ = true;
+            Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
+            inStampa_ = false;
+        });
     });
     connect(finestra, &RilevaGo::menuEsportaCsv, this, [this] {
         if (inEsportazione_) return; // the export under way is the one asked for
-        inEsportazione_ = true;
-        EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
-        inEsportazione_ = false;
+        dopoIlSalvataggio([this](bool) {
+            inEsportazione_ = true;
+            EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
+            inEsportazione_ = false;
+        });
     });
     connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
         DialogoRete dialogo(*rete_, finestra);
         dialogo.exec();
     });
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
-        archivio_->svuota();
-        Visualtempi viewer(database_, messaggi_, finestra);
-        // Corrections go through the lap writer, in order with the laps, and the lanes follow them.
-        viewer.tempi().impostaCorrezioni(
-            [this](const auto &lavoro, QString *errore) { return archivio_->esegui(lavoro, errore); },
-            [finestra](const CorrezioneGiri &c) { finestra->sessione().applicaCorrezione(c); });
-        viewer.inizializza();
-        viewer.exec();
+        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
+            if (!finestra) return;
+            Visualtempi viewer(database_, messaggi_, finestra);
+            // Corrections go through the lap writer, in order with the laps, and the lanes follow them.
+            viewer.tempi().impostaCorrezioni(
+                [this](auto lavoro, auto poi) { archivio_->eseguiPoi(nullptr, std::move(lavoro), std::move(poi)); },
+                [finestra](const CorrezioneGiri &c) {
+                    if (finestra) finestra->sessione().applicaCorrezione(c);
+                });
+            viewer.inizializza();
+            viewer.exec();
+        });
     });
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
-        if (auto *griglie = finestra->findChild<GriglieRisultati *>())
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-                .salva(*griglie);
+        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
+            if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
+                SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                    .salva(*griglie);
+        });
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        if (SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-                .carica(finestra->findChild<GriglieRisultati *>()))
-            finestra->sessione().rileggiGiri();
+        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
+            if (SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                    .carica(finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
+                && finestra)
+                finestra->sessione().rileggiGiri();
+        });
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
-        auto *griglie = finestra->findChild<GriglieRisultati *>();
-        if (!griglie) return;
-        CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
-            .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
+            auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr;
+            if (!griglie) return;
+            CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
+                .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+        });
     });
 }
 

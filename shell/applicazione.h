@@ -6,6 +6,9 @@
 #include "database/dialogofile.h"
 #include "results/superficiestampa.h"
 #include "serial/impostazioniporta.h"
+#include "shell/attesascrittore.h"
+#include "shell/avvisoattesa.h"
+#include "shell/segnaliuscita.h"
 #include "setup/rilevaavvio.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
@@ -25,16 +28,31 @@ public:
     ~Applicazione() override;
 
     void avvia();
-    // "Esci": true when the program may end now. Laps the database has not taken
-    // yet are committed first; if that cannot be done the operator is asked, and
-    // on going ahead they are written to a text file beside the database.
-    bool esci();
+    // "Esci": once the writer has committed what waits (timing goes on
+    // meanwhile) the program ends through `terminata`. If laps are left the
+    // operator is asked, and on going ahead they are written to a text file
+    // beside the database.
+    void esci();
+    // The end asked from outside (a signal, the desktop session ending): as
+    // "Esci" without a question. The writer gets a few seconds to commit, what
+    // is still waiting goes to the text file, and the program ends with code 0.
+    void chiudiSenzaDomande();
+    static constexpr int scadenzaUscitaMs = 3000;
+    // Requests to end from outside (the signals given, the desktop session's
+    // end, the event loop quitting) close the program as `chiudiSenzaDomande`.
+    void seguiUscite(SegnaliUscita &segnali);
 
     RilevaGo *rilevaGo() const { return rilevaGo_; }
     RilevaAvvio *rilevaAvvio() const { return rilevaAvvio_; }
     Database &database() { return database_; }
     ArchivioAsincrono &archivio() { return *archivio_; }
     RisultatiInRete &rete() { return *rete_; }
+    AttesaScrittore &attesa() { return *attesa_; }
+    AvvisoAttesa &avvisoAttesa() { return *avviso_; }
+
+signals:
+    // The program may end now, with this exit code.
+    void terminata(int codice);
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
@@ -46,6 +64,8 @@ private:
     void collegaMenu(RilevaGo *finestra);
     void collegaSeriale(RilevaGo *finestra);
     void mostraInformazioni();
+    // Runs `azione` once the lap writer has answered, without holding the window up.
+    void dopoIlSalvataggio(std::function<void(bool completo)> azione);
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
@@ -61,4 +81,7 @@ private:
     QPointer<RilevaAvvio> rilevaAvvio_;
     bool inStampa_ = false;
     bool inEsportazione_ = false;
+    bool chiusa_ = false;
+    std::unique_ptr<AvvisoAttesa> avviso_;
+    std::unique_ptr<AttesaScrittore> attesa_;
 };

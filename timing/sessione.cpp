@@ -298,3 +298,20 @@ void Sessione::applicaCorrezione(const CorrezioneGiri &correzione)
     if (tolto(giroVeloce_)) giroVeloce_ = correzione.giroPiuVeloce;
     emit cambiato();
 }
+
+void Sessione::riallineaGiri(const QHash<QString, int> &ultimi)
+{
+    for (int i = 0; i < numPiloti_; ++i) {
+        Corsia &c = corsie_[i];
+        const int spostamento = ultimi.value(c.nome) - c.numGiri;
+        if (spostamento == 0) continue;
+        // This session's laps keep their times under their new numbers; those the file lost go.
+        QVector<float> tempi(c.numGiri + spostamento + 1, 0.0f);
+        for (int k = c.giriPrecedenti + 1; k <= c.numGiri && k < c.tempiGiro.size(); ++k)
+            if (k + spostamento > 0) tempi[k + spostamento] = c.tempiGiro[k];
+        c.tempiGiro = tempi;
+        c.numGiri += spostamento;
+        c.giriPrecedenti = qMax(0, c.giriPrecedenti + spostamento);
+    }
+    emit cambiato();
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -82,6 +83,9 @@ public:
     // continues from the laps the file holds for its driver, as at the window's
     // start. The lap in progress goes on.
     void rileggiGiri();
+    // The file now in use counts other lap numbers: each lane's last lap becomes
+    // the number `ultimi` gives its driver (0 when not named), and the next follows on.
+    void riallineaGiri(const QHash<QString, int> &ultimi);
 
     const Corsia &corsia(int i) const { return corsie_[i]; }
     int numPiloti() const { return numPiloti_; }

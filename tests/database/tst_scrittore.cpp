@@ -10,6 +10,7 @@
 #include "timing/sessione.h"
 #include "vfsprova.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ struct Banco {
         archivio = std::make_unique<ArchivioAsincrono>(letture, percorso, messaggi);
         archivio->scrittore()->impostaRiprova(50);
         sessione = std::make_unique<Sessione>(orologio, messaggi, *archivio);
+        QObject::connect(archivio.get(), &ArchivioAsincrono::giriRiallineati, sessione.get(), &Sessione::riallineaGiri);
         for (int i = 0; i < 4; ++i) sessione->impostaPilota(i, u"Pilota %1"_s.arg(i + 1));
         sessione->inizializza();
         sessione->start();
@@ -163,6 +165,60 @@ private slots:
                      qPrintable(u"%1 lap %2: %3 s against %4 s"_s.arg(g[0].toString()).arg(n).arg(g[2].toDouble()).arg(atteso)));
         }
         Banco::coerente(b.letture);
+    }
+
+    // The live file deleted, renamed over by an older copy, or overwritten in place
+    // by it: the operator is told which, the laps wait, and once a usable file is
+    // under the name they go into it with numbers that follow its own, as do the lanes.
+    void fileSpostato_data()
+    {
+        QTest::addColumn<QString>("modo");
+        QTest::addColumn<QString>("detto");
+        QTest::newRow("cancellato") << u"cancella"_s << u"non c'è più: è stato cancellato, spostato o rinominato"_s;
+        QTest::newRow("rinominato sopra") << u"rinomina"_s << u"c'è ora un altro file, che è in uso da adesso"_s;
+        QTest::newRow("sovrascritto") << u"sovrascrivi"_s << u"è stato modificato da un altro programma"_s;
+    }
+    void fileSpostato()
+    {
+        QFETCH(QString, modo);
+        QFETCH(QString, detto);
+        Banco b;
+        const QString vecchia = b.cartella.filePath(u"vecchia.mb"_s);
+        for (int k = 0; k < 4; ++k) b.passa(k % 2, 20 + k); // two laps each
+        QVERIFY(b.archivio->svuota());
+        QVERIFY(QFile::copy(b.percorso, vecchia));
+        for (int k = 0; k < 6; ++k) b.passa(k % 2, 20 + k); // laps 3-5 each
+        QVERIFY(b.archivio->svuota());
+        const QByteArray copia = contenuto(vecchia);
+        if (modo == u"cancella") {
+            QVERIFY(QFile::remove(b.percorso));
+        } else if (modo == u"rinomina") {
+            QVERIFY(QFile::copy(vecchia, b.percorso + u".nuovo"_s));
+            QVERIFY(::rename(QFile::encodeName(b.percorso + u".nuovo"_s), QFile::encodeName(b.percorso)) == 0);
+        } else {
+            QVERIFY(scriviFile(b.percorso, copia));
+        }
+        for (int k = 0; k < 4; ++k) b.passa(k % 2, 30 + k); // timing goes on: laps 6-7 each
+        QTRY_VERIFY(!b.messaggi.mostrati.isEmpty());
+        const QString avviso = b.messaggi.mostrati.first().testo;
+        QVERIFY2(b.messaggi.mostrati.first().avviso && avviso.contains(detto), qPrintable(avviso));
+        if (modo == u"cancella") {
+            QTest::qWait(300); // retries meanwhile, told once
+            QCOMPARE(b.messaggi.mostrati.size(), 1);
+            QCOMPARE(b.archivio->giriInAttesa(), 4);
+            QVERIFY(QFile::copy(vecchia, b.percorso)); // a usable file is back under the name
+            QTRY_VERIFY(b.messaggi.ultimo().contains(u"c'è ora un altro file"_s));
+        }
+        QTRY_COMPARE(b.archivio->giriInAttesa(), 0);
+        // The waiting laps follow the file's two; the lanes go on from there.
+        QCOMPARE(b.sessione->corsia(0).numGiri, 4);
+        b.passa(0, 40);
+        QVERIFY(b.archivio->svuota());
+        Database db;
+        db.apri(b.percorso, u"lampionearancio"_s);
+        QCOMPARE(righe(db, "SELECT pilota, giroN FROM Giri WHERE giroN > 2 ORDER BY id"),
+                 (Righe{{u"Pilota 1"_s, 3}, {u"Pilota 2"_s, 3}, {u"Pilota 1"_s, 4}, {u"Pilota 2"_s, 4}, {u"Pilota 1"_s, 5}}));
+        Banco::coerente(db);
     }
 
     // Killed with SIGKILL at 20 random moments while laps stream in: each file

@@ -86,7 +86,11 @@ struct Gara : DatabaseProva {
         sessione.impostaPilota(1, u"Beta"_s);
         sessione.inizializza();
         sessione.start();
-        tempi.impostaCorrezioni([this](const auto &lavoro, QString *e) { return archivio.esegui(lavoro, e); },
+        tempi.impostaCorrezioni([this](auto lavoro, auto poi) {
+                                    QString errore;
+                                    const bool fatto = archivio.esegui(lavoro, &errore);
+                                    poi(fatto, errore);
+                                },
                                 [this](const CorrezioneGiri &c) { sessione.applicaCorrezione(c); });
         for (double dopo : {30.0, 28.011, 31.0, 29.75, 32.125}) passa(0, dopo);
         passa(1, 9.114); // Beta's lap 3: 160 s from Start
