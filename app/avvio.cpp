@@ -38,8 +38,9 @@ QString testoAiuto()
         "  -h, --help      mostra questo aiuto ed esce\n"
         "  -v, --version   mostra la versione ed esce\n"
         "\n"
-        "I giri stanno nell'archivio saettinopro.mb, nella cartella del programma;\n"
-        "se lì non si può scrivere, in ~/.local/share/SaettinoPro/Saettino Professional/.\n");
+        "I giri stanno nell'archivio saettinopro.mb, nella cartella del programma se è\n"
+        "dell'utente e non è una cartella di sistema (/usr, /bin, /opt), altrimenti in\n"
+        "~/.local/share/SaettinoPro/Saettino Professional/.\n");
 }
 
 namespace {
@@ -103,7 +104,7 @@ bool Avvio::blocca(const QString &percorso)
 
 bool Avvio::prepara(const QString &cartellaProgramma, const QString &cartellaUtente)
 {
-    const PosizioneArchivio posizione = posizioneArchivio(cartellaProgramma, cartellaUtente, scrivibile_);
+    const PosizioneArchivio posizione = posizioneArchivio(cartellaProgramma, cartellaUtente, scrivibile_, regola_);
     if (posizione.origine.isEmpty()) {
         if (!blocca(posizione.percorso)) return false;
         percorso_ = posizione.percorso;
@@ -118,9 +119,8 @@ bool Avvio::prepara(const QString &cartellaProgramma, const QString &cartellaUte
         return false;
     }
     if (esito == BloccoArchivio::Esito::Preso && copiaArchivio(posizione.origine, posizione.percorso, &errore)) {
-        messaggi_.mostra(QStringLiteral("Nella cartella del programma non si può scrivere, quindi l'archivio "
-                                        "dei tempi\n%1\nè stato copiato in\n%2\n\nDa ora i giri e le piste "
-                                        "sono registrati lì.")
+        messaggi_.mostra(QStringLiteral("L'archivio dei tempi non può stare nella cartella del programma, quindi\n%1\n"
+                                        "è stato copiato in\n%2\n\nDa ora i giri e le piste sono registrati lì.")
                              .arg(posizione.origine, posizione.percorso),
                          Messaggi::Pulsanti::Ok, Messaggi::Icona::Informazione);
         percorso_ = posizione.percorso;

@@ -26,12 +26,13 @@ std::unique_ptr<QApplication> apriInterfaccia(int &argc, char **argv);
 // the system's Qt translations. False when they are not installed.
 bool caricaTraduzioniQt(QCoreApplication &app);
 
-// Finds the timing database, takes its lock before anything opens it, and
-// copies a database stranded beside a program that cannot write there.
+// Finds the timing database (never in a system folder, see posizioneArchivio),
+// takes its lock before anything opens it, and copies a database stranded
+// beside a program that may not keep it there.
 class Avvio {
 public:
-    explicit Avvio(Messaggi &messaggi, VerificaScrittura scrivibile = fileScrivibile)
-        : messaggi_(messaggi), scrivibile_(std::move(scrivibile)) {}
+    explicit Avvio(Messaggi &messaggi, VerificaScrittura scrivibile = fileScrivibile, RegolaCartelle regola = {})
+        : messaggi_(messaggi), scrivibile_(std::move(scrivibile)), regola_(std::move(regola)) {}
 
     // False, after telling the operator, when another program runs on the same
     // database or when no lock can be made for it.
@@ -43,6 +44,7 @@ private:
 
     Messaggi &messaggi_;
     VerificaScrittura scrivibile_;
+    RegolaCartelle regola_;
     std::unique_ptr<BloccoArchivio> blocco_;
     QString percorso_;
 };

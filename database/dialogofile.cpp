@@ -1,7 +1,9 @@
 #include "database/dialogofile.h"
+#include "comune/messaggi.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 
 QStringList DialogoFileQt::filtriQt(const QString &filtro)
 {
@@ -43,4 +45,28 @@ QString DialogoFileQt::apri(const QString &titolo, const QString &filtro)
 QString DialogoFileQt::salva(const QString &titolo, const QString &filtro)
 {
     return mostra(titolo, filtro, true);
+}
+
+QString domandaSostituzione(const QString &file)
+{
+    return QStringLiteral("Il file %1 esiste già. Sostituirlo?").arg(QFileInfo(file).fileName());
+}
+
+bool sostituzioneConsentita(Messaggi &messaggi, const QStringList &file)
+{
+    for (const QString &f : file)
+        if (QFileInfo::exists(f)
+            && messaggi.mostra(domandaSostituzione(f), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda, {}, 1)
+                   != Messaggi::Risposta::Si)
+            return false;
+    return true;
+}
+
+QString nomeDaScrivere(DialogoFile &dialogo, Messaggi &messaggi, const QString &titolo, const QString &filtro,
+                       const QString &estensione)
+{
+    QString nome = dialogo.salva(titolo, filtro);
+    if (nome.isEmpty()) return {};
+    if (!estensione.isEmpty() && QFileInfo(nome).suffix().isEmpty()) nome += estensione;
+    return sostituzioneConsentita(messaggi, {nome}) ? nome : QString();
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
+class Messaggi;
 class QWidget;
 
 // Open and save dialogs behind an interface, so tests can answer them. The
@@ -10,7 +12,8 @@ public:
     virtual ~DialogoFile() = default;
     // The chosen file name, or empty when the user cancelled.
     virtual QString apri(const QString &titolo, const QString &filtro) = 0;
-    // No extension is added and an existing file is replaced without asking.
+    // No extension is added and nothing is asked about an existing file:
+    // the callers ask (see nomeDaScrivere).
     virtual QString salva(const QString &titolo, const QString &filtro) = 0;
 };
 
@@ -22,3 +25,14 @@ public:
     // "Salvataggi|*.qlt|Tutti i file|*.*" in the form QFileDialog takes.
     static QStringList filtriQt(const QString &filtro);
 };
+
+// "Il file gara.qlt esiste già. Sostituirlo?", with No as the default answer.
+QString domandaSostituzione(const QString &file);
+
+// True when none of `file` exists or the operator agrees to replace each one that does.
+bool sostituzioneConsentita(Messaggi &messaggi, const QStringList &file);
+
+// The save dialog's name, with `estensione` (".pdf") added to a name without
+// one; empty when the operator cancels or will not replace the existing file.
+QString nomeDaScrivere(DialogoFile &dialogo, Messaggi &messaggi, const QString &titolo, const QString &filtro,
+                       const QString &estensione = {});

@@ -7,6 +7,10 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 bool fileScrivibile(const QString &percorso)
 {
     const QFileInfo file(percorso);
@@ -15,12 +19,64 @@ bool fileScrivibile(const QString &percorso)
     return prova.open() && (!file.exists() || file.isWritable());
 }
 
+QStringList cartelleDiSistema()
+{
+#ifdef Q_OS_WIN
+    QStringList cartelle;
+    for (const char *v : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "SystemRoot"})
+        if (const QString c = qEnvironmentVariable(v); !c.isEmpty()) cartelle.append(c);
+    return cartelle;
+#else
+    return {QStringLiteral("/usr"), QStringLiteral("/bin"), QStringLiteral("/sbin"), QStringLiteral("/opt")};
+#endif
+}
+
+bool cartellaDellUtente(const QString &cartella)
+{
+#ifdef Q_OS_UNIX
+    const QFileInfo info(cartella);
+    return info.exists() && info.ownerId() == ::geteuid();
+#else
+    Q_UNUSED(cartella);
+    return true;
+#endif
+}
+
+namespace {
+bool conUnita(const QString &c) { return c.size() >= 2 && c[1] == QLatin1Char(':') && c[0].isLetter(); }
+// A Windows name ("C:\\Program Files") reads the same on every system.
+QString normale(QString cartella)
+{
+    if (conUnita(cartella)) cartella.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(QDir::fromNativeSeparators(cartella));
+}
+} // namespace
+
+bool accantoAlProgramma(const QString &cartellaProgramma, const QStringList &cartelleSistema, bool dellUtente)
+{
+    if (!dellUtente) return false;
+    const QString programma = normale(cartellaProgramma);
+    for (const QString &s : cartelleSistema) {
+        QString radice = normale(s);
+        if (radice.isEmpty()) continue;
+        const Qt::CaseSensitivity maiuscole = conUnita(radice) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        if (!radice.endsWith(QLatin1Char('/'))) radice += QLatin1Char('/');
+        if ((programma + QLatin1Char('/')).startsWith(radice, maiuscole)) return false;
+    }
+    return true;
+}
+
 PosizioneArchivio posizioneArchivio(const QString &cartellaProgramma, const QString &cartellaUtente,
-                                    const VerificaScrittura &scrivibile)
+                                    const VerificaScrittura &scrivibile, const RegolaCartelle &regola)
 {
     const QString nome = QString::fromUtf8(identita::fileDatabase);
     const QString accanto = QFileInfo(QDir(cartellaProgramma).filePath(nome)).absoluteFilePath();
-    if (scrivibile(accanto)) return {accanto, {}};
+    // A link into a system folder counts as that folder.
+    const QString vera = QFileInfo(cartellaProgramma).canonicalFilePath();
+    const QString assoluta = QFileInfo(cartellaProgramma).absoluteFilePath();
+    const bool permessa = accantoAlProgramma(assoluta, regola.sistema, regola.dellUtente(assoluta))
+                       && (vera.isEmpty() || accantoAlProgramma(vera, regola.sistema, true));
+    if (permessa && scrivibile(accanto)) return {accanto, {}};
     QDir().mkpath(cartellaUtente);
     const QString utente = QFileInfo(QDir(cartellaUtente).filePath(nome)).absoluteFilePath();
     const bool daCopiare = QFileInfo(accanto).isFile() && !QFileInfo::exists(utente);

@@ -1,9 +1,10 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
-// Where the timing database lives: beside the program when that folder takes
-// new files, otherwise in the per-user data folder.
+// Where the timing database lives: beside the program when that folder is the
+// user's own and takes new files, otherwise in the per-user data folder.
 struct PosizioneArchivio {
     QString percorso; // the file the program uses
     QString origine;  // a file beside the program to copy to `percorso` first; empty when none
@@ -13,10 +14,31 @@ struct PosizioneArchivio {
 using VerificaScrittura = std::function<bool(const QString &percorso)>;
 bool fileScrivibile(const QString &percorso);
 
-// A database beside a program that cannot write there is never left behind:
-// when the per-user folder has none yet, it is to be copied there.
+// Folders that never hold the database, whoever runs the program (root too):
+// where the system and its packages put programs. On Linux /usr, /bin, /sbin
+// and /opt; on Windows the Program Files folders and the Windows folder.
+QStringList cartelleDiSistema();
+// Whether the user running the program owns `cartella`; true where folders
+// have no owner to ask (Windows, where the system folders decide).
+bool cartellaDellUtente(const QString &cartella);
+
+// The rule, on paths alone: the database may live beside the program only
+// when that folder is the user's own and neither is nor lies within a system
+// folder. Names with a drive letter ("C:/Program Files") compare without case.
+bool accantoAlProgramma(const QString &cartellaProgramma, const QStringList &cartelleSistema, bool dellUtente);
+
+struct RegolaCartelle {
+    QStringList sistema = cartelleDiSistema();
+    std::function<bool(const QString &cartella)> dellUtente = cartellaDellUtente;
+};
+
+// Beside the program when the rule above allows it and the folder takes the
+// file, otherwise in the per-user folder. A database beside a program that may
+// not keep it there is never left behind: when the per-user folder has none
+// yet, it is to be copied there.
 PosizioneArchivio posizioneArchivio(const QString &cartellaProgramma, const QString &cartellaUtente,
-                                    const VerificaScrittura &scrivibile = fileScrivibile);
+                                    const VerificaScrittura &scrivibile = fileScrivibile,
+                                    const RegolaCartelle &regola = {});
 
 // Copies through a temporary file and a rename, so a half-done copy is never
 // taken for the database. False with the reason when it fails.

@@ -107,7 +107,8 @@ QString SessioniSalvate::messaggioCarica(const QString &nome, const Risultato &r
 
 void SessioniSalvate::salva(Tabelle &tabelle)
 {
-    const QString nome = dialogo_.salva(QString::fromUtf8(titoloSalva), QString::fromUtf8(filtro));
+    // No extension is added; an existing file is replaced only when the operator says so.
+    const QString nome = nomeDaScrivere(dialogo_, messaggi_, QString::fromUtf8(titoloSalva), QString::fromUtf8(filtro));
     if (!nome.isEmpty()) {
         QString errore;
         const Esito esito = salvaIn(nome, &errore);

@@ -1,17 +1,11 @@
 #include "results/esportazionecsv.h"
 
-#include "comune/identita.h"
-#include "comune/indisparte.h"
-#include "comune/messaggi.h"
-#include "database/archivioasincrono.h"
 #include "database/database.h"
-#include "database/dialogofile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <charconv>
-#include <memory>
 
 namespace {
 
@@ -39,22 +33,6 @@ QByteArray decimale(const std::optional<double> &v)
                                        : std::to_chars(testo, testo + sizeof testo, *v, std::chars_format::fixed);
     QByteArray t(testo, fatto.ptr - testo);
     return t.replace('.', ',');
-}
-
-// Why a file could not be written, in words the operator can act on; `aperto`
-// when it failed after the file was created (writing or renaming).
-QString motivo(const QSaveFile &f, bool aperto)
-{
-    const QFileInfo info(f.fileName());
-    const QFileInfo cartella(info.absolutePath());
-    QString perche;
-    if (!cartella.isDir()) perche = QStringLiteral("la cartella %1 non esiste").arg(QDir::toNativeSeparators(cartella.filePath()));
-    else if (info.isDir()) perche = QStringLiteral("esiste una cartella con lo stesso nome");
-    else if (aperto) perche = QStringLiteral("scrittura non riuscita, il disco potrebbe essere pieno");
-    else if (!cartella.isWritable()) perche = QStringLiteral("la cartella non consente di scrivere");
-    else perche = QStringLiteral("il file non può essere creato");
-    if (f.error() != QFileDevice::NoError) perche += QStringLiteral(" (%1)").arg(f.errorString());
-    return QStringLiteral("Impossibile scrivere il file %1: %2.").arg(QDir::toNativeSeparators(info.absoluteFilePath()), perche);
 }
 
 } // namespace
@@ -102,11 +80,6 @@ QByteArray EsportazioneCsv::testoClassifica(const Dati &dati)
     return t;
 }
 
-QString EsportazioneCsv::conEstensione(const QString &nome)
-{
-    return QFileInfo(nome).suffix().isEmpty() ? nome + QStringLiteral(".csv") : nome;
-}
-
 QString EsportazioneCsv::fileClassifica(const QString &fileGiri)
 {
     const QFileInfo info(fileGiri);
@@ -123,17 +96,17 @@ bool EsportazioneCsv::scrivi(const QString &fileGiri, const Dati &dati, QString 
     for (auto [file, testo] : {std::pair{&giri, testoGiri(dati)}, std::pair{&classifica, testoClassifica(dati)}}) {
         const bool aperto = file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         if (!aperto || file->write(testo) != testo.size()) {
-            if (errore) *errore = motivo(*file, aperto);
+            if (errore) *errore = motivoScrittura(*file, aperto);
             return false;
         }
     }
     if (!giri.commit()) {
-        if (errore) *errore = motivo(giri, true);
+        if (errore) *errore = motivoScrittura(giri, true);
         return false;
     }
     if (!classifica.commit()) {
         // The laps file is already in place: it goes, so no half export is left.
-        if (errore) *errore = motivo(classifica, true);
+        if (errore) *errore = motivoScrittura(classifica, true);
         QFile::remove(fileGiri);
         return false;
     }
@@ -142,40 +115,9 @@ bool EsportazioneCsv::scrivi(const QString &fileGiri, const Dati &dati, QString 
 
 EsportazioneCsv::Esito EsportazioneCsv::esporta()
 {
-    QString nome = dialogo_.salva(QString::fromUtf8(titolo), QString::fromUtf8(filtro));
-    if (nome.isEmpty()) return Esito::Annullato;
-    nome = conEstensione(nome);
-    // Laps marked until now go in too: the writer commits what waits first.
-    const bool completo = !archivio_ || archivio_->svuota();
-    const int mancanti = archivio_ ? archivio_->giriInAttesa() : 0;
-    std::unique_ptr<ErroreDatabase> fallito;
-    QString errore;
-    bool scritto = false;
-    eseguiInDisparte([&] {
-        Dati dati;
-        try {
-            Database db;
-            db.apri(percorso_, QString::fromUtf8(identita::password), false);
-            dati = leggi(db);
-        } catch (const ErroreDatabase &e) {
-            fallito = std::make_unique<ErroreDatabase>(e);
-            return;
-        }
-        scritto = scrivi(nome, dati, &errore);
-    });
-    if (fallito) {
-        fallito->mostra(messaggi_);
-        return Esito::Errore;
-    }
-    if (!scritto) {
-        messaggi_.mostra(QStringLiteral("Esportazione non riuscita. ") + errore
-                             + QStringLiteral("\nNessun file è stato scritto."),
-                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-        return Esito::Errore;
-    }
-    if (!completo)
-        messaggi_.mostra(QStringLiteral("Esportati i giri salvati nel database; %1 giri in attesa di salvataggio "
-                                        "non sono nel file.").arg(mancanti),
-                         Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
-    return Esito::Esportato;
+    const Esportazione esportazione{
+        QString::fromUtf8(titolo), QString::fromUtf8(filtro), QStringLiteral(".csv"),
+        [](const QString &nome) { return QStringList{nome, fileClassifica(nome)}; },
+        [](Database &db, const QString &nome, QString *errore) { return scrivi(nome, leggi(db), errore); }};
+    return esportazione.esegui(percorso_, messaggi_, dialogo_, archivio_);
 }

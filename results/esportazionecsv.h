@@ -1,4 +1,6 @@
 #pragma once
+#include "results/esportazione.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -36,14 +38,14 @@ public:
         QVector<Giro> giri;        // in storing order
         QVector<Posto> classifica; // in standings order
     };
-    enum class Esito { Esportato, Annullato, Errore };
+    using Esito = EsitoEsportazione;
 
     // `archivio`, when given, commits the laps still waiting before the file is read.
     EsportazioneCsv(QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
                     ArchivioAsincrono *archivio = nullptr);
 
-    // Asks for the name, then reads and writes on a thread of its own with a
-    // connection of its own, so the timing window goes on meanwhile.
+    // Asks for the name (and before replacing either file), then reads and
+    // writes on a thread of its own (see Esportazione).
     Esito esporta();
 
     static Dati leggi(Database &db); // throws ErroreDatabase
@@ -51,8 +53,6 @@ public:
     static QByteArray testoClassifica(const Dati &dati);
     // Writes `fileGiri` and its standings beside it; false with the reason in Italian.
     static bool scrivi(const QString &fileGiri, const Dati &dati, QString *errore);
-    // "gara" -> "gara.csv"; a name with an extension stays as it is.
-    static QString conEstensione(const QString &nome);
     // "gara.csv" -> "gara-classifica.csv".
     static QString fileClassifica(const QString &fileGiri);
 

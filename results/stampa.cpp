@@ -70,7 +70,8 @@ Stampa::Esito Stampa::stampa()
         if (messaggi_.mostra(domandaPdf(), Messaggi::Pulsanti::SiNo, Messaggi::Icona::Domanda)
             != Messaggi::Risposta::Si)
             return Esito::Annullato;
-        const QString file = dialogo_.salva(QString::fromUtf8(titoloPdf), QString::fromUtf8(filtroPdf));
+        const QString file = nomeDaScrivere(dialogo_, messaggi_, QString::fromUtf8(titoloPdf),
+                                            QString::fromUtf8(filtroPdf), QStringLiteral(".pdf"));
         if (file.isEmpty()) return Esito::Annullato;
         superficie = stampanti_.pdf(file);
     }

@@ -1,19 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (only those missing) and builds.
-# Sourced by run.sh and test.sh; BUILD_DIR names the build folder.
+# Sourced by run.sh, test.sh and pacchetto.sh; BUILD_DIR names the build folder,
+# BUILD_TARGET the targets to build (all when empty), CON_PROVE=1 adds the test tools.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
-PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev sqlcipher
-          poppler-utils fonts-liberation2 qt6-translations-l10n desktop-file-utils appstream file)
-
-# The live results page: Qt's HTTP server (its CMake files need the WebSockets ones, which
-# the package does not pull in), QR codes, and a headless browser for its test.
-PACKAGES+=(qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
-
 source "$ROOT/scripts/pacchetti.sh"
-installa_mancanti "${PACKAGES[@]}"
+if [ "${CON_PROVE:-0}" = 1 ]; then
+  installa_mancanti "${PACCHETTI_PROGRAMMA[@]}" "${PACCHETTI_PROVA[@]}"
+else
+  installa_mancanti "${PACCHETTI_PROGRAMMA[@]}"
+fi
 
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$BUILD_DIR" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds everything, and runs the whole test suite headless.
+# Sets up what is missing (the test tools included), builds everything, and runs the
+# whole test suite headless.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-source "$ROOT/scripts/setup.sh"
+CON_PROVE=1 source "$ROOT/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$BUILD_DIR/xdg-runtime}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

@@ -5,6 +5,7 @@
 #include "database/sessionisalvate.h"
 #include "results/classificamostrata.h"
 #include "results/esportazionecsv.h"
+#include "results/esportazioneexcel.h"
 #include "results/grigliarisultati.h"
 #include "results/stampa.h"
 #include "results/visualtempi.h"
@@ -205,6 +206,12 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
             EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
             inEsportazione_ = false;
         });
+    });
+    connect(finestra, &RilevaGo::menuEsportaExcel, this, [this] {
+        if (inEsportazione_) return;
+        inEsportazione_ = true;
+        EsportazioneExcel(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
+        inEsportazione_ = false;
     });
     connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
         DialogoRete dialogo(*rete_, finestra);

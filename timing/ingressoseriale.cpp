@@ -22,6 +22,18 @@ IngressoSeriale::IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messag
     // notice that leaves the lane keys and buttons working.
     connect(&porta_, &PortaSeriale::lineaPersa, this,
             [this](const QString &descrizione) { messaggi_.avvisa(descrizione, Messaggi::Icona::Esclamazione); });
+    // A device that is gone holds no line: its last reply must not stay lit.
+    connect(&porta_, &PortaSeriale::apertaCambiata, this, [this](bool aperta) {
+        if (!aperta) mostraRiposo();
+    });
+}
+
+void IngressoSeriale::mostraRiposo()
+{
+    for (int k = 0; k < 8; ++k) {
+        vista_.mostraConnesso(k, false);
+        vista_.mostraNonconnesso(k, true);
+    }
 }
 
 void IngressoSeriale::avvisa(const QString &descrizione)

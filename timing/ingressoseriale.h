@@ -53,6 +53,8 @@ public:
 
 private:
     void avvisa(const QString &descrizione);
+    // Every lamp at rest, as when no line is active.
+    void mostraRiposo();
 
     PortaSeriale &porta_;
     Sessione &sessione_;

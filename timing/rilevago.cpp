@@ -98,6 +98,7 @@ void RilevaGo::creaMenu()
     voce(file, QStringLiteral("esci"), QStringLiteral("Esci"), &RilevaGo::menuEsci, QKeySequence(QStringLiteral("Ctrl+E")));
     file->addSeparator()->setObjectName(QStringLiteral("separa4"));
     voce(file, QStringLiteral("esportacsv"), QStringLiteral("Esporta CSV..."), &RilevaGo::menuEsportaCsv);
+    voce(file, QStringLiteral("esportaexcel"), QStringLiteral("Esporta Excel..."), &RilevaGo::menuEsportaExcel);
     QMenu *visualizza = menuBar()->addMenu(QStringLiteral("Visualizza"));
     visualizza->setObjectName(QStringLiteral("visualizza"));
     voce(visualizza, QStringLiteral("tempipiloti"), QStringLiteral("Tempi Piloti"), &RilevaGo::menuTempiPiloti);

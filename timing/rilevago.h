@@ -54,6 +54,7 @@ signals:
     void menuInformazioni();
     void menuEsci();
     void menuEsportaCsv();
+    void menuEsportaExcel();
     void menuRisultatiInRete();
 
 protected:

@@ -13,18 +13,34 @@ template <typename T> QString riempi(T v, int cifre)
 
 // Every step stays in T on purpose: a lap text must show the clock's
 // single-precision resolution, a total the exact sum of its laps.
+template <typename T> struct Parti {
+    T m, s, ms;
+    explicit Parti(T t)
+    {
+        m = std::floor(t / T(60));
+        const T resto = t - T(60) * m;
+        s = std::floor(resto);
+        ms = std::floor((resto - s) * T(1000));
+    }
+};
+
 template <typename T> QString testoMinuti(T t)
 {
-    const T m = std::floor(t / T(60));
-    const T resto = t - T(60) * m;
-    const T s = std::floor(resto);
-    const T ms = std::floor((resto - s) * T(1000));
-    return riempi(m, 2) + QLatin1Char(':') + riempi(s, 2) + QLatin1Char(',') + riempi(ms, 3);
+    const Parti<T> p(t);
+    return riempi(p.m, 2) + QLatin1Char(':') + riempi(p.s, 2) + QLatin1Char(',') + riempi(p.ms, 3);
+}
+
+template <typename T> qint64 millisecondi(T t)
+{
+    const Parti<T> p(t);
+    return static_cast<qint64>(p.m) * 60000 + static_cast<qint64>(p.s) * 1000 + static_cast<qint64>(p.ms);
 }
 } // namespace
 
 QString testoTempo(float t) { return testoMinuti(t); }
 QString testoTempoDoppio(double t) { return testoMinuti(t); }
+qint64 millisecondiTempo(float t) { return millisecondi(t); }
+qint64 millisecondiTempoDoppio(double t) { return millisecondi(t); }
 
 QString testoTempoSessione(float t)
 {

@@ -5,6 +5,9 @@
 QString testoTempo(float t);
 // The same text computed in double precision, for totals of many laps.
 QString testoTempoDoppio(double t);
+// The whole milliseconds those texts show (83.456 -> 83456), for a spreadsheet's durations.
+qint64 millisecondiTempo(float t);
+qint64 millisecondiTempoDoppio(double t);
 // minutes:seconds for the session clock ("12:05").
 QString testoTempoSessione(float t);
 // Speed of a lap of t seconds on a track of `lunghezza` metres, cut to two

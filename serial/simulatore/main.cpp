@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -38,6 +39,40 @@ const char aiuto[] =
     "  +3    tiene attiva la linea 3     -3   la rilascia\n"
     "  -     rilascia tutte le linee     q    esce";
 
+// "Uso: ...", the description, every option with its value and text, and the
+// commands typed while it runs.
+QString testoAiuto(const QString &descrizione, const QList<QCommandLineOption> &elenco)
+{
+    QStringList nomi;
+    int larga = 0;
+    for (const QCommandLineOption &o : elenco) {
+        QStringList forme;
+        for (const QString &n : o.names()) forme << (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+        QString nome = forme.join(QStringLiteral(", "));
+        if (!o.valueName().isEmpty()) nome += QStringLiteral(" <%1>").arg(o.valueName());
+        nomi << nome;
+        larga = std::max(larga, int(nome.size()));
+    }
+    QString t = QStringLiteral("Uso: saettino-simulatore [opzioni]\n") + descrizione + QStringLiteral("\n\nOpzioni:\n");
+    for (int i = 0; i < elenco.size(); ++i)
+        t += QStringLiteral("  ") + nomi[i].leftJustified(larga + 2) + elenco[i].description() + QLatin1Char('\n');
+    return t + QLatin1Char('\n') + QString::fromUtf8(aiuto) + QLatin1Char('\n');
+}
+
+// What is wrong with the command line, in Italian.
+QString erroreOpzioni(const QCommandLineParser &opzioni)
+{
+    if (!opzioni.unknownOptionNames().isEmpty())
+        return QStringLiteral("opzione sconosciuta: %1").arg(opzioni.unknownOptionNames().join(QStringLiteral(", ")));
+    if (!opzioni.positionalArguments().isEmpty())
+        return QStringLiteral("argomento non previsto: %1").arg(opzioni.positionalArguments().join(u' '));
+    // Qt names the option between quotes: "Missing value after '--com'."
+    const QString testo = opzioni.errorText();
+    const qsizetype a = testo.indexOf(u'\''), b = testo.lastIndexOf(u'\'');
+    return a >= 0 && b > a ? QStringLiteral("manca il valore dell'opzione %1").arg(testo.mid(a + 1, b - a - 1))
+                           : QStringLiteral("riga di comando non valida");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -46,10 +81,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("saettino-simulatore"));
 
     QCommandLineParser opzioni;
-    opzioni.setApplicationDescription(QStringLiteral(
+    const QString descrizione = QStringLiteral(
         "Simula il dispositivo di cronometraggio su uno pseudo-terminale: risponde a ogni spazio "
-        "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva)."));
-    opzioni.addHelpOption();
+        "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva).");
+    const QCommandLineOption aiutoOpzione({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+                                          QStringLiteral("Mostra questo aiuto ed esce."));
     const QCommandLineOption com(QStringLiteral("com"),
                                  QStringLiteral("Collega la porta ComN del programma al simulatore "
                                                 "(sezione [Porte] delle impostazioni dell'utente; "
@@ -78,8 +114,19 @@ int main(int argc, char *argv[])
                                                   "collegata a quella del programma (dove non ci sono "
                                                   "pseudo-terminali)."),
                                    QStringLiteral("N"));
-    opzioni.addOptions({com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni, porta});
-    opzioni.process(app);
+    const QList<QCommandLineOption> elenco{aiutoOpzione, com, collegamento, programma, impulso,
+                                           durata, fineProgramma, fileImpostazioni, porta};
+    opzioni.addOptions(elenco);
+    // Qt's own help and error texts are in English: these are the program's own.
+    if (!opzioni.parse(QCoreApplication::arguments()) || !opzioni.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "saettino-simulatore: %s\nPer l'elenco delle opzioni: saettino-simulatore --help\n",
+                     qPrintable(erroreOpzioni(opzioni)));
+        return 2;
+    }
+    if (opzioni.isSet(aiutoOpzione)) {
+        std::fputs(testoAiuto(descrizione, elenco).toLocal8Bit().constData(), stdout);
+        return 0;
+    }
 
     // The device on a COM port when one is named, on a pseudo-terminal otherwise.
     ImpostazioniPorta impostazioniLato;

@@ -80,6 +80,58 @@ private slots:
         QCOMPARE(contenuto(originale), QByteArray("giri"));
     }
 
+    // The database never lives in a system folder or another user's, even where the program could
+    // write (root): the same rule on Linux paths and on Windows ones.
+    void regolaCartelleDiSistema_data()
+    {
+        QTest::addColumn<QString>("cartella");
+        QTest::addColumn<bool>("dellUtente");
+        QTest::addColumn<bool>("accanto");
+        QTest::newRow("~/.local/bin") << "/home/anna/.local/bin" << true << true;
+        QTest::newRow("a build folder") << "/home/anna/saettino/build/../build/bin" << true << true;
+        QTest::newRow("the package, /usr/bin") << "/usr/bin" << true << false;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true << false;
+        QTest::newRow("/usr itself") << "/usr/" << true << false;
+        QTest::newRow("/bin") << "/bin" << true << false;
+        QTest::newRow("/opt") << "/opt/saettinopro/bin" << true << false;
+        QTest::newRow("a name that only begins like /usr") << "/usrdati/bin" << true << true;
+        QTest::newRow("another user's folder") << "/srv/gara" << false << false;
+        QTest::newRow("Program Files") << "C:\\Program Files\\SaettinoPro" << true << false;
+        QTest::newRow("Program Files (x86), other case") << "c:/program files (x86)/SaettinoPro" << true << false;
+        QTest::newRow("a folder of the Windows user") << "C:\\Users\\anna\\SaettinoPro" << true << true;
+        QTest::newRow("beside Program Files") << "C:/Program Files Extra/SaettinoPro" << true << true;
+    }
+    void regolaCartelleDiSistema()
+    {
+        QFETCH(QString, cartella);
+        QFETCH(bool, dellUtente);
+        QFETCH(bool, accanto);
+        const QStringList sistema{u"/usr"_s, u"/bin"_s, u"/sbin"_s, u"/opt"_s, u"C:\\Program Files"_s,
+                                  u"C:\\Program Files (x86)"_s, u"C:\\Windows"_s};
+        QCOMPARE(accantoAlProgramma(cartella, sistema, dellUtente), accanto);
+    }
+
+    // A program in a system folder that it can write to (run by root): the database goes to the
+    // per-user folder, and one stranded beside the program is copied there once.
+    void archivioMaiInCartellaDiSistema()
+    {
+        const QString sistema = dir_.filePath(u"sistema"_s), programma = sistema + u"/bin"_s;
+        const QString utente = dir_.filePath(u"utente-sistema"_s), copia = utente + u"/saettinopro.mb"_s;
+        const QString originale = archivioIn(programma);
+        QVERIFY(fileScrivibile(originale));
+        Avvio avvio(messaggi_, fileScrivibile, RegolaCartelle{{sistema}, cartellaDellUtente});
+        QVERIFY(avvio.prepara(programma, utente));
+        QCOMPARE(avvio.percorso(), copia);
+        QVERIFY(contenuto(copia) == "giri" && messaggi_.ultimo().contains(copia));
+        // The same folder outside the system ones keeps its database, and so does nobody else's.
+        QCOMPARE(posizioneArchivio(programma, utente, fileScrivibile, RegolaCartelle{{}, cartellaDellUtente}).percorso,
+                 originale);
+        QVERIFY(cartellaDellUtente(programma));
+        QCOMPARE(posizioneArchivio(programma, utente, fileScrivibile, RegolaCartelle{{}, [](const QString &) { return false; }})
+                     .percorso,
+                 copia);
+    }
+
     // A second program on the same database stops before touching it; a lock left by a killed one is taken over.
     void unProgrammaPerArchivio()
     {

@@ -220,13 +220,21 @@ private slots:
         b.sessioni.carica(&contate);
         b.sessioni.carica(nullptr);
         QVERIFY(contate.aggiornamenti == 2 && contenuto(b.percorso) == prima && b.files().size() == 1);
-        // An existing file is replaced, under the name as typed.
+        // An existing file is replaced, under the name as typed, only once the operator says so (No is the default).
         const Testi alSalvataggio = celle(b.griglie.classifica());
         const QString gara = b.file("gara1");
         QVERIFY(scriviFile(gara, "vecchio"));
-        b.dialogo.risposte = {gara, gara};
+        b.dialogo.risposte = {gara, gara, gara};
+        b.messaggi.risposte = {Messaggi::Risposta::No, Messaggi::Risposta::Si};
+        b.sessioni.salva(b.griglie);
+        QCOMPARE(contenuto(gara), QByteArray("vecchio"));
+        const auto domanda = b.messaggi.mostrati.value(0);
+        QVERIFY(domanda.testo == u"Il file gara1 esiste già. Sostituirlo?"_s && domanda.pulsanti == Messaggi::Pulsanti::SiNo
+                && domanda.predefinito == 1);
         b.sessioni.salva(b.griglie);
         QCOMPARE(contenuto(gara), contenuto(b.percorso));
+        QCOMPARE(b.messaggi.mostrati.size(), 2);
+        b.messaggi.mostrati.clear();
         // More laps, then back to the saved moment; the backup made before the load brings
         // every lap back exactly, and the loaded file takes new laps.
         b.segna("Gamma", 1, 38);
@@ -242,9 +250,9 @@ private slots:
         QCOMPARE(b.files().size(), 2); // no copy left over
         QVERIFY(b.messaggi.mostrati.isEmpty() && b.db.aperto());
         const auto &r = b.dialogo.richieste;
-        QVERIFY(r.size() == 6 && r[3].salvataggio && r[3].titolo == "Salva Tempi" && r[4].titolo == "Carica Tempi");
-        QCOMPARE(r[4].filtro, u"Salvataggi|*.qlt|Tutti i file|*.*"_s);
-        QCOMPARE(DialogoFileQt::filtriQt(r[4].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
+        QVERIFY(r.size() == 7 && r[4].salvataggio && r[4].titolo == "Salva Tempi" && r[5].titolo == "Carica Tempi");
+        QCOMPARE(r[5].filtro, u"Salvataggi|*.qlt|Tutti i file|*.*"_s);
+        QCOMPARE(DialogoFileQt::filtriQt(r[5].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
         // Loading the database itself, by any path or a second hard link, changes nothing and says so.
         const QByteArray ora = contenuto(b.percorso);
         QVERIFY(QFile::link(b.percorso, b.file("collegamento.qlt")));

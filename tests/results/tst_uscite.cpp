@@ -1,16 +1,24 @@
 // What goes out of the program: the printed report (its layout, the print
-// command on a real database, a PDF read back) and the CSV export read back with
+// command on a real database, a PDF read back), the CSV export read back with
 // a reader of the test's own (RFC 4180 with semicolons and CRLF): every value of
 // every lap and of the standings, names that need quotes or would run as
-// formulas, laps still waiting for the writer, failures that leave no file behind.
+// formulas, laps still waiting for the writer, failures that leave no file
+// behind; the Excel workbook read back by an independent reader (Debian's
+// python3-openpyxl); and the question before any of them replaces a file.
 #include "database/archivioasincrono.h"
+#include "database/archiviotempi.h"
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
 #include "results/esportazionecsv.h"
+#include "results/esportazioneexcel.h"
+#include "timing/tempotesto.h"
 #include "results/stampa.h"
 #include "results/superficiestampa.h"
 #include "vfsprova.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -118,8 +126,89 @@ struct Banco : DatabaseProva, Stampanti {
         dialogo.risposte = {nome};
         return EsportazioneCsv(percorso, messaggi, dialogo, archivio).esporta();
     }
+    EsitoEsportazione esportaExcel(const QString &nome)
+    {
+        dialogo.risposte = {nome};
+        return EsportazioneExcel(percorso, messaggi, dialogo).esporta();
+    }
     QStringList files() const { return QDir(cartella.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot); }
+    // The messages that were not a question.
+    QList<MessaggiFinti::Mostrato> avvisi() const
+    {
+        QList<MessaggiFinti::Mostrato> a;
+        for (const auto &m : messaggi.mostrati)
+            if (m.pulsanti != Messaggi::Pulsanti::SiNo) a.append(m);
+        return a;
+    }
 };
+
+// The workbook as python3-openpyxl reads it: per sheet the frozen cell, the
+// column widths and every cell's type, value and number format (durations as
+// seconds, dates and times as ISO texts); then the document properties.
+const char *const lettoreXlsx = R"py(
+import datetime, json, re, sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+def valore(v):
+    if isinstance(v, datetime.timedelta): return {"durata": v.total_seconds()}
+    if isinstance(v, (datetime.datetime, datetime.date, datetime.time)): return {"iso": v.isoformat()}
+    if isinstance(v, str): return re.sub("_x([0-9A-Fa-f]{4})_", lambda m: chr(int(m.group(1), 16)), v)
+    return v
+fogli = {}
+for ws in wb.worksheets:
+    fogli[ws.title] = {
+        "ferma": ws.freeze_panes,
+        "larghezze": {k: d.width for k, d in ws.column_dimensions.items()},
+        "righe": [[{"tipo": c.data_type, "valore": valore(c.value), "formato": c.number_format} for c in riga]
+                  for riga in ws.iter_rows()]}
+p = wb.properties
+print(json.dumps({"fogli": fogli, "ordine": wb.sheetnames, "titolo": p.title, "soggetto": p.subject,
+                  "autore": p.creator, "descrizione": p.description,
+                  "creato": p.created.isoformat() if p.created else None}))
+)py";
+
+QJsonObject leggiXlsx(const QString &file)
+{
+    QProcess python;
+    python.start(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(lettoreXlsx), file});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        qWarning() << "python3-openpyxl:" << python.readAllStandardError();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// The milliseconds a time text shows ("75:12,345" -> 4512345).
+qint64 millisecondi(const QString &testo)
+{
+    const auto m = QRegularExpression(uR"(^(\d+):(\d\d),(\d\d\d)$)"_s).match(testo);
+    return m.hasMatch() ? m.captured(1).toLongLong() * 60000 + m.captured(2).toLongLong() * 1000 + m.captured(3).toLongLong() : -1;
+}
+QJsonObject cella(const QString &tipo, const QJsonValue &valore, const QString &formato = u"General"_s)
+{
+    return {{u"tipo"_s, tipo}, {u"valore"_s, valore}, {u"formato"_s, formato}};
+}
+QJsonObject durata(qint64 ms) { return cella(u"d"_s, QJsonObject{{u"durata"_s, double(ms) / 1000.0}}, u"[mm]:ss.000"_s); }
+// Equal JSON, numbers within a microsecond (durations come back through microseconds).
+bool uguali(const QJsonValue &a, const QJsonValue &b)
+{
+    if (a.isDouble() && b.isDouble()) return qAbs(a.toDouble() - b.toDouble()) <= 1e-6 * qMax(1.0, qAbs(b.toDouble()));
+    if (a.isObject() && b.isObject()) {
+        const QJsonObject x = a.toObject(), y = b.toObject();
+        if (x.keys() != y.keys()) return false;
+        for (const QString &k : x.keys())
+            if (!uguali(x[k], y[k])) return false;
+        return true;
+    }
+    if (a.isArray() && b.isArray()) {
+        const QJsonArray x = a.toArray(), y = b.toArray();
+        if (x.size() != y.size()) return false;
+        for (qsizetype i = 0; i < x.size(); ++i)
+            if (!uguali(x[i], y[i])) return false;
+        return true;
+    }
+    return a == b;
+}
+QString json(const QJsonValue &v) { return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)); }
 } // namespace
 
 class TestUscite : public QObject {
@@ -318,12 +407,156 @@ private slots:
         const auto esito = b.esporta(nome);
         setrlimit(RLIMIT_FSIZE, &limite);
         QCOMPARE(esito, EsportazioneCsv::Esito::Errore);
-        QCOMPARE(b.messaggi.mostrati.size(), 1);
+        QCOMPARE(b.avvisi().size(), 1); // besides the questions about the files there
         const QString testo = b.messaggi.ultimo();
         QVERIFY2(testo.startsWith(u"Esportazione non riuscita. Impossibile scrivere il file "_s) && testo.contains(motivo)
                      && testo.endsWith(u"\nNessun file è stato scritto."_s), qPrintable(testo));
         QCOMPARE(b.files(), prima);
         QCOMPARE(contenuto(b.file(u"gara.csv"_s)), "vecchio");
+    }
+
+    // Every cell typed as a spreadsheet needs it, read back by python3-openpyxl.
+    void cartellaDiLavoroRiletta()
+    {
+        Banco b;
+        // Each awkward name with two laps at times of day stored without leading zeros ("9:6:0"),
+        // and a driver whose total passes the hour: 50:00,000 + 25:12,345 = 75:12,345.
+        QHash<QPair<QString, int>, double> decimali; // the seconds as typed here
+        const auto segna = [&](const QString &pilota, int n, double secondi, QTime ora) {
+            decimali[{pilota, n}] = secondi;
+            const float f = float(secondi);
+            ArchivioTempi(b.db, b.messaggi).memorizzaOEccezione({pilota, n, f, testoTempo(f), u"Pista Nord"_s,
+                                                                 QDateTime(QDate(2026, 12, 6), ora)});
+        };
+        for (int giro = 1; giro <= 2; ++giro)
+            for (int i = 0; i < nomi.size(); ++i) segna(nomi[i], giro, 58.831 + 1.25 * i + giro, QTime(9, 5 + giro, i));
+        segna(u"Lungo"_s, 1, 3000, QTime(23, 59, 59));
+        segna(u"Lungo"_s, 2, 1512.3451, QTime(0, 0, 1));
+        QCOMPARE(b.esportaExcel(b.file(u"gara"_s)), EsitoEsportazione::Esportato);
+        const auto &r = b.dialogo.richieste;
+        QVERIFY(r.size() == 1 && r[0].salvataggio && r[0].titolo == u"Esporta tempi per Excel"_s
+                && r[0].filtro == u"Cartella di lavoro Excel|*.xlsx"_s);
+        QCOMPARE(b.files(), (QStringList{u"gara.xlsx"_s, u"saettinopro.mb"_s}));
+        QVERIFY(b.messaggi.mostrati.isEmpty());
+
+        // Left for scripts/verifica-calc.sh, which opens it in a spreadsheet under two languages.
+        QDir().mkpath(u"uscita-prova"_s);
+        QFile::remove(u"uscita-prova/tempi.xlsx"_s);
+        QVERIFY(QFile::copy(b.file(u"gara.xlsx"_s), u"uscita-prova/tempi.xlsx"_s));
+        const QJsonObject letto = leggiXlsx(b.file(u"gara.xlsx"_s));
+        QVERIFY2(!letto.isEmpty(), "python3-openpyxl reads the workbook");
+        QCOMPARE(letto[u"ordine"_s].toArray(), (QJsonArray{u"Giri"_s, u"Classifica"_s, u"Giri veloci"_s}));
+        const auto testo = [](const QString &t) { return cella(u"s"_s, t); };
+        const auto intero = [](qint64 n) { return cella(u"n"_s, n, u"0"_s); };
+        const auto secondi = [](double s) { return cella(u"n"_s, s, u"0.000"_s); };
+        const auto intestazioni = [&](const QStringList &nomi) {
+            QJsonArray riga;
+            for (const QString &n : nomi) riga.append(testo(n));
+            return riga;
+        };
+        QHash<QString, QList<QJsonArray>> attesi;
+        auto &giri = attesi[u"Giri"_s];
+        giri.append(intestazioni({u"Pilota"_s, u"Giro"_s, u"Tempo"_s, u"Secondi"_s, u"Data"_s, u"Ora"_s, u"Pista"_s}));
+        for (Istruzione q = b.db.prepara("SELECT pilota, giroN, Tempo, Data, ora, pista FROM Giri ORDER BY id"); q.passo();) {
+            const QTime ora = QTime::fromString(q.testo(4), u"H:m:s"_s);
+            giri.append(QJsonArray{testo(q.testo(0)), intero(q.intero(1)), durata(millisecondi(q.testo(2))),
+                                   secondi(decimali[{q.testo(0), int(q.intero(1))}]),
+                                   cella(u"d"_s, QJsonObject{{u"iso"_s, u"2026-12-06T00:00:00"_s}}, u"dd/mm/yyyy"_s),
+                                   cella(u"d"_s, QJsonObject{{u"iso"_s, ora.toString(u"HH:mm:ss"_s)}}, u"hh:mm:ss"_s),
+                                   testo(q.testo(5))});
+        }
+        auto &classifica = attesi[u"Classifica"_s];
+        classifica.append(intestazioni({u"Posizione"_s, u"Pilota"_s, u"Giri"_s, u"TempoTotale"_s}));
+        for (Istruzione q = b.db.prepara("SELECT Pilota, Giri, TempoTotale FROM TempoTotale ORDER BY rowid"); q.passo();)
+            classifica.append(QJsonArray{intero(classifica.size()), testo(q.testo(0)), intero(q.intero(1)),
+                                         durata(millisecondi(q.testo(2)))});
+        auto &veloci = attesi[u"Giri veloci"_s];
+        veloci.append(intestazioni({u"Posizione"_s, u"Pilota"_s, u"Giro"_s, u"Tempo"_s, u"Secondi"_s, u"Pista"_s}));
+        for (Istruzione q = b.db.prepara("SELECT Pilota, Giro, Tempo, Pista FROM Sunto2"); q.passo();)
+            veloci.append(QJsonArray{intero(veloci.size()), testo(q.testo(0)), intero(q.intero(1)),
+                                     durata(millisecondi(q.testo(2))), secondi(decimali[{q.testo(0), int(q.intero(1))}]),
+                                     testo(q.testo(3))});
+        QCOMPARE(giri.size(), 2 * nomi.size() + 3);
+        QCOMPARE(veloci.size(), 6);
+        QVERIFY(classifica.contains(QJsonArray{intero(classifica.size() - 1), testo(u"Lungo"_s), intero(2), durata(4512345)}));
+
+        for (const QString &nome : {u"Giri"_s, u"Classifica"_s, u"Giri veloci"_s}) {
+            const QJsonObject foglio = letto[u"fogli"_s][nome].toObject();
+            QCOMPARE(foglio[u"ferma"_s].toString(), u"A2"_s); // the header row stays in view
+            const QJsonArray righe = foglio[u"righe"_s].toArray();
+            QCOMPARE(righe.size(), attesi[nome].size());
+            QList<int> larghe(attesi[nome].first().size(), 0); // the widest text of each column
+            for (qsizetype i = 0; i < righe.size(); ++i) {
+                QVERIFY2(uguali(righe[i], attesi[nome][i]), qPrintable(nome + u" "_s + json(righe[i]) + u"\n  != "_s + json(attesi[nome][i])));
+                for (qsizetype c = 0; c < larghe.size(); ++c) {
+                    const QJsonObject x = righe[i][c].toObject();
+                    const QString f = x[u"formato"_s].toString();
+                    const int n = f == u"dd/mm/yyyy" ? 10 : f == u"hh:mm:ss" ? 8 : f == u"[mm]:ss.000" ? 9
+                                : x[u"valore"_s].isString() ? int(x[u"valore"_s].toString().size())
+                                                            : int(QString::number(x[u"valore"_s].toDouble(), 'f', f == u"0" ? 0 : 3).size());
+                    larghe[c] = qMax(larghe[c], n);
+                }
+            }
+            for (qsizetype c = 0; c < larghe.size(); ++c) {
+                const double w = foglio[u"larghezze"_s][QString(QChar(char16_t(u'A' + c)))].toDouble();
+                QVERIFY2(w >= larghe[c] + 1 && w <= larghe[c] + 5, qPrintable(u"%1 %2: %3 for %4"_s.arg(nome).arg(c).arg(w).arg(larghe[c])));
+            }
+        }
+        // The track and the moment of the export.
+        QCOMPARE(letto[u"soggetto"_s].toString(), u"Pista Nord"_s);
+        QCOMPARE(letto[u"titolo"_s].toString(), u"Tempi - Pista Nord"_s);
+        QCOMPARE(letto[u"autore"_s].toString(), u"Saettino Professional"_s);
+        QVERIFY2(letto[u"descrizione"_s].toString().startsWith(u"Esportato il "_s + QDate::currentDate().toString(u"dd/MM/yyyy"_s)),
+                 qPrintable(letto[u"descrizione"_s].toString()));
+        const QDateTime creato = QDateTime::fromString(letto[u"creato"_s].toString(), Qt::ISODate);
+        QVERIFY2(qAbs(creato.toSecsSinceEpoch() - QDateTime::currentSecsSinceEpoch()) < 120, qPrintable(letto[u"creato"_s].toString()));
+    }
+
+    // Save, both exports and the PDF report ask before replacing a file, with No as the default;
+    // "No" leaves the file as it was, "Sì" replaces it. The report adds ".pdf" to a bare name only.
+    void sostituzioneChiesta_data()
+    {
+        QTest::addColumn<QString>("uscita");
+        QTest::addColumn<QString>("digitato");
+        QTest::addColumn<QString>("esistente");
+        QTest::newRow("CSV, i giri") << "csv" << "gara" << "gara.csv";
+        QTest::newRow("CSV, la classifica") << "csv" << "gara.csv" << "gara-classifica.csv";
+        QTest::newRow("Excel") << "excel" << "gara" << "gara.xlsx";
+        QTest::newRow("PDF senza estensione") << "pdf" << "stampa" << "stampa.pdf";
+        QTest::newRow("PDF con un'altra estensione") << "pdf" << "stampa.txt" << "stampa.txt";
+    }
+    void sostituzioneChiesta()
+    {
+        QFETCH(QString, uscita);
+        QFETCH(QString, digitato);
+        QFETCH(QString, esistente);
+        Banco b;
+        b.conStampante = false;
+        b.segna(u"Alfa"_s, 1, 30.5f);
+        QVERIFY(scriviFile(b.file(esistente), "vecchio"));
+        using enum Messaggi::Risposta;
+        const auto esegui = [&](Messaggi::Risposta risposta) {
+            b.messaggi.mostrati.clear();
+            b.messaggi.risposte = uscita == u"pdf" ? QList{Si, risposta} : QList{risposta};
+            b.dialogo.risposte = {b.file(digitato)};
+            if (uscita == u"pdf") return b.stampa.stampa() == Stampa::Esito::SalvatoPdf;
+            return (uscita == u"csv" ? b.esporta(b.file(digitato)) : b.esportaExcel(b.file(digitato))) == EsitoEsportazione::Esportato;
+        };
+        QVERIFY(!esegui(No));
+        QCOMPARE(contenuto(b.file(esistente)), QByteArray("vecchio"));
+        const auto domanda = b.messaggi.mostrati.last();
+        QCOMPARE(domanda.testo, u"Il file %1 esiste già. Sostituirlo?"_s.arg(esistente));
+        QVERIFY(domanda.pulsanti == Messaggi::Pulsanti::SiNo && domanda.predefinito == 1 && b.avvisi().isEmpty());
+        QVERIFY(esegui(Si));
+        const QByteArray nuovo = contenuto(b.file(esistente));
+        QVERIFY2(uscita == u"pdf" ? nuovo.startsWith("%PDF") : uscita == u"excel" ? nuovo.startsWith("PK") : nuovo.contains("Alfa"),
+                 nuovo.left(20).constData());
+        // Free names are written without a question.
+        for (const QString &f : b.files())
+            if (f != QString::fromUtf8(identita::fileDatabase)) QVERIFY(QFile::remove(b.file(f)));
+        QVERIFY(esegui(No) && QFileInfo::exists(b.file(esistente)));
+        QVERIFY(std::none_of(b.messaggi.mostrati.begin(), b.messaggi.mostrati.end(),
+                             [](const auto &m) { return m.testo.contains(u"esiste già"_s); }));
     }
 };
 

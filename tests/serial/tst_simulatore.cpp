@@ -79,6 +79,35 @@ private slots:
         processo.terminate();
         processo.waitForFinished();
     }
+
+    // Help and command-line mistakes are told in Italian, with no trace of Qt's English texts.
+    void rigaDiComandoInItaliano_data()
+    {
+        QTest::addColumn<QStringList>("argomenti");
+        QTest::addColumn<int>("uscita");
+        QTest::addColumn<QStringList>("testi");
+        QTest::newRow("aiuto") << QStringList{"--help"} << 0
+                               << QStringList{"Uso: saettino-simulatore [opzioni]", "Opzioni:", "-h, --help, -?",
+                                              "--com <N>", "Mostra questo aiuto ed esce.", "rilascia tutte le linee"};
+        QTest::newRow("opzione sconosciuta") << QStringList{"--porto", "3"} << 2
+                                             << QStringList{"opzione sconosciuta: porto", "saettino-simulatore --help"};
+        QTest::newRow("valore mancante") << QStringList{"--com"} << 2 << QStringList{"manca il valore dell'opzione --com"};
+        QTest::newRow("argomento in più") << QStringList{"1"} << 2 << QStringList{"argomento non previsto: 1"};
+    }
+    void rigaDiComandoInItaliano()
+    {
+        QFETCH(QStringList, argomenti);
+        QFETCH(int, uscita);
+        QFETCH(QStringList, testi);
+        QProcess processo;
+        processo.start(QCoreApplication::applicationDirPath() + "/../bin/saettino-simulatore", argomenti);
+        QVERIFY(processo.waitForFinished(10000));
+        QCOMPARE(processo.exitCode(), uscita);
+        const QString detto = QString::fromUtf8(processo.readAllStandardOutput() + processo.readAllStandardError());
+        for (const QString &t : testi) QVERIFY2(detto.contains(t), qPrintable(detto));
+        for (const char *inglese : {"Usage", "Options", "Displays", "Unknown", "Missing"})
+            QVERIFY2(!detto.contains(QLatin1String(inglese)), qPrintable(detto));
+    }
 };
 
 QTEST_MAIN(TstSimulatore)

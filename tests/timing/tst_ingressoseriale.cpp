@@ -174,10 +174,13 @@ private slots:
         const qint64 ms = attendiSpazi(*seconda, 8);
         QVERIFY2(ms >= 550, qPrintable(QString::number(ms)));
         QVERIFY(!b.pty.leggi(0).contains(' '));
-        // That device is pulled out during the session: told once, in a notice that
-        // waits for nobody (keys go on marking laps while it shows: tst_rilevago).
+        // That device is pulled out during the session with line 1 held: told once, in a notice that
+        // waits for nobody (keys go on marking laps while it shows: tst_rilevago), and the lamp goes to rest.
         b.w.sessione().start();
+        QVERIFY(seconda->scrivi("\xFE"));
+        QTRY_VERIFY(!b.w.connesso(0)->isHidden());
         seconda.reset();
+        QTRY_VERIFY(b.lampade(false, true));
         QTRY_COMPARE(b.messaggi.mostrati.size(), 1);
         QVERIFY2(b.messaggi.ultimo().contains(QStringLiteral("scollegato")), qPrintable(b.messaggi.ultimo()));
         QVERIFY(b.messaggi.mostrati[0].avviso && b.messaggi.mostrati[0].icona == Messaggi::Icona::Esclamazione);

@@ -67,7 +67,7 @@ private slots:
                 voci << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
         }
         QCOMPARE(voci, QStringList({"File", "Load|Ctrl+L", "Save|Ctrl+S", "-", "Piloti|Ctrl+P", "-", "Stampa|",
-                                    "-", "Esci|Ctrl+E", "-", "Esporta CSV...|", "Visualizza", "Tempi Piloti|", "Opzioni",
+                                    "-", "Esci|Ctrl+E", "-", "Esporta CSV...|", "Esporta Excel...|", "Visualizza", "Tempi Piloti|", "Opzioni",
                                     "Canc.Database|", QStringLiteral("Proprietà porta|"), "Tempo minimo sul giro...|",
                                     "Risultati in rete...|", "Info", "Informazioni|"}));
     }
