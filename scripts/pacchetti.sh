@@ -3,9 +3,8 @@
 # Building and running the program (and its simulator).
 PACCHETTI_PROGRAMMA=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
                      libsqlcipher-dev fonts-liberation2 qt6-translations-l10n
-                     # the live results page: Qt's HTTP server (its CMake files need the WebSockets
-                     # ones, which the package does not pull in) and QR codes; the Excel export
-                     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev libxlsxwriter-dev)
+                     # QR codes for the live results page; the Excel export
+                     libqrencode-dev libxlsxwriter-dev)
 
 # What the test suite uses besides: PDF text, desktop entry and metainfo checks, a headless
 # browser for the results page, and an independent reader of the Excel workbook.

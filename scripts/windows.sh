@@ -29,11 +29,12 @@ PREFIX="$SAETTINO_WIN_PREFIX"
 SORGENTI="$CACHE_ROOT/sorgenti"
 LAVORO="$CACHE_ROOT/$VERSIONE_CACHE/lavoro"
 
-# A step's signature covers its recipe and every step before it.
+# A step's signature covers its build recipe and those of every step before it (how the
+# sources are fetched is left out: the same tarball comes whichever way).
 firma_passo() {
   local catena="" n
   for n in "${PASSI_DIPENDENZE[@]}"; do
-    catena+="$(declare -f "passo_$n" modulo_qt sorgente_debian sorgente_qt)"
+    catena+="$(declare -f "passo_$n" modulo_qt)"
     [ "$n" = "$1" ] && break
   done
   printf '%s' "$catena" | sha256sum | cut -c1-16

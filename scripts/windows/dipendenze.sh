@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the libraries the Windows program needs into one prefix:
-# OpenSSL (for SQLCipher's crypto), SQLCipher, libqrencode, Qt's base and the
+# OpenSSL (for SQLCipher's crypto), SQLCipher, libqrencode, zlib, libxlsxwriter, Qt's base and the
 # Qt add-ons the program links. Sourced by scripts/windows.sh, which sets
 #   PREFIX  where everything is installed
 #   SORGENTI where the source packages are unpacked
@@ -137,9 +137,6 @@ modulo_qt() {
   cmake --install "$LAVORO/$modulo"
 }
 passo_qtserialport() { modulo_qt qtserialport; }
-passo_qtwebsockets() { modulo_qt qtwebsockets; }
-passo_qthttpserver() { modulo_qt qthttpserver; }
-passo_qtspeech() { modulo_qt qtspeech; }
 
 # zlib for libxlsxwriter's zip container, linked statically like the rest.
 passo_zlib() {
@@ -153,12 +150,13 @@ passo_zlib() {
   cp "$src/zlib.h" "$LAVORO/zlib/zconf.h" "$PREFIX/include/"
 }
 
+# Its own MD5 (used only to share repeated images) clashes with OpenSSL's: left out.
 passo_xlsxwriter() {
   local src; src=$(sorgente_debian libxlsxwriter) || return 1
   rm -rf "$LAVORO/xlsxwriter" && mkdir -p "$LAVORO/xlsxwriter"
   cmake -S "$src" -B "$LAVORO/xlsxwriter" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DBUILD_SHARED_LIBS=OFF \
-    -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DZLIB_LIBRARY="$PREFIX/lib/libz.a" -DZLIB_INCLUDE_DIR="$PREFIX/include"
+    -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_NO_MD5=ON -DZLIB_LIBRARY="$PREFIX/lib/libz.a" -DZLIB_INCLUDE_DIR="$PREFIX/include"
   cmake --build "$LAVORO/xlsxwriter" -j"$JOBS"
   cmake --install "$LAVORO/xlsxwriter"
   cat >"$PREFIX/lib/pkgconfig/xlsxwriter.pc" <<PC
@@ -171,4 +169,4 @@ Cflags: -I\${prefix}/include
 PC
 }
 
-PASSI_DIPENDENZE=(openssl sqlcipher qrencode qtbase qtserialport qtwebsockets qthttpserver qtspeech zlib xlsxwriter)
+PASSI_DIPENDENZE=(openssl sqlcipher qrencode qtbase qtserialport zlib xlsxwriter)

@@ -31,8 +31,10 @@ if [ ! -f "$BUILD_WIN/CMakeCache.txt" ]; then
     -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" >"$BUILD_WIN/configura.log" 2>&1 \
     || { tail -n 40 "$BUILD_WIN/configura.log"; rm -f "$BUILD_WIN/CMakeCache.txt"; exit 1; }
 fi
-cmake --build "$BUILD_WIN" -j"$(nproc)" | grep -v -E '^\[[0-9]+/[0-9]+\] (Building|Automatic|Linking|Running)' || true
-[ "${PIPESTATUS[0]}" = 0 ] || { echo "Compilazione non riuscita"; exit 1; }
+esito_compilazione=0
+cmake --build "$BUILD_WIN" -j"$(nproc)" >"$BUILD_WIN/compilazione.log" 2>&1 || esito_compilazione=$?
+grep -v -E '^\[[0-9]+/[0-9]+\] (Building|Automatic|Linking|Running|Generating)' "$BUILD_WIN/compilazione.log" | tail -n 60 || true
+[ "$esito_compilazione" = 0 ] || { echo "Compilazione non riuscita: vedi $BUILD_WIN/compilazione.log"; exit 1; }
 tempo "$t"
 
 # Every DLL a Windows binary imports that is not part of Windows itself, found in
@@ -63,14 +65,11 @@ STAGING="$BUILD_WIN/staging"
 rm -rf "$STAGING" && mkdir -p "$STAGING"
 cp "$BUILD_WIN/bin/saettinopro.exe" "$STAGING/"
 [ -f "$BUILD_WIN/bin/saettino-simulatore.exe" ] && cp "$BUILD_WIN/bin/saettino-simulatore.exe" "$STAGING/"
-# The Qt plug-ins the program loads: the windows platform, the native style, TLS.
-mkdir -p "$STAGING/plugins/platforms" "$STAGING/plugins/styles" "$STAGING/plugins/tls" "$STAGING/translations"
+# The Qt plug-ins the program loads: the windows platform and the native style. The live
+# page is plain HTTP: no TLS plug-in.
+mkdir -p "$STAGING/plugins/platforms" "$STAGING/plugins/styles" "$STAGING/translations"
 cp "$PREFIX/plugins/platforms/qwindows.dll" "$STAGING/plugins/platforms/"
 cp "$PREFIX/plugins/styles/qwindowsvistastyle.dll" "$STAGING/plugins/styles/"
-cp "$PREFIX/plugins/tls/qschannelbackend.dll" "$STAGING/plugins/tls/"
-for p in "$PREFIX"/plugins/texttospeech/*.dll; do
-  [ -f "$p" ] && { mkdir -p "$STAGING/plugins/texttospeech"; cp "$p" "$STAGING/plugins/texttospeech/"; }
-done
 while read -r d; do cp -n "$d" "$STAGING/"; done < <(dll_necessarie "$STAGING"/*.exe $(find "$STAGING/plugins" -name '*.dll'))
 # Qt's Italian texts come from Debian's package, as on Linux.
 cp /usr/share/qt6/translations/qtbase_it.qm "$STAGING/translations/"
