@@ -12,6 +12,7 @@
 #include "shell/frmabout.h"
 #include "timing/lineaseriale.h"
 #include "timing/tempominimo.h"
+#include "voce/dialogovoce.h"
 #include "web/dialogorete.h"
 
 #include <QApplication>
@@ -21,7 +22,8 @@
 Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
-      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_))
+      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_)),
+      voce_(std::make_unique<ServizioVoce>(impostazioniPorta_, messaggi_, orologio_))
 {
 }
 
@@ -30,6 +32,7 @@ Applicazione::~Applicazione()
     delete rilevaGo_;
     delete rilevaAvvio_;
     rete_.reset();
+    voce_.reset();
     archivio_->ferma();
 }
 
@@ -105,6 +108,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     collegaSeriale(finestra); // its load runs before the lanes are filled
     new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
     rete_->seguiSessione(&finestra->sessione());
+    voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
     finestra->show();
@@ -167,6 +171,10 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
         DialogoRete dialogo(*rete_, finestra);
+        dialogo.exec();
+    });
+    connect(finestra, &RilevaGo::menuAnnunciVocali, this, [this, finestra] {
+        DialogoVoce dialogo(*voce_, finestra);
         dialogo.exec();
     });
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {

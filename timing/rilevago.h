@@ -55,6 +55,7 @@ signals:
     void menuEsci();
     void menuEsportaCsv();
     void menuRisultatiInRete();
+    void menuAnnunciVocali();
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
