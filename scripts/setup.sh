@@ -12,6 +12,12 @@ PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-s
 # the package does not pull in), QR codes, and a headless browser for its test.
 PACKAGES+=(qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
 
+# Announcements and tones: Qt's speech and audio modules (Debian's speech CMake files also
+# need the QML ones), the speech-dispatcher plugin with espeak-ng's voices, which include
+# Italian; PulseAudio and sox for the test that records what is said.
+PACKAGES+=(qt6-speech-dev qt6-declarative-dev qt6-multimedia-dev qt6-speech-speechd-plugin speech-dispatcher
+           speech-dispatcher-espeak-ng espeak-ng pulseaudio pulseaudio-utils sox)
+
 source "$ROOT/scripts/pacchetti.sh"
 installa_mancanti "${PACKAGES[@]}"
 
