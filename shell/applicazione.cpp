@@ -13,6 +13,7 @@
 #include "shell/frmabout.h"
 #include "timing/lineaseriale.h"
 #include "timing/tempominimo.h"
+#include "voce/dialogovoce.h"
 #include "web/dialogorete.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
       rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_)),
+      voce_(std::make_unique<ServizioVoce>(impostazioniPorta_, messaggi_, orologio_)),
       avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
       attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
 {
@@ -35,6 +37,7 @@ Applicazione::~Applicazione()
     delete rilevaGo_;
     delete rilevaAvvio_;
     rete_.reset();
+    voce_.reset();
     archivio_->ferma();
 }
 
@@ -143,6 +146,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     collegaSeriale(finestra); // its load runs before the lanes are filled
     new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
     rete_->seguiSessione(&finestra->sessione());
+    voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
     finestra->show();
@@ -215,6 +219,10 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
         DialogoRete dialogo(*rete_, finestra);
+        dialogo.exec();
+    });
+    connect(finestra, &RilevaGo::menuAnnunciVocali, this, [this, finestra] {
+        DialogoVoce dialogo(*voce_, finestra);
         dialogo.exec();
     });
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {

@@ -12,6 +12,7 @@
 #include "setup/rilevaavvio.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
+#include "voce/serviziovoce.h"
 #include "web/risultatiinrete.h"
 
 #include <QObject>
@@ -75,6 +76,7 @@ private:
     CopieSicurezza copie_{percorsoDatabase_, orologio_};
     std::unique_ptr<ArchivioAsincrono> archivio_;
     std::unique_ptr<RisultatiInRete> rete_; // the live results page
+    std::unique_ptr<ServizioVoce> voce_;    // announcements and tones, on their own thread
     DialogoFileQt dialogo_;
     StampantiSistema stampanti_;
     QPointer<RilevaGo> rilevaGo_;

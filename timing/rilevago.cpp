@@ -108,6 +108,7 @@ void RilevaGo::creaMenu()
     voce(opzioni, QStringLiteral("portsetting"), QStringLiteral("Proprietà porta"), &RilevaGo::menuPortSetting);
     voce(opzioni, QStringLiteral("tempominimo"), QStringLiteral("Tempo minimo sul giro..."), &RilevaGo::menuTempoMinimo);
     voce(opzioni, QStringLiteral("risultatiinrete"), QStringLiteral("Risultati in rete..."), &RilevaGo::menuRisultatiInRete);
+    voce(opzioni, QStringLiteral("annuncivocali"), QStringLiteral("Annunci vocali..."), &RilevaGo::menuAnnunciVocali);
     QMenu *info = menuBar()->addMenu(QStringLiteral("Info"));
     info->setObjectName(QStringLiteral("info"));
     voce(info, QStringLiteral("informazioni"), QStringLiteral("Informazioni"), &RilevaGo::menuInformazioni);

@@ -56,6 +56,7 @@ signals:
     void menuEsportaCsv();
     void menuEsportaExcel();
     void menuRisultatiInRete();
+    void menuAnnunciVocali();
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;

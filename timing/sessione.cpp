@@ -52,6 +52,7 @@ void Sessione::start()
     pausaVisibile_ = true;
     inizioSessione_ = ora;
     emit cambiato();
+    emit avviata(ora);
 }
 
 void Sessione::pausa()
@@ -120,17 +121,23 @@ void Sessione::marca(int i, double istante)
     pilotaCorrente_ = qRound(corsie_[i].captionBtn.toDouble() - 1);
     Corsia &c = corsie_[i];
     // A lane that is not armed takes no lap: there is nothing to complete or store.
+    PassaggioGiro passaggio;
+    bool ignorato = false;
     if (istante - c.ultimoSegnale > lockout_ && c.inCorsa) {
-        fineGiro(i, istante);
+        fineGiro(i, istante, &passaggio);
         memorizza();
         c.ultimoSegnale = istante;
+    } else {
+        ignorato = c.inCorsa;
     }
     // The grids follow the lap store's commits; nothing here waits for them.
     prova_ = QString::number(istante - c.ultimoSegnale);
     emit cambiato();
+    if (passaggio.corsia >= 0) emit giroSegnato(passaggio);
+    else if (ignorato) emit passaggioIgnorato(i, istante);
 }
 
-void Sessione::fineGiro(int i, double ora)
+void Sessione::fineGiro(int i, double ora, PassaggioGiro *esito)
 {
     Corsia &c = corsie_[i];
     c.tempoRosso = false;
@@ -147,6 +154,9 @@ void Sessione::fineGiro(int i, double ora)
     c.tempiGiro[c.numGiri] = giro;
     if (c.migliorGiro == 0) c.migliorGiro = giro;
     c.ultimoPassaggio = passaggio;
+    // Worth telling only against a lap that came before: the first is trivially the best.
+    const bool personale = c.migliorGiroMostrato != 0 && giro < c.migliorGiroMostrato;
+    const float recordPrima = giroVeloce_;
     c.tempolast = testoTempo(giro);
     c.vel = avrSpeed(giro, globale().lunghezzaPista) + QStringLiteral(" Km/h");
     if (c.migliorGiroMostrato == 0 || giro < c.migliorGiroMostrato) {
@@ -159,6 +169,15 @@ void Sessione::fineGiro(int i, double ora)
             giroVeloce_ = c.migliorGiro;
             archivio_.scriviGiroVeloce(giroVeloce_);
         }
+    }
+    if (esito) {
+        esito->corsia = i;
+        esito->pilota = c.nome;
+        esito->giro = c.numGiri;
+        esito->tempo = giro;
+        esito->istante = ora;
+        esito->migliorePersonale = personale;
+        esito->recordSessione = recordPrima != 0 && giroVeloce_ < recordPrima;
     }
 }
 
@@ -191,11 +210,14 @@ void Sessione::tick()
         tempotot_ = testoTempoSessione(static_cast<float>(trascorso));
     }
     const double limite = valoreIniziale(settempo_) * 60.0;
+    const bool avviata = inizioSessione_ != 0;
+    if (avviata) emit tempoSessione(trascorso, limite);
     if (trascorso >= limite) {
         for (int j = 0; j < numPiloti_; ++j) finebottone(j);
         inizioSessione_ = 0;
     }
     emit cambiato();
+    if (avviata && inizioSessione_ == 0) emit terminata(ora);
 }
 
 void Sessione::impostaSettempo(const QString &testo)

@@ -10,6 +10,17 @@ class Messaggi;
 class ArchivioGiri;
 struct CorrezioneGiri;
 
+// A lap just taken, as the announcements and tones hear of it once the mark is done.
+struct PassaggioGiro {
+    int corsia = -1;
+    QString pilota;
+    int giro = 0;              // the driver's lap number
+    float tempo = 0;           // seconds, as stored
+    double istante = 0;        // the crossing, clock time
+    bool migliorePersonale = false; // better than a lap the driver already had
+    bool recordSessione = false;    // better than the session's fastest lap so far
+};
+
 // The session of the timing window without its widgets: the eight lanes, the
 // session clock, Start/Pause/Resume/Stop and the marks. The window mirrors this
 // state into its controls whenever `cambiato` is emitted. Instants (the clock's
@@ -104,9 +115,20 @@ public:
 
 signals:
     void cambiato();
+    // Emitted after the mark is complete and handed to the lap store; listeners
+    // are connected queued, so nothing they do runs inside a mark.
+    void giroSegnato(const PassaggioGiro &giro);
+    // A crossing of a running lane dropped by the shortest-lap rule.
+    void passaggioIgnorato(int corsia, double istante);
+    void avviata(double istante);
+    // Every tick of a started session: session time gone and its limit, seconds.
+    void tempoSessione(double trascorso, double limite);
+    // The session limit was reached and every lane stopped.
+    void terminata(double istante);
 
 private:
-    void fineGiro(int i, double ora);
+    // Completes lane i's lap at `ora`; fills `esito` with what it was.
+    void fineGiro(int i, double ora, PassaggioGiro *esito = nullptr);
     void memorizza();
 
     Orologio &orologio_;

@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(voci, QStringList({"File", "Load|Ctrl+L", "Save|Ctrl+S", "-", "Piloti|Ctrl+P", "-", "Stampa|",
                                     "-", "Esci|Ctrl+E", "-", "Esporta CSV...|", "Esporta Excel...|", "Visualizza", "Tempi Piloti|", "Opzioni",
                                     "Canc.Database|", QStringLiteral("Proprietà porta|"), "Tempo minimo sul giro...|",
-                                    "Risultati in rete...|", "Info", "Informazioni|"}));
+                                    "Risultati in rete...|", "Annunci vocali...|", "Info", "Informazioni|"}));
     }
 
     // A full session: the standings show all eight drivers whole (or can be scrolled to them).

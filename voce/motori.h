@@ -1,0 +1,51 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// The speech engine as the announcements use it. The program's engine is Qt
+// TextToSpeech where the build has it; tests use a fake.
+class MotoreVoce {
+public:
+    struct Voce {
+        QString nome;
+        QString lingua; // "it_IT"
+    };
+    virtual ~MotoreVoce() = default;
+    // Empty while the engine works; otherwise what is wrong, for the operator.
+    virtual QString problema() const = 0;
+    // Italian voices first, then those of the engine's own language.
+    virtual QList<Voce> voci() = 0;
+    // An empty voice is the engine's default Italian one; rate -1..1, volume 0..1.
+    virtual void imposta(const QString &voce, double velocita, double volume) = 0;
+    virtual void pronuncia(const QString &testo) = 0;
+
+    // Set by the user of the engine, called from the engine's thread.
+    std::function<void()> iniziato; // the voice is heard
+    std::function<void()> finito;   // done, or given up
+    std::function<void(const QString &)> guasto;
+};
+
+enum class Tono { Giro, Ignorato };
+
+class MotoreToni {
+public:
+    virtual ~MotoreToni() = default;
+    virtual QString problema() const = 0;
+    virtual void suona(Tono tono) = 0;
+};
+
+// The two engines of this build; without Qt TextToSpeech or Qt Multimedia they
+// are stand-ins whose problema() says the system has none.
+std::unique_ptr<MotoreVoce> creaMotoreVoce();
+std::unique_ptr<MotoreToni> creaMotoreToni();
+
+namespace toni {
+inline constexpr int campionamento = 22050;
+// The tone as signed 16-bit mono samples at `campionamento`: a short high beep
+// for a lap, a longer low one for an ignored crossing, faded in and out so it
+// does not click.
+QByteArray campioni(Tono tono);
+} // namespace toni

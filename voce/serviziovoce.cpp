@@ -1,0 +1,50 @@
+#include "voce/serviziovoce.h"
+
+#include "comune/messaggi.h"
+#include "serial/impostazioniporta.h"
+
+ServizioVoce::ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
+                           Annunci::FabbricaVoce voce, Annunci::FabbricaToni toni, QObject *parent)
+    : QObject(parent), store_(store), impostazioni_(ImpostazioniVoce::leggi(store)),
+      annunci_(new Annunci(orologio, std::move(voce), std::move(toni)))
+{
+    thread_.setObjectName(QStringLiteral("voce"));
+    annunci_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, annunci_, &QObject::deleteLater);
+    connect(annunci_, &Annunci::problema, this, [&messaggi](const QString &testo) {
+        messaggi.avvisa(testo, Messaggi::Icona::Esclamazione);
+    });
+    connect(annunci_, &Annunci::stato, this, [this](const QString &voce, const QString &toni, const QStringList &voci) {
+        statoNoto_ = true;
+        problemaVoce_ = voce;
+        problemaToni_ = toni;
+        voci_ = voci;
+        emit statoCambiato();
+    });
+    thread_.start();
+    imposta(impostazioni_);
+}
+
+ServizioVoce::~ServizioVoce()
+{
+    thread_.quit();
+    thread_.wait();
+}
+
+void ServizioVoce::imposta(const ImpostazioniVoce &impostazioni)
+{
+    impostazioni_ = impostazioni;
+    QMetaObject::invokeMethod(annunci_, "applica", Qt::QueuedConnection, Q_ARG(ImpostazioniVoce, impostazioni));
+}
+
+void ServizioVoce::salva() { impostazioni_.scrivi(store_); }
+
+void ServizioVoce::prova(const ImpostazioniVoce &impostazioni)
+{
+    QMetaObject::invokeMethod(annunci_, "prova", Qt::QueuedConnection, Q_ARG(ImpostazioniVoce, impostazioni));
+}
+
+void ServizioVoce::prepara()
+{
+    QMetaObject::invokeMethod(annunci_, "prepara", Qt::QueuedConnection);
+}
