@@ -56,6 +56,9 @@ exec 7>"$LAVORO/comandi"
 for _ in $(seq 50); do [ -e "$LAVORO/com1" ] && break; sleep 0.1; done
 [ -e "$LAVORO/com1" ] || errore "il simulatore non è partito"
 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$LAVORO/com1" /f >/dev/null
+# Wine makes its COM devices when its server starts: start it afresh.
+ferma_wine; "$WINESERVER" -w
+"$WINESERVER" -p >/dev/null 2>&1 </dev/null &
 
 echo "-- il programma su uno schermo virtuale"
 SCHERMO=:$(( 90 + RANDOM % 50 ))
@@ -66,10 +69,10 @@ export DISPLAY=$SCHERMO
 "$WINE" "C:\\Program Files\\SaettinoPro\\saettinopro.exe" >"$LAVORO/programma.log" 2>&1 &
 pid_prog=$!
 
-finestra() { # the visible window whose title matches $1, waiting up to $2 s
+finestra() { # the program's visible window ($1 names it for the reader), waiting up to $2 s
   local w="" i
   for i in $(seq $(( ${2:-30} * 5 ))); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1) && [ -n "$w" ] && break
+    w=$(xdotool search --onlyvisible --class "saettinopro" 2>/dev/null | tail -n1) && [ -n "$w" ] && break
     sleep 0.2
   done
   [ -n "$w" ] && echo "$w"

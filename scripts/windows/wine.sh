@@ -47,6 +47,9 @@ prova_test() {
   pid_sim=$!
   for _ in $(seq 50); do [ -e "$BUILD_WIN/com9" ] && break; sleep 0.1; done
   "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM9 /d "$BUILD_WIN/com9" /f >/dev/null 2>&1
+  # Wine makes its COM devices when its server starts: start it afresh.
+  ferma_wine; "$WINESERVER" -w
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
   local esito=0
   ( cd "$BUILD_WIN" && SAETTINO_COM_PROVA=9 WINEQT_QPA_PLATFORM=offscreen \
       ctest --output-on-failure --timeout 300 "$@" ) | tee "$BUILD_WIN/test-wine.log" || esito=1
