@@ -39,7 +39,6 @@ UTENTE_WIN="$WINEPREFIX/drive_c/users/$(id -un)"
 
 echo "-- installazione silenziosa"
 "$WINE" "$INSTALLATORE" /S
-"$WINESERVER" -w
 CARTELLA="$WINEPREFIX/drive_c/Program Files/SaettinoPro"
 for f in saettinopro.exe saettino-simulatore.exe Disinstalla.exe qt.conf plugins/platforms/qwindows.dll translations/qtbase_it.qm; do
   [ -f "$CARTELLA/$f" ] || errore "non installato: $f"
@@ -59,6 +58,8 @@ for _ in $(seq 50); do [ -e "$LAVORO/com1" ] && break; sleep 0.1; done
 # Wine makes its COM devices when its server starts: start it afresh.
 ferma_wine; "$WINESERVER" -w
 "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
+# The first program after a start waits for Wine's services: one that does nothing.
+"$WINE" cmd /c exit >/dev/null 2>&1 || true
 
 echo "-- il programma su uno schermo virtuale"
 SCHERMO=:$(( 90 + RANDOM % 50 ))
@@ -123,7 +124,6 @@ tasti ctrl+e
 for _ in $(seq 40); do kill -0 "$pid_prog" 2>/dev/null || break; sleep 0.5; done
 kill -0 "$pid_prog" 2>/dev/null && { foto 7-uscita; errore "il programma non si chiude con Ctrl+E"; }
 pid_prog=""
-"$WINESERVER" -w
 
 echo "-- verifica dei giri nel file cifrato"
 ARCHIVIO=$(find "$UTENTE_WIN" -name saettinopro.mb | head -n1)
@@ -141,8 +141,8 @@ echo "   rapporto PDF: $pagine pagine, $(du -h "$LAVORO/rapporto.pdf" | cut -f1)
 
 echo "-- disinstallazione silenziosa"
 "$WINE" "C:\\Program Files\\SaettinoPro\\Disinstalla.exe" /S
-"$WINESERVER" -w
-sleep 2
+# The uninstaller hands over to a copy of itself and returns at once.
+for _ in $(seq 60); do [ -e "$CARTELLA/saettinopro.exe" ] || break; sleep 0.5; done
 [ -e "$CARTELLA/saettinopro.exe" ] && errore "il programma è ancora installato"
 [ -f "$ARCHIVIO" ] || errore "la disinstallazione ha tolto l'archivio dei tempi"
 echo "   programma tolto, archivio dei tempi conservato"

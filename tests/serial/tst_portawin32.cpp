@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <windows.h>
 
 using namespace Qt::StringLiterals;
 
@@ -57,11 +58,13 @@ private slots:
         QVERIFY2(porta.setPortOpen(true), qPrintable(porta.descrizioneErrore()));
         QCOMPARE(aperture.size(), 1);
         QVERIFY(!porta.setCommPort(1) && porta.commPort() == com);
-        // The same port a second time is busy.
-        PortaWin32 altra(store);
-        QVERIFY(altra.setCommPort(qint16(com)));
-        QVERIFY(!altra.setPortOpen(true));
-        QVERIFY2(altra.descrizioneErrore().contains(u"già in uso"_s), qPrintable(altra.descrizioneErrore()));
+        // The same port a second time is busy (Wine lets any number of handles share a port).
+        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+            PortaWin32 altra(store);
+            QVERIFY(altra.setCommPort(qint16(com)));
+            QVERIFY(!altra.setPortOpen(true));
+            QVERIFY2(altra.descrizioneErrore().contains(u"già in uso"_s), qPrintable(altra.descrizioneErrore()));
+        }
 
         // Every poll is answered; how soon is printed for the record, not judged here.
         QList<qint64> ritardi = interroga(porta, 30);

@@ -24,7 +24,7 @@ int figlio(const QString &percorso)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     BloccoArchivio blocco(percorso);
-    if (!blocco.prendi()) return 3;
+    if (blocco.prendi() != BloccoArchivio::Esito::Preso) return 3;
     QTimer rispondi; // no message box may hold the child up
     QObject::connect(&rispondi, &QTimer::timeout, [] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) box->accept();
