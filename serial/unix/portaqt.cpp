@@ -5,27 +5,20 @@
 #include <QFile>
 #include <QStringList>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <termios.h>
 #include <unistd.h>
-#endif
 
 QString dispositivoPorta(int numero, const ImpostazioniPorta &store)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(store);
-    return QStringLiteral("COM%1").arg(numero);
-#else
     const QString scritto =
         store.leggi(QString::fromUtf8(chiaviPorta::sezionePorte), QStringLiteral("Com%1").arg(numero)).trimmed();
     if (!scritto.isEmpty()) return scritto;
     return QStringLiteral("/dev/ttyS%1").arg(numero - 1);
-#endif
 }
 
 // The QSerialPort is a child, so moving the port to another thread moves it along.
-PortaQt::PortaQt(ImpostazioniPorta &store, QObject *parent) : PortaSeriale(parent), store_(store), porta_(this)
+PortaQt::PortaQt(ImpostazioniPorta &store, QObject *parent) : PortaReale(parent), store_(store), porta_(this)
 {
     connect(&porta_, &QSerialPort::readyRead, this, &PortaSeriale::onComm);
     connect(&porta_, &QSerialPort::errorOccurred, this, &PortaQt::erroreLinea);
@@ -33,56 +26,14 @@ PortaQt::PortaQt(ImpostazioniPorta &store, QObject *parent) : PortaSeriale(paren
 
 PortaQt::~PortaQt() { porta_.close(); }
 
-QString PortaQt::nomePorta() const { return QStringLiteral("Com%1").arg(commPort_); }
+QString PortaQt::dispositivo() const { return dispositivoPorta(commPort(), store_); }
 
-QString PortaQt::dispositivo() const { return dispositivoPorta(commPort_, store_); }
-
-bool PortaQt::setSettings(const QString &valore)
+QString PortaQt::nonSupportato(const ImpostazioniSerie &imp, int) const
 {
-    ImpostazioniSerie nuove;
-    QString errore;
-    if (!analizzaSettings(valore, nuove, errore)) return rifiuta(errore);
-    if (nuove.datiBit == 4)
-        return rifiuta(QStringLiteral("4 bit di dati non sono supportati dalle porte seriali di questo sistema."));
-#ifndef Q_OS_WIN
     // termios knows one or two stop bits only.
-    if (nuove.stopBit == u"1.5")
-        return rifiuta(QStringLiteral("1,5 bit di stop non sono supportati dalle porte seriali di questo sistema."));
-#endif
-    if (porta_.isOpen() && !applica(nuove, handshaking_)) {
-        const QString motivo = descrizioneErrore();
-        applica(impostazioni_, handshaking_);
-        return rifiuta(motivo);
-    }
-    impostazioni_ = nuove;
-    return riuscito();
-}
-
-bool PortaQt::setCommPort(qint16 numero)
-{
-    if (porta_.isOpen())
-        return rifiuta(QStringLiteral("Impossibile cambiare il numero della porta mentre %1 è aperta.").arg(nomePorta()));
-    if (numero < 1 || numero > 255)
-        return rifiuta(QStringLiteral("Numero di porta non valido: %1 (ammessi da 1 a 255).").arg(numero));
-    commPort_ = numero;
-    return riuscito();
-}
-
-bool PortaQt::setHandshaking(int codice)
-{
-    if (codice < 0 || codice > 3)
-        return rifiuta(QStringLiteral("Controllo di flusso non valido: %1 (ammessi da 0 a 3).").arg(codice));
-#ifndef Q_OS_UNIX
-    if (codice == 3)
-        return rifiuta(QStringLiteral("Il controllo di flusso Xon/RTS non è supportato su questo sistema."));
-#endif
-    if (porta_.isOpen() && !applica(impostazioni_, codice)) {
-        const QString motivo = descrizioneErrore();
-        applica(impostazioni_, handshaking_);
-        return rifiuta(motivo);
-    }
-    handshaking_ = codice;
-    return riuscito();
+    if (imp.stopBit == u"1.5")
+        return QStringLiteral("1,5 bit di stop non sono supportati dalle porte seriali di questo sistema.");
+    return {};
 }
 
 bool PortaQt::setPortOpen(bool aperta)
@@ -103,7 +54,7 @@ bool PortaQt::setPortOpen(bool aperta)
     const QSerialPort::SerialPortError errore = porta_.error();
     inOperazione_ = false;
     if (!aprita) return rifiuta(descriviErroreApertura(errore, percorso));
-    if (!applica(impostazioni_, handshaking_)) {
+    if (!applica(impostazioni_, handshaking())) {
         const QString motivo = descrizioneErrore();
         porta_.close();
         return rifiuta(QStringLiteral("Porta %1 (%2) non aperta: impostazioni %3 non applicabili. %4")
@@ -157,7 +108,6 @@ bool PortaQt::applica(const ImpostazioniSerie &imp, int flusso)
     if (!porta_.setFlowControl(controllo)) return fallito(QStringLiteral("il controllo di flusso %1").arg(flusso));
     inOperazione_ = false;
 
-#ifdef Q_OS_UNIX
     // What the terminal really took: drivers keep the old value of what they cannot do.
     termios tio{};
     if (::tcgetattr(porta_.handle(), &tio) != 0) return riuscito();
@@ -182,7 +132,6 @@ bool PortaQt::applica(const ImpostazioniSerie &imp, int flusso)
     if (bool(tio.c_cflag & CSTOPB) != (imp.stopBit == u"2")) ignorate << QStringLiteral("%1 bit di stop").arg(imp.stopBit);
     if (!ignorate.isEmpty())
         return rifiuta(QStringLiteral("Il dispositivo %1 non applica %2.").arg(porta_.portName(), ignorate.join(QStringLiteral(", "))));
-#endif
     return riuscito();
 }
 
@@ -191,21 +140,15 @@ QString PortaQt::descriviErroreApertura(QSerialPort::SerialPortError errore, con
     const QString porta = QStringLiteral("%1 (%2)").arg(nomePorta(), percorso);
     switch (errore) {
     case QSerialPort::DeviceNotFoundError:
-#ifdef Q_OS_WIN
-        return QStringLiteral("La porta %1 non esiste.").arg(porta);
-#else
         return QStringLiteral("La porta %1 non esiste. Per usare un altro dispositivo scrivere "
                               "%2=/dev/ttyUSB0 (o il percorso voluto) nella sezione [Porte] di %3.")
             .arg(porta, nomePorta(), store_.percorso());
-#endif
     case QSerialPort::PermissionError:
-#ifdef Q_OS_UNIX
         // QSerialPort says PermissionError both for a lock held by another program and for EACCES.
         if (::access(QFile::encodeName(percorso).constData(), R_OK | W_OK) != 0 && errno == EACCES)
             return QStringLiteral("Accesso negato alla porta %1: l'utente deve far parte del gruppo "
                                   "dialout (sudo usermod -aG dialout $USER, poi rientrare nella sessione).")
                 .arg(porta);
-#endif
         return QStringLiteral("La porta %1 è già in uso da un altro programma.").arg(porta);
     case QSerialPort::OpenError:
         return QStringLiteral("La porta %1 è già aperta.").arg(porta);

@@ -1,5 +1,4 @@
 #include "serial/win32/portawin32.h"
-#include "serial/impostazioniporta.h"
 #include "serial/portasistema.h"
 
 #include <QMutexLocker>
@@ -29,7 +28,7 @@ QString descriviErroreWin32(unsigned long codice)
     return r;
 }
 
-PortaWin32::PortaWin32(ImpostazioniPorta &store, QObject *parent) : PortaSeriale(parent), store_(store)
+PortaWin32::PortaWin32(QObject *parent) : PortaReale(parent)
 {
     // The reader's news reaches the port's own thread as queued events.
     connect(this, &PortaWin32::arrivati, this, &PortaSeriale::onComm, Qt::QueuedConnection);
@@ -38,48 +37,7 @@ PortaWin32::PortaWin32(ImpostazioniPorta &store, QObject *parent) : PortaSeriale
 
 PortaWin32::~PortaWin32() { chiudi(); }
 
-QString PortaWin32::nomePorta() const { return QStringLiteral("Com%1").arg(commPort_); }
-
-QString PortaWin32::dispositivo() const { return QStringLiteral("COM%1").arg(commPort_); }
-
-bool PortaWin32::setSettings(const QString &valore)
-{
-    ImpostazioniSerie nuove;
-    QString errore;
-    if (!analizzaSettings(valore, nuove, errore)) return rifiuta(errore);
-    if (nuove.datiBit == 4)
-        return rifiuta(QStringLiteral("4 bit di dati non sono supportati dalle porte seriali di questo sistema."));
-    if (maniglia_ && !applica(nuove, handshaking_)) {
-        const QString motivo = descrizioneErrore();
-        applica(impostazioni_, handshaking_);
-        return rifiuta(motivo);
-    }
-    impostazioni_ = nuove;
-    return riuscito();
-}
-
-bool PortaWin32::setCommPort(qint16 numero)
-{
-    if (maniglia_)
-        return rifiuta(QStringLiteral("Impossibile cambiare il numero della porta mentre %1 è aperta.").arg(nomePorta()));
-    if (numero < 1 || numero > 255)
-        return rifiuta(QStringLiteral("Numero di porta non valido: %1 (ammessi da 1 a 255).").arg(numero));
-    commPort_ = numero;
-    return riuscito();
-}
-
-bool PortaWin32::setHandshaking(int codice)
-{
-    if (codice < 0 || codice > 3)
-        return rifiuta(QStringLiteral("Controllo di flusso non valido: %1 (ammessi da 0 a 3).").arg(codice));
-    if (maniglia_ && !applica(impostazioni_, codice)) {
-        const QString motivo = descrizioneErrore();
-        applica(impostazioni_, handshaking_);
-        return rifiuta(motivo);
-    }
-    handshaking_ = codice;
-    return riuscito();
-}
+QString PortaWin32::dispositivo() const { return QStringLiteral("COM%1").arg(commPort()); }
 
 bool PortaWin32::setPortOpen(bool aperta)
 {
@@ -105,7 +63,7 @@ bool PortaWin32::setPortOpen(bool aperta)
         return rifiuta(QStringLiteral("Impossibile aprire la porta %1: %2").arg(chi, descriviErroreWin32(e)));
     }
     maniglia_ = porta;
-    if (!applica(impostazioni_, handshaking_)) {
+    if (!applica(impostazioni_, handshaking())) {
         const QString motivo = descrizioneErrore();
         CloseHandle(porta);
         maniglia_ = nullptr;
@@ -240,4 +198,5 @@ bool PortaWin32::applica(const ImpostazioniSerie &imp, int flusso)
     return riuscito();
 }
 
-PortaSeriale *creaPortaSistema(ImpostazioniPorta &store, QObject *parent) { return new PortaWin32(store, parent); }
+// Windows names its ports COMn: the settings store has nothing to add.
+PortaSeriale *creaPortaSistema(ImpostazioniPorta &, QObject *parent) { return new PortaWin32(parent); }

@@ -1,31 +1,22 @@
 #pragma once
-#include "serial/impostazioniserie.h"
-#include "serial/portaseriale.h"
+#include "serial/portareale.h"
 
 #include <QByteArray>
 #include <QMutex>
 #include <atomic>
 #include <thread>
 
-class ImpostazioniPorta;
-
 // The real port on Windows over plain Win32 calls. A reader of its own waits on
 // the line with short read time-outs and hands what arrives to the port's thread
 // at once, so a reply is stamped within a millisecond or two of its arrival. The
 // overlapped waits a generic serial class relies on are not completed by every
 // Windows layer (Wine's among them), so nothing here uses them.
-class PortaWin32 : public PortaSeriale {
+class PortaWin32 : public PortaReale {
     Q_OBJECT
 public:
-    explicit PortaWin32(ImpostazioniPorta &store, QObject *parent = nullptr);
+    explicit PortaWin32(QObject *parent = nullptr);
     ~PortaWin32() override;
 
-    QString settings() const override { return impostazioni_.testo(); }
-    bool setSettings(const QString &valore) override;
-    qint16 commPort() const override { return commPort_; }
-    bool setCommPort(qint16 numero) override;
-    int handshaking() const override { return handshaking_; }
-    bool setHandshaking(int codice) override;
     bool portOpen() const override { return maniglia_ != nullptr; }
     bool setPortOpen(bool aperta) override;
     bool output(const QString &testo) override;
@@ -38,17 +29,14 @@ signals:
     void arrivati();
     void guasto(unsigned long codice);
 
+protected:
+    QString nonSupportato(const ImpostazioniSerie &, int) const override { return {}; }
+    bool applica(const ImpostazioniSerie &imp, int flusso) override;
+
 private:
-    bool applica(const ImpostazioniSerie &imp, int flusso);
     void chiudi();
     void leggiFinoAChiusura();
     void lineaGuasta(unsigned long codice);
-    QString nomePorta() const;
-
-    ImpostazioniPorta &store_;
-    ImpostazioniSerie impostazioni_;
-    qint16 commPort_ = 1;
-    int handshaking_ = 0;
     void *maniglia_ = nullptr; // HANDLE, kept opaque so no window code sees <windows.h>
     std::thread lettore_;
     std::atomic<bool> fermare_{false};

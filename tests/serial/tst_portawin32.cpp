@@ -1,11 +1,9 @@
 // The Windows port on a real COM port, wired by the test run to the device simulator
 // (SAETTINO_COM_PROVA names the port; the simulator holds line 3 active).
-#include "serial/impostazioniporta.h"
 #include "serial/win32/portawin32.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <windows.h>
@@ -41,9 +39,7 @@ private slots:
     {
         const int com = qEnvironmentVariableIntValue("SAETTINO_COM_PROVA");
         if (com == 0) QSKIP("no COM port wired to the simulator in this run");
-        QTemporaryDir cartella;
-        ImpostazioniPorta store(cartella.filePath(u"porta.ini"_s));
-        PortaWin32 porta(store);
+        PortaWin32 porta;
 
         // What no Windows port takes is refused, and the settings stay.
         QVERIFY(!porta.setSettings(u"9600,n,4,1"_s) && porta.descrizioneErrore().contains(u"4 bit"_s));
@@ -60,7 +56,7 @@ private slots:
         QVERIFY(!porta.setCommPort(1) && porta.commPort() == com);
         // The same port a second time is busy (Wine lets any number of handles share a port).
         if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
-            PortaWin32 altra(store);
+            PortaWin32 altra;
             QVERIFY(altra.setCommPort(qint16(com)));
             QVERIFY(!altra.setPortOpen(true));
             QVERIFY2(altra.descrizioneErrore().contains(u"già in uso"_s), qPrintable(altra.descrizioneErrore()));
