@@ -8,7 +8,9 @@
 #include "comune/messaggi.h"
 #include "timing/archivio.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
 using namespace sostituzione;
 
@@ -59,7 +61,7 @@ SessioniSalvate::Esito SessioniSalvate::salvaIn(const QString &destinazione, QSt
     return ok ? Esito::Fatto : Esito::Errore;
 }
 
-Risultato SessioniSalvate::caricaDa(const QString &origine)
+sostituzione::Connessioni SessioniSalvate::connessioni()
 {
     const auto chiudi = [this] {
         if (archivio_) archivio_->sospendi(); // after committing what it can
@@ -68,7 +70,12 @@ Risultato SessioniSalvate::caricaDa(const QString &origine)
     const auto riapriTutto = [this](QString *motivo) {
         return riapri(motivo) && (!archivio_ || archivio_->riprendi(motivo));
     };
-    return sostituisci(origine, percorso_, copie_, {chiudi, riapriTutto});
+    return {chiudi, riapriTutto};
+}
+
+Risultato SessioniSalvate::caricaDa(const QString &origine)
+{
+    return sostituisci(origine, percorso_, copie_, connessioni());
 }
 
 QString SessioniSalvate::messaggioCarica(const QString &nome, const Risultato &r) const
@@ -121,18 +128,49 @@ void SessioniSalvate::salva(Tabelle &tabelle)
     tabelle.aggiornaTabella();
 }
 
+bool SessioniSalvate::concludi(const QString &nome, const Risultato &r, Tabelle *tabelle)
+{
+    const bool caricato = r.esito == Esito::Fatto;
+    const QString testo = messaggioCarica(nome, r);
+    if (!testo.isEmpty())
+        messaggi_.mostra(testo, Messaggi::Pulsanti::Ok,
+                         caricato ? Messaggi::Icona::Informazione : Messaggi::Icona::Esclamazione);
+    if (tabelle) tabelle->aggiornaTabella();
+    return caricato;
+}
+
 bool SessioniSalvate::carica(Tabelle *tabelle)
 {
     const QString nome = dialogo_.apri(QString::fromUtf8(titoloCarica), QString::fromUtf8(filtro));
-    bool caricato = false;
-    if (!nome.isEmpty()) {
-        const Risultato r = caricaDa(nome);
-        caricato = r.esito == Esito::Fatto;
-        const QString testo = messaggioCarica(nome, r);
-        if (!testo.isEmpty())
-            messaggi_.mostra(testo, Messaggi::Pulsanti::Ok,
-                             caricato ? Messaggi::Icona::Informazione : Messaggi::Icona::Esclamazione);
+    if (nome.isEmpty()) {
+        if (tabelle) tabelle->aggiornaTabella();
+        return false;
     }
-    if (tabelle) tabelle->aggiornaTabella();
-    return caricato;
+    return concludi(nome, caricaDa(nome), tabelle);
+}
+
+void SessioniSalvate::caricaPoi(Tabelle *tabelle, std::function<void()> prima, std::function<void(bool)> poi)
+{
+    const QString nome = dialogo_.apri(QString::fromUtf8(titoloCarica), QString::fromUtf8(filtro));
+    if (nome.isEmpty()) {
+        if (tabelle) tabelle->aggiornaTabella();
+        poi(false);
+        return;
+    }
+    prima();
+    // The session objects live as long as the program; this copy carries them to the end.
+    auto sessioni = std::make_shared<SessioniSalvate>(*this);
+    auto preparato = std::make_shared<sostituzione::Preparato>();
+    QThread *lavoro = QThread::create([preparato, nome, percorso = percorso_] {
+        *preparato = sostituzione::prepara(nome, percorso);
+    });
+    lavoro->setObjectName(QStringLiteral("verifica del caricamento"));
+    QObject::connect(lavoro, &QThread::finished, QCoreApplication::instance(),
+                     [lavoro, sessioni, preparato, nome, tabelle, poi = std::move(poi)] {
+                         lavoro->deleteLater();
+                         const Risultato r = sostituzione::completa(*preparato, sessioni->percorso_, sessioni->copie_,
+                                                                    sessioni->connessioni());
+                         poi(sessioni->concludi(nome, r, tabelle));
+                     });
+    lavoro->start(QThread::LowPriority);
 }

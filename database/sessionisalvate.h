@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include "database/sostituzione.h"
 
 #include <QString>
@@ -33,6 +34,11 @@ public:
     // Menu "Load": of the timing window with its grids, of the start window with none.
     // True when another file took the place of the database: lap counters must be read again.
     bool carica(Tabelle *tabelle);
+    // The same without holding up the caller's thread while the chosen file is checked
+    // and copied (seconds for a large file): that work goes to a thread of its own, and
+    // `poi` is called on this thread, with carica's answer, once the database is replaced.
+    // `prima` is called once a file is chosen, before that work starts.
+    void caricaPoi(Tabelle *tabelle, std::function<void()> prima, std::function<void(bool caricato)> poi);
 
     // The copies alone, without dialogs or messages.
     Esito salvaIn(const QString &destinazione, QString *errore);
@@ -42,6 +48,9 @@ public:
 
 private:
     bool riapri(QString *errore);
+    sostituzione::Connessioni connessioni();
+    // The replacement's outcome told and the grids refreshed; true when loaded.
+    bool concludi(const QString &nome, const sostituzione::Risultato &r, Tabelle *tabelle);
 
     Database &db_;
     QString percorso_;

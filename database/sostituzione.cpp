@@ -107,26 +107,19 @@ bool rinomina(const QString &da, const QString &destinazione, QString *errore)
     return !ec;
 }
 
-Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
-                      CopieSicurezza &copie, const Connessioni &connessioni)
+Preparato prepara(const QString &origine, const QString &percorsoDatabase)
 {
-    Risultato r;
-    auto esito = [&](Esito e, const QString &motivo = {}) {
+    Preparato p;
+    Risultato &r = p.risultato;
+    auto esito = [&](Esito e, const QString &motivo) {
         r.esito = e;
-        if (!motivo.isEmpty()) r.motivo = motivo;
-        return r;
-    };
-    // Reopening after a step that left the database as it was: only a
-    // failure to reopen changes the outcome.
-    auto riapriComePrima = [&](Esito e, const QString &motivo) {
-        QString perche;
-        if (connessioni.riapri(&perche)) return esito(e, motivo);
-        return esito(Esito::NonRiaperto, motivo + QLatin1Char('\n') + perche);
+        r.motivo = motivo;
+        return p;
     };
     const QString password = QString::fromUtf8(identita::password);
 
-    // 1. The chosen file, then its copy beside the database with everything
-    //    derived made again, must be sound.
+    // The chosen file, then its copy beside the database with everything derived made
+    // again, must be sound.
     if (stessoFile(origine, percorsoDatabase))
         return esito(Esito::Invariato, QStringLiteral("è il database dei tempi in uso"));
     QString motivo;
@@ -136,14 +129,39 @@ Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
     r.compattato = liberi >= minimoDaCompattare && liberi * 4 >= QFileInfo(origine).size();
     if (!(r.compattato ? copiaCompatta(origine, nuovo, password, &motivo) : copiaFile(origine, nuovo, &motivo)))
         return esito(Esito::Errore, motivo);
-    if (!rifaiDerivati(nuovo, password, &r.tolti, &motivo)) {
+    if (!rifaiDerivati(nuovo, password, &r.tolti, &motivo) || !Database::verificaFile(nuovo, password, &motivo)) {
         QFile::remove(nuovo);
         return esito(Esito::Rifiutato, motivo);
     }
-    if (!Database::verificaFile(nuovo, password, &motivo)) {
-        QFile::remove(nuovo);
-        return esito(Esito::Rifiutato, motivo);
-    }
+    p.nuovo = nuovo;
+    return p;
+}
+
+Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
+                      CopieSicurezza &copie, const Connessioni &connessioni)
+{
+    return completa(prepara(origine, percorsoDatabase), percorsoDatabase, copie, connessioni);
+}
+
+Risultato completa(const Preparato &preparato, const QString &percorsoDatabase, CopieSicurezza &copie,
+                   const Connessioni &connessioni)
+{
+    Risultato r = preparato.risultato;
+    if (r.esito != Esito::Fatto) return r;
+    const QString &nuovo = preparato.nuovo;
+    QString motivo;
+    auto esito = [&](Esito e, const QString &perche = {}) {
+        r.esito = e;
+        if (!perche.isEmpty()) r.motivo = perche;
+        return r;
+    };
+    // Reopening after a step that left the database as it was: only a
+    // failure to reopen changes the outcome.
+    auto riapriComePrima = [&](Esito e, const QString &perche) {
+        QString ancora;
+        if (connessioni.riapri(&ancora)) return esito(e, perche);
+        return esito(Esito::NonRiaperto, perche + QLatin1Char('\n') + ancora);
+    };
 
     // 2. With every connection closed, a backup of the database as it is now
     //    (a database file that is not there has nothing to lose).

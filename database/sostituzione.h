@@ -46,6 +46,18 @@ constexpr qint64 minimoDaCompattare = 1024 * 1024;
 Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
                       CopieSicurezza &copie, const Connessioni &connessioni);
 
+// The same in two steps. The first works on files only, so a worker thread can do
+// it while the window goes on (checking a large file takes seconds): the chosen
+// file checked, copied beside the database, its derived parts made again, the copy
+// checked. The second, on the thread of the connections, replaces the database.
+struct Preparato {
+    Risultato risultato; // Fatto when the copy is ready, else why not
+    QString nuovo;       // the checked copy beside the database
+};
+Preparato prepara(const QString &origine, const QString &percorsoDatabase);
+Risultato completa(const Preparato &preparato, const QString &percorsoDatabase, CopieSicurezza &copie,
+                   const Connessioni &connessioni);
+
 // Helpers of saved sessions.
 bool stessoFile(const QString &a, const QString &b);
 // A name beside `destinazione` that nobody uses, so a rename stays in one folder.

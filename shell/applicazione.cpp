@@ -63,7 +63,8 @@ void Applicazione::apriDatabase()
 
 void Applicazione::dopoIlSalvataggio(std::function<void(bool completo)> azione)
 {
-    if (!chiusa_) attesa_->attendi(std::move(azione)); // a second request while one waits is the same request
+    // A second request while one waits is the same request; nothing starts during a Load.
+    if (!chiusa_ && !inCaricamento_) attesa_->attendi(std::move(azione));
 }
 
 void Applicazione::esci()
@@ -248,10 +249,19 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
         dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            if (SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-                    .carica(finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
-                && finestra)
-                finestra->sessione().rileggiGiri();
+            // The chosen file is checked on a thread of its own; meanwhile the lanes go on
+            // marking laps and nothing else that needs the file can start.
+            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                .caricaPoi(finestra ? finestra->findChild<GriglieRisultati *>() : nullptr,
+                           [this] {
+                               inCaricamento_ = true;
+                               avviso_->mostra(QStringLiteral("Attendere: verifica del file da caricare..."), false);
+                           },
+                           [this, finestra](bool caricato) {
+                               inCaricamento_ = false;
+                               avviso_->nascondi();
+                               if (caricato && finestra) finestra->sessione().rileggiGiri();
+                           });
         });
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {

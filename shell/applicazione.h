@@ -83,6 +83,7 @@ private:
     QPointer<RilevaAvvio> rilevaAvvio_;
     bool inStampa_ = false;
     bool inEsportazione_ = false;
+    bool inCaricamento_ = false; // a Load checks its file
     bool chiusa_ = false;
     std::unique_ptr<AvvisoAttesa> avviso_;
     std::unique_ptr<AttesaScrittore> attesa_;

@@ -17,6 +17,7 @@
 #include "timing/tempotesto.h"
 
 #include <QtTest>
+#include <optional>
 #include <QtWidgets>
 #include <ranges>
 #ifdef Q_OS_UNIX
@@ -423,7 +424,13 @@ private slots:
         }
         if (sql.isEmpty()) QVERIFY(QFile(scelto).resize(QFileInfo(scelto).size() + 256 * 1024 * 1024)); // sparse
         b.dialogo.risposte = {scelto};
-        QVERIFY2(b.sessioni.carica(&b.griglie), qPrintable(b.messaggi.ultimo()));
+        // As the timing window loads: the file is checked on another thread while this one goes on.
+        bool iniziato = false;
+        std::optional<bool> caricato;
+        b.sessioni.caricaPoi(&b.griglie, [&] { iniziato = true; }, [&](bool c) { caricato = c; });
+        QVERIFY(iniziato && !caricato);
+        QTRY_VERIFY_WITH_TIMEOUT(caricato.has_value(), 30000);
+        QVERIFY2(*caricato, qPrintable(b.messaggi.ultimo()));
         if (tolti.isEmpty()) {
             QVERIFY2(b.messaggi.mostrati.isEmpty(), qPrintable(b.messaggi.ultimo()));
         } else {
