@@ -12,18 +12,18 @@ DEFINIZIONI=()
 
 while [ $# -gt 0 ]; do
   case "$1" in
-    --baud) BAUD="${2:?--baud vuole una velocità}"; shift 2 ;;
+    --baud) BAUD="${2:?--baud needs a speed}"; shift 2 ;;
     --rele-basso) DEFINIZIONI+=(-DSAETTINO_RELE_BASSO); shift ;;
-    --uscita) USCITA="${2:?--uscita vuole una cartella}"; shift 2 ;;
-    *) echo "firmware.sh: opzione sconosciuta: $1" >&2; exit 2 ;;
+    --uscita) USCITA="${2:?--uscita needs a folder}"; shift 2 ;;
+    *) echo "firmware.sh: unknown option: $1" >&2; exit 2 ;;
   esac
 done
 case "$BAUD" in
   9600|19200|38400|57600|115200) ;;
-  *) echo "firmware.sh: velocità non prevista: $BAUD (9600, 19200, 38400, 57600, 115200)" >&2; exit 2 ;;
+  *) echo "firmware.sh: unsupported speed: $BAUD (9600, 19200, 38400, 57600, 115200)" >&2; exit 2 ;;
 esac
 for t in avr-gcc avr-objcopy avr-size; do
-  command -v "$t" >/dev/null || { echo "firmware.sh: manca $t (pacchetti gcc-avr, binutils-avr, avr-libc)" >&2; exit 1; }
+  command -v "$t" >/dev/null || { echo "firmware.sh: $t is missing (packages gcc-avr, binutils-avr, avr-libc)" >&2; exit 1; }
 done
 
 mkdir -p "$USCITA"

@@ -15,7 +15,9 @@ PACCHETTI_PROGRAMMA=(build-essential cmake pkg-config qt6-base-dev qt6-serialpor
 # browser for the results page, and an independent reader of the Excel workbook.
 PACCHETTI_PROVA=(poppler-utils desktop-file-utils appstream file chromium python3-openpyxl
                  # PulseAudio and sox record and measure what the voice says
-                 pulseaudio pulseaudio-utils sox)
+                 pulseaudio pulseaudio-utils sox
+                 # the timing device: its firmware built with avr-gcc, run on simavr's chip
+                 gcc-avr avr-libc binutils-avr libsimavr-dev libelf-dev)
 
 # installa_mancanti PKG...: installs the Debian packages of the list that are missing.
 # As root it runs apt-get; otherwise it prints the exact command, for sudo and for su,
