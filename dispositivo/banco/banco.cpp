@@ -4,9 +4,12 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "dispositivo/protocollo/protocollo.h"
 
 #include <simavr/avr_ioport.h>
 #include <simavr/avr_uart.h>
@@ -194,6 +197,25 @@ void Banco::alimenta_uart()
     }
 }
 
+std::vector<uint8_t> Banco::scambia(const std::vector<uint8_t> &richiesta, uint64_t limite, uint64_t *inizio)
+{
+    uint8_t memoria[SPD_TRAMA_MAX];
+    spd_decodificatore d;
+    spd_decodificatore_avvia(&d, memoria, sizeof memoria);
+    size_t letti = ricevuti_.size(); // what came before the request is not its answer
+    invia(richiesta);
+    for (const uint64_t fine = ciclo() + limite; ciclo() < fine;) {
+        esegui_per(cicli_us(100));
+        for (; letti < ricevuti_.size() && ricevuti_[letti].ciclo <= ciclo(); ++letti) {
+            if (inizio && !spd_in_corso(&d))
+                *inizio = ricevuti_[letti].ciclo;
+            if (spd_ricevi(&d, ricevuti_[letti].valore))
+                return std::vector<uint8_t>(d.buf, d.buf + d.pronta);
+        }
+    }
+    return {};
+}
+
 void Banco::reset()
 {
     avr_reset(avr_);
@@ -275,12 +297,23 @@ void PontePty::esegui(const std::function<bool()> &basta, const std::function<vo
     const uint64_t c0 = banco_.ciclo();
     uint8_t buf[256];
     std::vector<uint8_t> fuori;
+    double ultimo_ingresso = t0;
+    bool liberata = false;
     while (!basta()) {
         banco_.esegui_per(fetta);
 
         ssize_t n;
-        while ((n = read(master_, buf, sizeof buf)) > 0)
+        while ((n = read(master_, buf, sizeof buf)) > 0) {
             banco_.invia(std::vector<uint8_t>(buf, buf + n));
+            ultimo_ingresso = monotonic_s();
+            liberata = false;
+        }
+        // A serial library opens the terminal exclusively; if its program is killed that
+        // would keep every restart out. Once the polls have stopped, clear it.
+        if (!liberata && monotonic_s() - ultimo_ingresso > 1.5) {
+            ioctl(slave_, TIOCNXCL);
+            liberata = true;
+        }
 
         // A byte reaches the program once its stop bit has left the chip.
         auto &uscita = banco_.ricevuti();

@@ -41,6 +41,11 @@ public:
     // Lane 0-7 becomes active (pulled low) or idle at `ciclo`: at the first instruction
     // boundary from there, as a real edge would meet the core.
     void linea(int corsia, bool attiva, uint64_t ciclo);
+    void passaggio(int corsia, uint64_t inizio, uint64_t durata)
+    {
+        linea(corsia, true, inizio);
+        linea(corsia, false, inizio + durata);
+    }
     // Told of each edge when it is applied, with the cycle it reached the pin.
     std::function<void(int corsia, bool attiva, uint64_t ciclo)> su_fronte;
 
@@ -48,6 +53,11 @@ public:
     void invia(const std::vector<uint8_t> &byte);
     // Everything the chip has sent so far.
     std::vector<Byte> &ricevuti() { return ricevuti_; }
+    // A request of the extended protocol and its reply, in simulated time: the reply's
+    // frame, empty if none came within `limite` cycles; `inizio` gets the cycle its first
+    // byte had left the chip.
+    std::vector<uint8_t> scambia(const std::vector<uint8_t> &richiesta, uint64_t limite,
+                                 uint64_t *inizio = nullptr);
 
     // The reset line: the chip starts again; the EEPROM keeps its contents.
     void reset();

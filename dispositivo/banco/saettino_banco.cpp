@@ -142,8 +142,7 @@ int main(int argc, char **argv)
             return;
         }
         attese.emplace_back(inizio, e.istante);
-        b.linea(e.corsia - 1, true, inizio);
-        b.linea(e.corsia - 1, false, inizio + banco::cicli_ms(e.durata));
+        b.passaggio(e.corsia - 1, inizio, banco::cicli_ms(e.durata));
     };
     auto parti = [&] {
         partito = true;
