@@ -51,7 +51,7 @@ public:
 
     // Bytes for the chip's receiver, in order, at the line's pace.
     void invia(const std::vector<uint8_t> &byte);
-    // Everything the chip has sent so far.
+    // What the chip has sent (a terminal bridge takes away what it has delivered).
     std::vector<Byte> &ricevuti() { return ricevuti_; }
     // A request of the extended protocol and its reply, in simulated time: the reply's
     // frame, empty if none came within `limite` cycles; `inizio` gets the cycle its first
