@@ -123,7 +123,7 @@ RisultatoManche valuta(const DatiManche &dati, double ora)
     const Regole &regole = dati.regole;
     const double p = dati.partenza;
     r.avviata = !std::isnan(p) && p <= ora;
-    const bool chiusa = ora >= dati.chiusura;
+    const bool chiusa = std::isfinite(dati.chiusura) && ora >= dati.chiusura;
     const double adesso = std::min(ora, dati.chiusura);
 
     // What each driver has done so far.
@@ -158,7 +158,7 @@ RisultatoManche valuta(const DatiManche &dati, double ora)
                   [](const Neutralizzazione &a, const Neutralizzazione &b) { return a.inizio < b.inizio; });
         double fine = p + regole.durata, coperto = p;
         for (const Neutralizzazione &n : std::as_const(chiamate)) {
-            if (n.inizio <= adesso && fineNota(n, adesso) > adesso) r.neutralizzata = true;
+            if (n.inizio <= adesso && n.fine > adesso) r.neutralizzata = true;
             const double da = std::max(n.inizio, coperto), a = fineNota(n, adesso);
             if (a <= da || da >= fine) continue;
             fine += a - da;
