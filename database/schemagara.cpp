@@ -79,9 +79,11 @@ CREATE TABLE IF NOT EXISTS RegistroGara (
     annulla INTEGER);
 )SQL";
 
-// After the Giri columns exist. Practice laps (no heat) stay out of Giri_manche.
+// After the Giri columns exist. Giri_manche holds all a heat's result reads of
+// its laps, so an event's result reads no lap rows; practice laps stay out of it.
 const char *const sqlIndici = R"SQL(
-CREATE INDEX IF NOT EXISTS Giri_manche ON Giri (manche, pilota, giroN) WHERE manche IS NOT NULL;
+CREATE INDEX IF NOT EXISTS Giri_manche ON Giri (manche, pilota, giroN, tempoGiro, istante, stampato)
+    WHERE manche IS NOT NULL;
 CREATE INDEX IF NOT EXISTS EventiManche_manche ON EventiManche (manche);
 CREATE INDEX IF NOT EXISTS RegistroGara_gara ON RegistroGara (gara);
 CREATE INDEX IF NOT EXISTS RegistroGara_manche ON RegistroGara (manche);
