@@ -3,7 +3,7 @@
 #include "database/archivioasincrono.h"
 #include "database/copiesicurezza.h"
 #include "database/database.h"
-#include "database/dialogofile.h"
+#include "shell/dialogofileqt.h"
 #include "results/superficiestampa.h"
 #include "serial/impostazioniporta.h"
 #include "shell/attesascrittore.h"
@@ -63,6 +63,9 @@ private:
     void apriRilevaAvvio();
     void apriRilevaGo(const QStringList &piloti);
     void collegaMenu(RilevaGo *finestra);
+    void collegaUscite(RilevaGo *finestra);
+    void collegaSessioniSalvate(RilevaGo *finestra);
+    void collegaCorrezioni(RilevaGo *finestra);
     void collegaSeriale(RilevaGo *finestra);
     void mostraInformazioni();
     // Runs `azione` once the lap writer has answered, without holding the window up.
