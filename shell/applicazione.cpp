@@ -24,8 +24,8 @@
 Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
-      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_)),
-      voce_(std::make_unique<ServizioVoce>(impostazioniPorta_, messaggi_, orologio_)),
+      rete_(std::make_unique<RisultatiInRete>(impostazioni_, *archivio_)),
+      voce_(std::make_unique<ServizioVoce>(impostazioni_, messaggi_, orologio_)),
       avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
       attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
 {
@@ -145,7 +145,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     rilevaGo_ = finestra;
     collegaMenu(finestra);
     collegaSeriale(finestra); // its load runs before the lanes are filled
-    new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
+    new TempoMinimoGiro(impostazioni_, messaggi_, *finestra); // the shortest lap, owned by the window
     rete_->seguiSessione(&finestra->sessione());
     voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
@@ -175,10 +175,10 @@ bool Applicazione::eventFilter(QObject *oggetto, QEvent *evento)
 void Applicazione::collegaSeriale(RilevaGo *finestra)
 {
     auto *vista = new VistaLineeRilevaGo(*finestra);
-    auto *linea = new LineaSeriale(impostazioniPorta_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
+    auto *linea = new LineaSeriale(impostazioni_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
     connect(linea, &QObject::destroyed, [vista] { delete vista; });
     connect(finestra, &RilevaGo::menuPortSetting, linea, [this, finestra, linea] {
-        PortSett dialogo(linea->porta(), impostazioniPorta_, messaggi_, finestra);
+        PortSett dialogo(linea->porta(), impostazioni_, messaggi_, finestra);
         dialogo.exec();
     });
     linea->ingresso().Form_Load();

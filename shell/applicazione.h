@@ -5,7 +5,7 @@
 #include "database/database.h"
 #include "shell/dialogofileqt.h"
 #include "results/superficiestampa.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "shell/attesascrittore.h"
 #include "shell/avvisoattesa.h"
 #include "shell/segnaliuscita.h"
@@ -73,7 +73,7 @@ private:
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
-    ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
+    Impostazioni impostazioni_; // the per-user settings of every part of the program
     QString percorsoDatabase_;
     Database database_;
     CopieSicurezza copie_{percorsoDatabase_, orologio_};

@@ -2,8 +2,8 @@
 // without hardware and for the end-to-end tests.
 #include "console.h"
 #include "serial/dispositivosimulato.h"
-#include "serial/impostazioniporta.h"
-#include "serial/portasistema.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "serial/portaseriale.h"
 
 #include <QCommandLineParser>
@@ -138,11 +138,11 @@ public:
 private:
     const QCommandLineParser &riga_;
     const Opzioni &o_;
-    ImpostazioniPorta impostazioniLato_;
-    std::unique_ptr<PortaSeriale> portaLato_;
+    Impostazioni impostazioniLato_;
+    std::unique_ptr<PortaReale> portaLato_;
     std::unique_ptr<DispositivoSimulato> dispositivo_;
     QString link_;
-    std::unique_ptr<ImpostazioniPorta> store_;
+    std::unique_ptr<Impostazioni> store_;
     QString chiaveCom_, valorePrecedente_;
     QTimer silenzio_;
     bool collegato_ = false;
@@ -154,7 +154,7 @@ bool Simulatore::creaDispositivo()
     if (riga_.isSet(o_.porta)) {
         bool ok = false;
         const int numero = riga_.value(o_.porta).toInt(&ok);
-        portaLato_.reset(creaPortaSistema(impostazioniLato_, nullptr));
+        portaLato_ = std::make_unique<PortaReale>(impostazioniLato_);
         if (!ok || !portaLato_->setCommPort(qint16(numero)) || !portaLato_->setPortOpen(true)) {
             std::fprintf(stderr, "Impossibile aprire la porta %s: %s\n", qPrintable(riga_.value(o_.porta)),
                          qPrintable(portaLato_->descrizioneErrore()));
@@ -197,13 +197,13 @@ bool Simulatore::collegaCom()
         std::fprintf(stderr, "Numero di porta non valido: %s\n", qPrintable(riga_.value(o_.com)));
         return false;
     }
-    store_ = riga_.isSet(o_.fileImpostazioni) ? std::make_unique<ImpostazioniPorta>(riga_.value(o_.fileImpostazioni))
-                                              : std::make_unique<ImpostazioniPorta>();
+    store_ = riga_.isSet(o_.fileImpostazioni) ? std::make_unique<Impostazioni>(riga_.value(o_.fileImpostazioni))
+                                              : std::make_unique<Impostazioni>();
     chiaveCom_ = QStringLiteral("Com%1").arg(numero);
     const QString sezione = QString::fromUtf8(chiaviPorta::sezionePorte);
-    valorePrecedente_ = store_->leggi(sezione, chiaveCom_);
+    valorePrecedente_ = store_->testo(sezione, chiaveCom_);
     store_->scrivi(sezione, chiaveCom_, link_.isEmpty() ? dispositivo_->percorso() : link_);
-    scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store_->leggi(sezione, chiaveCom_), store_->percorso()));
+    scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store_->testo(sezione, chiaveCom_), store_->percorso()));
     return true;
 }
 
