@@ -1,6 +1,6 @@
 #include "app/avvio.h"
 #include "shell/applicazione.h"
-#include "shell/segnaliuscita.h"
+#include "piattaforma/segnaliuscita.h"
 #include "comune/caratteri.h"
 #include "comune/icone.h"
 #include "comune/identita.h"

@@ -17,7 +17,7 @@
 // Usage: bench_inondazione [seconds per phase, default 30]
 #include "database/archivioasincrono.h"
 #include "database/schema.h"
-#include "comune/priorita.h"
+#include "piattaforma/priorita.h"
 #include "messaggifinti.h"
 #include "serial/dispositivosimulato.h"
 #include "comune/impostazioni.h"

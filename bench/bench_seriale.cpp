@@ -19,7 +19,7 @@
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "results/grigliarisultati.h"
-#include "serial/coppiapty.h"
+#include "piattaforma/coppiapty.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"

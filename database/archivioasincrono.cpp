@@ -1,7 +1,7 @@
 #include "database/archivioasincrono.h"
 
 #include "comune/messaggi.h"
-#include "comune/priorita.h"
+#include "piattaforma/priorita.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
 #include "comune/identita.h"

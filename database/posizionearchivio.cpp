@@ -7,39 +7,12 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 bool fileScrivibile(const QString &percorso)
 {
     const QFileInfo file(percorso);
     // The engine writes its journal beside the file, so the folder itself must take new files.
     QTemporaryFile prova(QDir(file.absolutePath()).filePath(QStringLiteral(".prova-XXXXXX")));
     return prova.open() && (!file.exists() || file.isWritable());
-}
-
-QStringList cartelleDiSistema()
-{
-#ifdef Q_OS_WIN
-    QStringList cartelle;
-    for (const char *v : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "SystemRoot"})
-        if (const QString c = qEnvironmentVariable(v); !c.isEmpty()) cartelle.append(c);
-    return cartelle;
-#else
-    return {QStringLiteral("/usr"), QStringLiteral("/bin"), QStringLiteral("/sbin"), QStringLiteral("/opt")};
-#endif
-}
-
-bool cartellaDellUtente(const QString &cartella)
-{
-#ifdef Q_OS_UNIX
-    const QFileInfo info(cartella);
-    return info.exists() && info.ownerId() == ::geteuid();
-#else
-    Q_UNUSED(cartella);
-    return true;
-#endif
 }
 
 namespace {

@@ -1,4 +1,6 @@
 #pragma once
+#include "piattaforma/luoghi.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -14,22 +16,15 @@ struct PosizioneArchivio {
 using VerificaScrittura = std::function<bool(const QString &percorso)>;
 bool fileScrivibile(const QString &percorso);
 
-// Folders that never hold the database, whoever runs the program (root too):
-// where the system and its packages put programs. On Linux /usr, /bin, /sbin
-// and /opt; on Windows the Program Files folders and the Windows folder.
-QStringList cartelleDiSistema();
-// Whether the user running the program owns `cartella`; true where folders
-// have no owner to ask (Windows, where the system folders decide).
-bool cartellaDellUtente(const QString &cartella);
-
 // The rule, on paths alone: the database may live beside the program only
 // when that folder is the user's own and neither is nor lies within a system
 // folder. Names with a drive letter ("C:/Program Files") compare without case.
 bool accantoAlProgramma(const QString &cartellaProgramma, const QStringList &cartelleSistema, bool dellUtente);
 
+// Which folders are the system's and which the user's (see luoghi), for tests to change.
 struct RegolaCartelle {
-    QStringList sistema = cartelleDiSistema();
-    std::function<bool(const QString &cartella)> dellUtente = cartellaDellUtente;
+    QStringList sistema = luoghi::cartelleDiSistema();
+    std::function<bool(const QString &cartella)> dellUtente = luoghi::cartellaDellUtente;
 };
 
 // Beside the program when the rule above allows it and the folder takes the

@@ -1,6 +1,6 @@
 #pragma once
 #include "serial/impostazioniserie.h"
-#include "serial/lineacom.h"
+#include "piattaforma/lineacom.h"
 #include "serial/portaseriale.h"
 
 class Impostazioni;
@@ -38,6 +38,8 @@ public:
     QString dispositivo() const;
     // "Com3", as the dialog lists the port.
     QString nome() const { return QStringLiteral("Com%1").arg(commPort_); }
+    // How many times the line woke to look for bytes (the CPU a silent device costs).
+    quint64 risvegli() const { return linea_->risvegli(); }
 
     // The settings text and flow control code as the line takes them.
     static ParametriLinea parametri(const ImpostazioniSerie &imp, int flusso);

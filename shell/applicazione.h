@@ -8,7 +8,7 @@
 #include "comune/impostazioni.h"
 #include "shell/attesascrittore.h"
 #include "shell/avvisoattesa.h"
-#include "shell/segnaliuscita.h"
+#include "piattaforma/segnaliuscita.h"
 #include "setup/rilevaavvio.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"

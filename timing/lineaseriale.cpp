@@ -1,6 +1,6 @@
 #include "timing/lineaseriale.h"
 
-#include "comune/priorita.h"
+#include "piattaforma/priorita.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"

@@ -1,6 +1,6 @@
 #include "web/serverrisultati.h"
 
-#include "comune/priorita.h"
+#include "piattaforma/priorita.h"
 
 #include <QTcpSocket>
 #include <QThread>

@@ -1,6 +1,6 @@
 // saettino-simulatore: the timing device on a pseudo-terminal, for rehearsals
 // without hardware and for the end-to-end tests.
-#include "console.h"
+#include "piattaforma/console.h"
 #include "serial/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"

@@ -1,6 +1,6 @@
 // The real port over QSerialPort against a pseudo-terminal; the settings store.
 #include "aiuti.h"
-#include "serial/coppiapty.h"
+#include "piattaforma/coppiapty.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 

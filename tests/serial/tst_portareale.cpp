@@ -28,6 +28,7 @@ public:
     }
     void chiudi() override { aperta_ = false; }
     bool aperta() const override { return aperta_; }
+    quint64 risvegli() const override { return 0; }
     bool scrivi(const QByteArray &byte) override
     {
         if (rifiutaScrittura) motivo_ = u"disco rotto"_s;

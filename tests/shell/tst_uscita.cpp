@@ -3,7 +3,7 @@
 #include "aiuti.h"
 #include "database/bloccoarchivio.h"
 #include "shell/applicazione.h"
-#include "shell/segnaliuscita.h"
+#include "piattaforma/segnaliuscita.h"
 #include "timing/rilevago.h"
 
 #include <QLineEdit>

@@ -1,12 +1,10 @@
 #pragma once
 #include <QObject>
-
-class QSocketNotifier;
+#include <memory>
 
 // The requests to end that come from outside the windows, as one signal on the
 // window's thread: SIGTERM, SIGINT and SIGHUP where there are signals, the
-// console's close, log-off and shutdown events on Windows. The only place that
-// knows how either system delivers them. One at a time in a program.
+// console's close, log-off and shutdown events on Windows. One at a time in a program.
 class SegnaliUscita : public QObject {
     Q_OBJECT
 public:
@@ -21,5 +19,6 @@ signals:
     void richiesta();
 
 private:
-    QSocketNotifier *notifica_ = nullptr;
+    struct Dati;
+    std::unique_ptr<Dati> d_;
 };

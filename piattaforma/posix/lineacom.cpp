@@ -1,5 +1,5 @@
 // The serial line where QSerialPort reaches the terminal through termios.
-#include "serial/lineacom.h"
+#include "piattaforma/lineacom.h"
 
 #include <QFile>
 #include <QSerialPort>
@@ -17,7 +17,10 @@ class LineaQt : public LineaCom {
 public:
     explicit LineaQt(QObject *parent) : LineaCom(parent), porta_(this)
     {
-        connect(&porta_, &QSerialPort::readyRead, this, &LineaCom::arrivati);
+        connect(&porta_, &QSerialPort::readyRead, this, [this] {
+            ++risvegli_;
+            emit arrivati();
+        });
         connect(&porta_, &QSerialPort::errorOccurred, this, &LineaQt::errore);
     }
     ~LineaQt() override { porta_.close(); }
@@ -48,6 +51,7 @@ public:
 
     void chiudi() override { porta_.close(); }
     bool aperta() const override { return porta_.isOpen(); }
+    quint64 risvegli() const override { return risvegli_; }
 
     bool scrivi(const QByteArray &byte) override
     {
@@ -131,6 +135,7 @@ private:
 
     QSerialPort porta_;
     bool inOperazione_ = false;
+    quint64 risvegli_ = 0;
 };
 
 } // namespace
@@ -141,4 +146,7 @@ QString dispositivo(int numero) { return QStringLiteral("/dev/ttyS%1").arg(numer
 bool porteConfigurabili() { return true; }
 // termios knows one or two stop bits only.
 bool stopUnoEMezzo() { return false; }
+// The event loop wakes the thread when bytes arrive: there is nothing to choose.
+Attesa attesaLettura() { return Attesa::AlPrimoByte; }
+void scegliAttesaLettura(Attesa) {}
 } // namespace lineaSistema

@@ -2,7 +2,8 @@
 // generic serial class relies on are not completed by every Windows layer
 // (Wine's among them), so nothing here uses them: a reader of its own waits on
 // the line with plain reads and hands what arrives to the line's thread at once.
-#include "serial/lineacom.h"
+#include "piattaforma/lineacom.h"
+#include "piattaforma/sistema.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -15,9 +16,16 @@
 
 namespace {
 
-// How long one read waits for the first byte. Windows returns at the first byte;
-// a layer that ignores that rule returns after this time, so it bounds the delay.
-constexpr DWORD attesaLetturaMs = 2;
+// How a read waits. Windows returns from a read at the first byte that arrives
+// (interval and multiplier at MAXDWORD, a constant between 0 and MAXDWORD), so
+// the reader sleeps in the driver until the device answers and wakes about once
+// a second when it is silent. Wine ignores "at the first byte" and always waits
+// the whole constant: there it is kept to 2 ms, which bounds a reply's delay and
+// wakes the reader some 500 times a second.
+constexpr DWORD attesaAlPrimoByteMs = 1000, attesaBreveMs = 2;
+
+std::atomic<lineaSistema::Attesa> attesaScelta{sistema::sottoWine() ? lineaSistema::Attesa::Breve
+                                                                     : lineaSistema::Attesa::AlPrimoByte};
 
 // A Win32 error code as Italian text.
 QString testoErrore(DWORD codice)
@@ -57,11 +65,12 @@ public:
             return Apertura::Altro;
         }
         maniglia_ = h;
-        // A read returns what has arrived, or waits a moment for the first byte.
+        // A read returns what has arrived, or waits for the first byte.
         COMMTIMEOUTS t{};
         t.ReadIntervalTimeout = MAXDWORD;
         t.ReadTotalTimeoutMultiplier = MAXDWORD;
-        t.ReadTotalTimeoutConstant = attesaLetturaMs;
+        t.ReadTotalTimeoutConstant =
+            attesaScelta.load() == lineaSistema::Attesa::AlPrimoByte ? attesaAlPrimoByteMs : attesaBreveMs;
         t.WriteTotalTimeoutConstant = 500;
         SetCommTimeouts(h, &t);
         PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
@@ -70,6 +79,7 @@ public:
             ricevuti_.clear();
         }
         fermare_ = false;
+        finito_ = false;
         lettore_ = std::thread([this] { leggiFinoAChiusura(); });
         return Apertura::Fatta;
     }
@@ -78,14 +88,21 @@ public:
     {
         if (maniglia_ == INVALID_HANDLE_VALUE) return;
         fermare_ = true;
-        // Ends a read that is waiting, on the systems that wait for long.
-        CancelIoEx(maniglia_, nullptr);
+        // A read waiting for the first byte is cancelled, again if it began after a cancel,
+        // and in the worst case ends by itself within a second.
+        for (int i = 0; i < 100 && !finito_; ++i) {
+            CancelIoEx(maniglia_, nullptr);
+            if (const HANDLE t = thread_.load()) CancelSynchronousIo(t);
+            Sleep(i < 10 ? 1 : 20);
+        }
         if (lettore_.joinable()) lettore_.join();
+        if (const HANDLE t = thread_.exchange(nullptr)) CloseHandle(t);
         CloseHandle(maniglia_);
         maniglia_ = INVALID_HANDLE_VALUE;
     }
 
     bool aperta() const override { return maniglia_ != INVALID_HANDLE_VALUE; }
+    quint64 risvegli() const override { return risvegli_; }
 
     bool scrivi(const QByteArray &byte) override
     {
@@ -161,10 +178,22 @@ signals:
 private:
     void leggiFinoAChiusura()
     {
+        HANDLE questo = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &questo, THREAD_TERMINATE,
+                        FALSE, 0);
+        thread_ = questo;
+        leggi();
+        finito_ = true;
+    }
+
+    void leggi()
+    {
         char buffer[256];
         while (!fermare_) {
             DWORD n = 0;
-            if (!ReadFile(maniglia_, buffer, sizeof buffer, &n, nullptr)) {
+            const BOOL letto = ReadFile(maniglia_, buffer, sizeof buffer, &n, nullptr);
+            ++risvegli_;
+            if (!letto) {
                 const DWORD e = GetLastError();
                 if (!fermare_) emit guasto(e);
                 return;
@@ -187,9 +216,11 @@ private:
 
     HANDLE maniglia_ = INVALID_HANDLE_VALUE;
     std::thread lettore_;
-    std::atomic<bool> fermare_{false};
+    std::atomic<HANDLE> thread_{nullptr}; // the reader's, for cancelling its read
+    std::atomic<bool> fermare_{false}, finito_{true};
     QMutex mutex_;
     QByteArray ricevuti_; // guarded by mutex_
+    std::atomic<quint64> risvegli_{0};
 };
 
 } // namespace
@@ -200,6 +231,8 @@ QString dispositivo(int numero) { return QStringLiteral("COM%1").arg(numero); }
 // Windows names its ports COMn: the settings have nothing to add.
 bool porteConfigurabili() { return false; }
 bool stopUnoEMezzo() { return true; }
+Attesa attesaLettura() { return attesaScelta; }
+void scegliAttesaLettura(Attesa attesa) { attesaScelta = attesa; }
 } // namespace lineaSistema
 
-#include "lineawin32.moc"
+#include "lineacom.moc"

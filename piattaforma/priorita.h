@@ -4,7 +4,6 @@
 // outranks every other thread of the program. It is raised where the system
 // allows it; where it does not, the threads that could take its CPU (the live
 // page's server, reports and exports, the lap writer) lower themselves instead.
-// All the platform code is here.
 namespace priorita {
 
 // On the serial thread: as high as allowed. True when it now runs above normal.

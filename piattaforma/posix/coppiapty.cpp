@@ -1,7 +1,4 @@
-#include "serial/coppiapty.h"
-
-#include <QtGlobal>
-#ifdef Q_OS_UNIX // pseudo-terminals exist on Unix only
+#include "piattaforma/coppiapty.h"
 
 #include <cerrno>
 #include <cstring>
@@ -77,12 +74,3 @@ bool CoppiaPty::esclusiva() const
 }
 
 bool CoppiaPty::liberaEsclusiva() { return slave_ >= 0 && ::ioctl(slave_, TIOCNXCL) == 0; }
-#else
-// No pseudo-terminals here: the device is played on a COM port instead.
-CoppiaPty::CoppiaPty() : errore_(QStringLiteral("gli pseudo-terminali non esistono su questo sistema")) {}
-CoppiaPty::~CoppiaPty() = default;
-QByteArray CoppiaPty::leggi(int) { return {}; }
-bool CoppiaPty::scrivi(const QByteArray &) { return false; }
-bool CoppiaPty::esclusiva() const { return false; }
-bool CoppiaPty::liberaEsclusiva() { return false; }
-#endif

@@ -1,4 +1,4 @@
-#include "console.h"
+#include "piattaforma/console.h"
 
 #include <QMetaObject>
 

@@ -40,6 +40,8 @@ public:
     // Everything that arrived since the last call.
     virtual QByteArray leggi() = 0;
     virtual Esito applica(const ParametriLinea &parametri) = 0;
+    // How many times the line woke to look for bytes since it was made.
+    virtual quint64 risvegli() const = 0;
     // The system's words for the last failure.
     QString motivo() const { return motivo_; }
 
@@ -62,4 +64,11 @@ QString dispositivo(int numero);
 // the system names its ports COMn, the name is the port).
 bool porteConfigurabili();
 bool stopUnoEMezzo();
+// How a line's own reader waits for the device's reply (where the system asks
+// for one, Windows): for the first byte, or a moment at a time (under Wine, which
+// does not return at the first byte). Chosen for the system found at run time;
+// a test may choose. Takes effect at the next opening.
+enum class Attesa { AlPrimoByte, Breve };
+Attesa attesaLettura();
+void scegliAttesaLettura(Attesa attesa);
 } // namespace lineaSistema
