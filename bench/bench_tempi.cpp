@@ -65,11 +65,11 @@ void riempi(const QString &percorso, int piloti, int giri)
     for (int g = 1; g <= giri; ++g) {
         for (int p = 0; p < piloti; ++p) {
             const float tempo = 38.0f + static_cast<float>((p * 37 + g * 11) % 900) / 100.0f;
-            ArchivioTempi::inserisciGiro(db, {QStringLiteral("Storico %1").arg(p + 1), g, tempo, testoTempo(tempo),
+            archivioTempi::inserisciGiro(db, {QStringLiteral("Storico %1").arg(p + 1), g, tempo, testoTempo(tempo),
                                               QStringLiteral("Pista Nord"), QDateTime::currentDateTime()});
         }
     }
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     t.conferma();
 }
 

@@ -145,10 +145,10 @@ int main(int argc, char *argv[])
         Transazione t(letture);
         for (int i = 0; i < 20000; ++i) {
             const float tempo = 40.0f + float((i * 7919) % 20000) / 1000.0f;
-            ArchivioTempi::inserisciGiro(letture, {QStringLiteral("Pilota %1").arg(i % 40 + 1), i / 40 + 1, tempo,
+            archivioTempi::inserisciGiro(letture, {QStringLiteral("Pilota %1").arg(i % 40 + 1), i / 40 + 1, tempo,
                                                    testoTempo(tempo), globale().nomePista, QDateTime::currentDateTime()});
         }
-        ArchivioTempi::ricostruisciTempoTotale(letture);
+        archivioTempi::ricostruisciTempoTotale(letture);
         t.conferma();
     }
     MessaggiFinti messaggi;

@@ -60,7 +60,12 @@ template <typename F> void ArchivioAsincrono::attendi(F &&f)
 
 int ArchivioAsincrono::contaGiri(const QString &pilota)
 {
-    int n = ArchivioTempi(letture_, messaggi_).contaGiri(pilota);
+    int n = 0;
+    try {
+        n = archivioTempi::contaGiri(letture_, pilota);
+    } catch (const ErroreDatabase &e) {
+        e.mostra(messaggi_); // counted from the laps still waiting, then
+    }
     for (const Scrittura &s : std::as_const(attese_))
         if (s.tipo == Scrittura::Tipo::Giro && s.giro.pilota == pilota) n = qMax(n, s.giro.giroN);
     return n;

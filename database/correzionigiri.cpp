@@ -75,9 +75,9 @@ std::optional<CorrezioneGiri> correggi(Database &db, const GiroScelto &giro, Tip
     {
         Istruzione q = db.prepara("SELECT Tempo FROM Tempofast LIMIT 1");
         const float veloce = q.passo() ? static_cast<float>(q.reale(0)) : 0.0f;
-        if (veloce != 0 && c.tempiTolti.contains(veloce)) ArchivioTempi::aggiornaGiroVeloce(db, c.giroPiuVeloce);
+        if (veloce != 0 && c.tempiTolti.contains(veloce)) archivioTempi::aggiornaGiroVeloce(db, c.giroPiuVeloce);
     }
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     {
         Istruzione q = db.prepara("SELECT giroN, tempoGiro FROM Giri WHERE pilota = ? AND giroN IS NOT NULL "
                                   "ORDER BY giroN, id");

@@ -2,13 +2,10 @@
 
 #include "database/archiviotempi.h"
 #include "database/database.h"
-#include "database/posizionearchivio.h"
 #include "comune/identita.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QHash>
 #include <QStringList>
 #include <QVector>
@@ -261,7 +258,7 @@ QStringList ricostruisci(Database &db)
     db.esegui(QStringLiteral("DROP TABLE IF EXISTS TotaliPiloti"));
     db.esegui(QString::fromLatin1(sqlTotali));
     db.esegui(QString::fromLatin1(sqlSchema));
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     db.esegui(QStringLiteral("DELETE FROM Tempofast"));
     db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) "
                              "SELECT ifnull(min(tempoGiro), 0) FROM Giri WHERE tempoGiro > 0"));
@@ -317,13 +314,6 @@ bool apriDatabase(Database &db, const QString &percorso)
         throw;
     }
     return nuovo;
-}
-
-QString percorsoDatabase()
-{
-    return posizioneArchivio(QCoreApplication::applicationDirPath(),
-                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .percorso;
 }
 
 } // namespace schema

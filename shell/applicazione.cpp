@@ -22,7 +22,7 @@
 #include <QSessionManager>
 
 Applicazione::Applicazione(const QString &percorsoDatabase)
-    : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
+    : percorsoDatabase_(percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
       rete_(std::make_unique<RisultatiInRete>(impostazioni_, *archivio_)),
       voce_(std::make_unique<ServizioVoce>(impostazioni_, messaggi_, orologio_)),

@@ -24,8 +24,8 @@
 class Applicazione : public QObject {
     Q_OBJECT
 public:
-    // The timing database lives at `percorsoDatabase`, by default beside the program.
-    explicit Applicazione(const QString &percorsoDatabase = {});
+    // The timing database lives at `percorsoDatabase`, chosen and locked at start-up.
+    explicit Applicazione(const QString &percorsoDatabase);
     ~Applicazione() override;
 
     void avvia();

@@ -56,7 +56,7 @@ struct Banco : DatabaseProva {
     OrologioManuale orologio;
     CopieFinte copie{percorso, orologio};
     SessioniSalvate sessioni{db, percorso, dialogo, messaggi, copie};
-    ArchivioTempi archivio{db, messaggi};
+    ArchivioDiretto archivio{db};
     Sessione sessione{orologio, messaggi, archivio};
     CancellaTempi cancella{db, percorso, messaggi, sessione, copie};
     Banco() { segna("Alfa", 1, 40), segna("Beta", 1, 42), segna("Alfa", 2, 39), griglie.aggiornaTabella(); }

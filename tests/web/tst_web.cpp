@@ -64,8 +64,8 @@ struct Banco : DatabaseProva {
     }
     void segna(const QString &pilota, float secondi)
     {
-        ArchivioTempi(db, messaggi).memorizzaOEccezione({pilota, archivio.contaGiri(pilota) + 1, secondi, testoTempo(secondi),
-                                                         globale().nomePista, orologio.dataOra()});
+        ArchivioDiretto::memorizza(db, {pilota, archivio.contaGiri(pilota) + 1, secondi, testoTempo(secondi),
+                                        globale().nomePista, orologio.dataOra()});
     }
     quint16 accendi()
     {

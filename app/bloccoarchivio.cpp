@@ -1,4 +1,4 @@
-#include "database/bloccoarchivio.h"
+#include "app/bloccoarchivio.h"
 #include "comune/identita.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "database/posizionearchivio.h"
+#include "app/posizionearchivio.h"
 #include "comune/identita.h"
 
 #include <QDir>
