@@ -1,6 +1,5 @@
 #include "timing/lineaseriale.h"
 
-#include "piattaforma/priorita.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
@@ -12,18 +11,12 @@ LineaSeriale::LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &me
       interrogatore_(new InterrogatoreSeriale(*reale_, orologio, radice_)), remota_(*reale_),
       ingresso_(remota_, sessione, messaggi, store, vista)
 {
-    thread_.setObjectName(QStringLiteral("porta seriale"));
-    radice_->moveToThread(&thread_);
-    // The port and its timer are closed and destroyed on their own thread, as it ends.
-    connect(&thread_, &QThread::finished, radice_, &QObject::deleteLater);
     connect(interrogatore_, &InterrogatoreSeriale::risposta, &ingresso_, &IngressoSeriale::Binario);
-    // The stamps of the device's replies come first: above every other thread where the system allows.
-    connect(&thread_, &QThread::started, &thread_, [] { priorita::alzaQuesto(); }, Qt::DirectConnection);
-    thread_.start(QThread::TimeCriticalPriority);
+    // The port and its timer are closed and destroyed on their own thread, as it ends.
+    thread_.avvia(radice_);
 }
 
 LineaSeriale::~LineaSeriale()
 {
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma();
 }

@@ -1,8 +1,8 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "serial/portaremota.h"
 #include "timing/ingressoseriale.h"
 
-#include <QThread>
 #include <memory>
 
 class Impostazioni;
@@ -24,10 +24,11 @@ public:
     IngressoSeriale &ingresso() { return ingresso_; }
     // Lives on the port's thread: only for signals and reading its state in tests.
     InterrogatoreSeriale &interrogatore() { return *interrogatore_; }
-    QThread &thread() { return thread_; }
+    QThread &thread() { return thread_.thread(); }
 
 private:
-    QThread thread_;
+    // The stamps of the device's replies come first: above every other thread where the system allows.
+    ThreadDedicato thread_{QStringLiteral("porta seriale"), ThreadDedicato::Priorita::Alzata};
     std::unique_ptr<Impostazioni> storeDelThread_;
     QObject *radice_;                      // on thread_: owns the two below
     PortaSeriale *reale_;

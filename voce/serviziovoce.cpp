@@ -8,9 +8,6 @@ ServizioVoce::ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &or
     : QObject(parent), store_(store), impostazioni_(ImpostazioniVoce::leggi(store)),
       annunci_(new Annunci(orologio, std::move(voce), std::move(toni)))
 {
-    thread_.setObjectName(QStringLiteral("voce"));
-    annunci_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, annunci_, &QObject::deleteLater);
     connect(annunci_, &Annunci::problema, this, [&messaggi](const QString &testo) {
         messaggi.avvisa(testo, Messaggi::Icona::Esclamazione);
     });
@@ -21,14 +18,13 @@ ServizioVoce::ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &or
         voci_ = voci;
         emit statoCambiato();
     });
-    thread_.start();
+    thread_.avvia(annunci_);
     imposta(impostazioni_);
 }
 
 ServizioVoce::~ServizioVoce()
 {
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma();
 }
 
 void ServizioVoce::imposta(const ImpostazioniVoce &impostazioni)

@@ -1,10 +1,10 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "voce/annunci.h"
 #include "voce/impostazionivoce.h"
 
 #include <QObject>
 #include <QStringList>
-#include <QThread>
 
 class Impostazioni;
 class Messaggi;
@@ -44,7 +44,7 @@ signals:
 private:
     Impostazioni &store_;
     ImpostazioniVoce impostazioni_;
-    QThread thread_;
+    ThreadDedicato thread_{QStringLiteral("voce")};
     Annunci *annunci_;
     bool statoNoto_ = false;
     QString problemaVoce_, problemaToni_;

@@ -17,7 +17,6 @@ const QString chiavePorta = QStringLiteral("Porta");
 RisultatiInRete::RisultatiInRete(Impostazioni &impostazioni, ArchivioAsincrono &archivio, QObject *parent)
     : QObject(parent), impostazioni_(impostazioni), archivio_(archivio)
 {
-    thread_.setObjectName(QStringLiteral("risultati in rete"));
     foto_.setSingleShot(true);
     foto_.setInterval(intervalloFotoMs);
     connect(&foto_, &QTimer::timeout, this, &RisultatiInRete::inviaFoto);
@@ -57,17 +56,14 @@ bool RisultatiInRete::avvia(quint16 porta)
         errore_ = QStringLiteral("Il programma si sta chiudendo.");
         return false;
     }
-    thread_.start();
     auto *server = new ServerRisultati;
-    server->moveToThread(&thread_);
+    thread_.avvia(server);
     quint16 aperta = 0;
     // Opening a port takes no time worth mentioning; the window waits for the answer.
     QMetaObject::invokeMethod(server, [&] { aperta = server->ascolta(porta, &errore_); },
                               Qt::BlockingQueuedConnection);
     if (aperta == 0) {
-        QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
-        thread_.quit();
-        thread_.wait();
+        thread_.ferma(); // the server goes with its thread
         return false;
     }
     server_ = server;
@@ -84,11 +80,9 @@ void RisultatiInRete::ferma()
     foto_.stop();
     if (!server_) return;
     archivio_.impostaDettaglio(false);
-    ServerRisultati *server = std::exchange(server_, nullptr);
+    server_ = nullptr;
     portaInAscolto_ = 0;
-    QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma(); // the server goes with its thread
 }
 
 void RisultatiInRete::seguiSessione(Sessione *sessione)

@@ -1,10 +1,10 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "web/statopagina.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QThread>
 #include <QTimer>
 
 class ArchivioAsincrono;
@@ -57,7 +57,8 @@ private:
 
     Impostazioni &impostazioni_;
     ArchivioAsincrono &archivio_;
-    QThread thread_;
+    // Pages wait for the timing, never the other way round.
+    ThreadDedicato thread_{QStringLiteral("risultati in rete"), ThreadDedicato::Priorita::Ceduta};
     ServerRisultati *server_ = nullptr;
     quint16 portaInAscolto_ = 0;
     QString errore_;

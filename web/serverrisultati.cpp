@@ -1,6 +1,5 @@
 #include "web/serverrisultati.h"
 
-#include "piattaforma/priorita.h"
 #include "web/testahttp.h"
 
 #include <QTcpSocket>
@@ -62,8 +61,6 @@ ServerRisultati::~ServerRisultati() { chiudi(); }
 quint16 ServerRisultati::ascolta(quint16 porta, QString *errore)
 {
     chiudi();
-    // Pages wait for the timing, never the other way round.
-    priorita::cediQuesto();
     if (!listen(QHostAddress::Any, porta)) {
         if (errore)
             *errore = serverError() == QAbstractSocket::AddressInUseError

@@ -1,6 +1,9 @@
-// What every part of the program shares: the per-user settings store.
+// What every part of the program shares: the per-user settings store, the
+// thread of its own that a part's worker lives on.
 #include "aiuti.h"
 #include "comune/impostazioni.h"
+#include "comune/threaddedicato.h"
+#include "piattaforma/priorita.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -69,6 +72,45 @@ private slots:
         QCOMPARE(store.testo(u"Porte"_s, u"Com1"_s), u"/dev/ttyACM0"_s);
         QCOMPARE(cambi.size(), 4);
         QVERIFY(contenuto(store.percorso()).contains("Attivi=1"));
+    }
+
+    // The object works on its named thread and is deleted there as the thread
+    // ends; started again, the thread takes a new object. The thread asks for its
+    // priority before anything it is given runs.
+    void threadDedicato_data()
+    {
+        QTest::addColumn<int>("priorita");
+        QTest::addColumn<int>("attesa"); // the thread's Qt priority as its object sees it
+        QTest::newRow("normale") << int(ThreadDedicato::Priorita::Normale) << int(QThread::InheritPriority);
+        QTest::newRow("ceduta") << int(ThreadDedicato::Priorita::Ceduta)
+                                << int(priorita::alzabile() ? QThread::InheritPriority : QThread::LowPriority);
+        QTest::newRow("alzata") << int(ThreadDedicato::Priorita::Alzata) << int(QThread::TimeCriticalPriority);
+    }
+    void threadDedicato()
+    {
+        QFETCH(int, priorita);
+        QFETCH(int, attesa);
+        ThreadDedicato lavoro(u"lavoro di prova"_s, ThreadDedicato::Priorita(priorita));
+        for (int volta = 0; volta < 2; ++volta) {
+            auto *oggetto = new QObject;
+            bool cancellatoSulSuo = false;
+            connect(oggetto, &QObject::destroyed, [&] { cancellatoSulSuo = QThread::currentThread() == &lavoro.thread(); });
+            lavoro.avvia(oggetto);
+            QVERIFY(lavoro.attivo());
+            QThread *dove = nullptr;
+            QString nome;
+            int vista = -1;
+            QMetaObject::invokeMethod(oggetto, [&] {
+                dove = QThread::currentThread();
+                nome = dove->objectName();
+                vista = int(dove->priority());
+            }, Qt::BlockingQueuedConnection);
+            QCOMPARE(dove, &lavoro.thread());
+            QCOMPARE(nome, u"lavoro di prova"_s);
+            QCOMPARE(vista, attesa);
+            lavoro.ferma();
+            QVERIFY(!lavoro.attivo() && cancellatoSulSuo);
+        }
     }
 };
 
