@@ -13,6 +13,8 @@ QStringList cartelleDiSistema();
 // Whether the user running the program owns `cartella`; true where folders
 // have no owner to ask (Windows, where the system folders decide).
 bool cartellaDellUtente(const QString &cartella);
+// The per-user data folder as the operator finds it, for the help text.
+QString cartellaDatiDescritta();
 // A file name as a C library opens it here: the system's encoding, or UTF-8
 // where the library opens names with the wide calls.
 QByteArray nomePerLibreriaC(const QString &percorso);

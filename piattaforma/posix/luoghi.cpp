@@ -18,6 +18,8 @@ bool cartellaDellUtente(const QString &cartella)
     return info.exists() && info.ownerId() == ::geteuid();
 }
 
+QString cartellaDatiDescritta() { return QStringLiteral("~/.local/share/SaettinoPro/Saettino Professional/"); }
+
 QByteArray nomePerLibreriaC(const QString &percorso) { return QFile::encodeName(percorso); }
 
 } // namespace luoghi

@@ -12,6 +12,8 @@ QStringList cartelleDiSistema()
 
 bool cartellaDellUtente(const QString &) { return true; }
 
+QString cartellaDatiDescritta() { return QStringLiteral("%APPDATA%\\SaettinoPro\\Saettino Professional\\"); }
+
 // The spreadsheet library opens UTF-8 names with the wide calls.
 QByteArray nomePerLibreriaC(const QString &percorso) { return percorso.toUtf8(); }
 

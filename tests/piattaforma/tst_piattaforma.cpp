@@ -1,9 +1,8 @@
 // What differs between the systems, asked the same way on each: the lock of a
-// file, which file a name leads to, a copy put on the disk, the data places.
+// file, which file a name leads to, a copy put on the disk, text for the terminal.
 #include "aiuti.h"
 #include "piattaforma/bloccofile.h"
 #include "piattaforma/file.h"
-#include "piattaforma/luoghi.h"
 #include "piattaforma/sistema.h"
 
 #include <QDir>
@@ -81,22 +80,6 @@ private slots:
         QVERIFY2(file::sincronizza(f, &errore, &pieno), qPrintable(errore));
         f.close();
         QCOMPARE(contenuto(f.fileName()), dati);
-    }
-
-    // The system folders are absolute and never the user's temporary folder; a C
-    // library finds a name with accents under the name this gives it.
-    void luoghiDelSistema()
-    {
-        const QStringList sistema = luoghi::cartelleDiSistema();
-        QVERIFY(!sistema.isEmpty());
-        for (const QString &c : sistema) QVERIFY2(QDir::isAbsolutePath(QDir::fromNativeSeparators(c)), qPrintable(c));
-        QTemporaryDir cartella;
-        QVERIFY(luoghi::cartellaDellUtente(cartella.path()));
-        const QString accentato = cartella.filePath(u"città è.txt"_s);
-        QVERIFY(scriviFile(accentato, "x"));
-        const QByteArray nomeC = luoghi::nomePerLibreriaC(accentato);
-        QVERIFY(!nomeC.isEmpty() && nomeC != accentato.toLatin1());
-        QCOMPARE(QString::fromUtf8(nomeC).normalized(QString::NormalizationForm_C), accentato);
     }
 
     // The terminal gets the text as it is, accents included, when the output is a pipe.
