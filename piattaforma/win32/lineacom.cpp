@@ -182,11 +182,11 @@ private:
         DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &questo, THREAD_TERMINATE,
                         FALSE, 0);
         thread_ = questo;
-        leggi();
+        ricevi();
         finito_ = true;
     }
 
-    void leggi()
+    void ricevi()
     {
         char buffer[256];
         while (!fermare_) {
