@@ -1,6 +1,7 @@
 #include "app/avvio.h"
 #include "comune/identita.h"
 #include "comune/messaggi.h"
+#include "piattaforma/luoghi.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -31,6 +32,8 @@ QString testoVersione()
 
 QString testoAiuto()
 {
+    QStringList sistema = luoghi::cartelleDiSistema();
+    sistema.removeDuplicates();
     return QStringLiteral(
         "Uso: saettinopro [opzioni]\n"
         "Saettino Professional: cronometraggio giri per prove e gare in pista.\n"
@@ -39,8 +42,9 @@ QString testoAiuto()
         "  -v, --version   mostra la versione ed esce\n"
         "\n"
         "I giri stanno nell'archivio saettinopro.mb, nella cartella del programma se è\n"
-        "dell'utente e non è una cartella di sistema (/usr, /bin, /opt), altrimenti in\n"
-        "~/.local/share/SaettinoPro/Saettino Professional/.\n");
+        "dell'utente e non è una cartella di sistema (%1),\n"
+        "altrimenti nella cartella dei dati dell'utente (%2).\n")
+        .arg(sistema.join(QStringLiteral(", ")), luoghi::cartellaDatiDescritta());
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
-#include "database/bloccoarchivio.h"
-#include "database/posizionearchivio.h"
+#include "app/bloccoarchivio.h"
+#include "app/posizionearchivio.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,23 +1,23 @@
 #include "app/avvio.h"
 #include "shell/applicazione.h"
-#include "shell/segnaliuscita.h"
+#include "piattaforma/segnaliuscita.h"
 #include "comune/caratteri.h"
 #include "comune/icone.h"
 #include "comune/identita.h"
+#include "piattaforma/sistema.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QStandardPaths>
 
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    // --version and --help need no display.
+    // --version and --help need no display; they go to the terminal the program was started from.
     QStringList argomenti;
     for (int i = 0; i < argc; ++i) argomenti.append(QString::fromLocal8Bit(argv[i]));
     if (const Richiesta r = leggiRichiesta(argomenti); r != Richiesta::Avvia) {
-        std::fputs((r == Richiesta::Versione ? testoVersione() : testoAiuto()).toUtf8().constData(), stdout);
+        sistema::scriviSulTerminale(r == Richiesta::Versione ? testoVersione() : testoAiuto());
         return 0;
     }
 

@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
                 ins.lega(1, QStringLiteral("Pilota %1").arg(i % 8)).lega(2, i / 8 + 1).lega(3, 40.0 + (i % 977) / 100.0);
                 ins.esegui();
             }
-            ArchivioTempi::ricostruisciTempoTotale(db);
+            archivioTempi::ricostruisciTempoTotale(db);
             t.conferma();
         }
         OrologioManuale orologio;

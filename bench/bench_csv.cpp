@@ -32,10 +32,10 @@ int main(int argc, char *argv[])
         const QDateTime quando(QDate(2026, 12, 5), QTime(9, 5, 3));
         for (int i = 0; i < giri; ++i) {
             const float tempo = 40.0f + float((i * 7919) % 40000) / 1000.0f;
-            ArchivioTempi::inserisciGiro(db, {QStringLiteral("Pilota \"%1\"; di prova").arg(i % piloti), i / piloti + 1,
+            archivioTempi::inserisciGiro(db, {QStringLiteral("Pilota \"%1\"; di prova").arg(i % piloti), i / piloti + 1,
                                               tempo, testoTempo(tempo), QStringLiteral("Pista Nord"), quando});
         }
-        ArchivioTempi::ricostruisciTempoTotale(db);
+        archivioTempi::ricostruisciTempoTotale(db);
         t.conferma();
     }
     std::vector<double> lettura, scrittura, totale;

@@ -115,12 +115,12 @@ int main(int argc, char *argv[])
                         GiroCompletato giro{nome, ++giroN, tempo, testoTempo(tempo), QStringLiteral("Pista Nord"), quando};
                         giro.istante = istante;
                         giro.manche = m.id;
-                        ArchivioTempi::inserisciGiro(db, giro);
+                        archivioTempi::inserisciGiro(db, giro);
                     }
                 }
                 ag.chiudiManche(m.id, partenza + 130, &errore);
             }
-            ArchivioTempi::ricostruisciTempoTotale(db);
+            archivioTempi::ricostruisciTempoTotale(db);
             tx.conferma();
         }
         Istruzione n = db.prepara("SELECT count(*) FROM Giri");

@@ -6,6 +6,7 @@
 // standings and the fastest laps. Prints median and 99th percentile.
 // Last, race control's corrections on the 100,000-lap file: of a lap early in a
 // driver's laps (every later lap renumbered) and of a recent one.
+#include "archiviodiretto.h"
 #include "database/archiviotempi.h"
 #include "database/correzionigiri.h"
 #include "database/database.h"
@@ -117,7 +118,7 @@ void riempi(Database &db, int giri)
     }
     t.conferma();
     Transazione r(db);
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     r.conferma();
 }
 
@@ -225,8 +226,7 @@ int main(int argc, char *argv[])
         Database db;
         schema::apriDatabase(db, percorso);
         riempi(db, giri);
-        MessaggiFinti messaggi;
-        ArchivioTempi archivio(db, messaggi);
+        ArchivioDiretto archivio(db);
         const Misura veloce = misura(db, archivio, 400, 50);
 
         Database dbTempi;

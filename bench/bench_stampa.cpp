@@ -40,7 +40,7 @@ void riempi(Database &db, int piloti, int giri)
             ins.esegui();
         }
     }
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     t.conferma();
 }
 

@@ -11,7 +11,7 @@
 #include "database/schema.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 #include "timing/tempotesto.h"
@@ -145,16 +145,16 @@ int main(int argc, char *argv[])
         Transazione t(letture);
         for (int i = 0; i < 20000; ++i) {
             const float tempo = 40.0f + float((i * 7919) % 20000) / 1000.0f;
-            ArchivioTempi::inserisciGiro(letture, {QStringLiteral("Pilota %1").arg(i % 40 + 1), i / 40 + 1, tempo,
+            archivioTempi::inserisciGiro(letture, {QStringLiteral("Pilota %1").arg(i % 40 + 1), i / 40 + 1, tempo,
                                                    testoTempo(tempo), globale().nomePista, QDateTime::currentDateTime()});
         }
-        ArchivioTempi::ricostruisciTempoTotale(letture);
+        archivioTempi::ricostruisciTempoTotale(letture);
         t.conferma();
     }
     MessaggiFinti messaggi;
     OrologioManuale orologio(36000.0);
     ArchivioAsincrono archivio(letture, percorso, messaggi);
-    ImpostazioniPorta impostazioni(cartella.filePath(QStringLiteral("utente.ini")));
+    Impostazioni impostazioni(cartella.filePath(QStringLiteral("utente.ini")));
     RisultatiInRete rete(impostazioni, archivio);
     Sessione sessione(orologio, messaggi, archivio);
     for (int i = 0; i < 8; ++i) sessione.impostaPilota(i, QStringLiteral("Pilota %1").arg(i + 1));

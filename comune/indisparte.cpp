@@ -1,5 +1,5 @@
 #include "comune/indisparte.h"
-#include "comune/priorita.h"
+#include "piattaforma/priorita.h"
 
 #include <QEventLoop>
 #include <QThread>

@@ -1,7 +1,6 @@
 #include "database/archivioasincrono.h"
 
 #include "comune/messaggi.h"
-#include "comune/priorita.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
 #include "comune/identita.h"
@@ -25,9 +24,6 @@ ArchivioAsincrono::ArchivioAsincrono(Database &letture, const QString &percorso,
       scrittore_(new ScrittoreGiri(percorso))
 {
     tempo_.start();
-    thread_.setObjectName(QStringLiteral("scrittore giri"));
-    scrittore_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, scrittore_, &QObject::deleteLater);
     connect(scrittore_, &ScrittoreGiri::scritte, this, &ArchivioAsincrono::confermate);
     connect(scrittore_, &ScrittoreGiri::risultati, this, [this](const Risultati &r) {
         if (r.numero > ultimi_.numero) ultimi_ = r;
@@ -45,9 +41,7 @@ ArchivioAsincrono::ArchivioAsincrono(Database &letture, const QString &percorso,
     });
     controllo_.setInterval(250);
     connect(&controllo_, &QTimer::timeout, this, &ArchivioAsincrono::aggiornaAvviso);
-    // Commits wait for the serial thread, never the other way round.
-    connect(&thread_, &QThread::started, &thread_, [] { priorita::cediQuesto(); }, Qt::DirectConnection);
-    thread_.start();
+    thread_.avvia(scrittore_);
 }
 
 ArchivioAsincrono::~ArchivioAsincrono() { ferma(); }
@@ -60,7 +54,12 @@ template <typename F> void ArchivioAsincrono::attendi(F &&f)
 
 int ArchivioAsincrono::contaGiri(const QString &pilota)
 {
-    int n = ArchivioTempi(letture_, messaggi_).contaGiri(pilota);
+    int n = 0;
+    try {
+        n = archivioTempi::contaGiri(letture_, pilota);
+    } catch (const ErroreDatabase &e) {
+        e.mostra(messaggi_); // counted from the laps still waiting, then
+    }
     for (const Scrittura &s : std::as_const(attese_))
         if (s.tipo == Scrittura::Tipo::Giro && s.giro.pilota == pilota) n = qMax(n, s.giro.giroN);
     return n;
@@ -261,8 +260,7 @@ QString ArchivioAsincrono::ferma(int attesaMs)
     attendi([&] { finoA = scrittore_->chiudi(attesaMs); });
     confermate(finoA);
     attivo_ = false;
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma();
     controllo_.stop();
     if (attese_.isEmpty()) return {};
     // The last resort: nothing the session timed is ever dropped in silence.

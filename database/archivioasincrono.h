@@ -1,12 +1,12 @@
 #pragma once
 #include "database/risultati.h"
+#include "comune/threaddedicato.h"
 #include "database/scrittoregiri.h"
 #include "timing/archivio.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QThread>
 #include <QTimer>
 
 class Database;
@@ -88,8 +88,9 @@ private:
     Database &letture_;
     QString percorso_;
     Messaggi &messaggi_;
-    QThread thread_;
     ScrittoreGiri *scrittore_;
+    // Commits wait for the serial thread, never the other way round.
+    ThreadDedicato thread_{QStringLiteral("scrittore giri"), ThreadDedicato::Priorita::Ceduta};
     QList<Scrittura> attese_;
     QVector<Scrittura> daSpedire_; // made during this turn of the event loop
     QList<qint64> inviate_;     // when each of attese_ was handed over, ms of `tempo_`

@@ -1,30 +1,19 @@
 #include "database/archiviotempi.h"
 
 #include "database/database.h"
-#include "comune/messaggi.h"
 
-ArchivioTempi::ArchivioTempi(Database &db, Messaggi &messaggi) : db_(db), messaggi_(messaggi) {}
+namespace archivioTempi {
 
-int ArchivioTempi::contaGiriOEccezione(const QString &pilota)
+int contaGiri(Database &db, const QString &pilota)
 {
     // Same answer as Max(giroN), but read straight off the (pilota, giroN) index.
-    Istruzione q = db_.prepara("SELECT giroN FROM Giri WHERE pilota = ? AND giroN IS NOT NULL "
-                               "ORDER BY giroN DESC LIMIT 1");
+    Istruzione q = db.prepara("SELECT giroN FROM Giri WHERE pilota = ? AND giroN IS NOT NULL "
+                              "ORDER BY giroN DESC LIMIT 1");
     q.lega(1, pilota);
     return q.passo() ? static_cast<int>(q.intero(0)) : 0;
 }
 
-int ArchivioTempi::contaGiri(const QString &pilota)
-{
-    try {
-        return contaGiriOEccezione(pilota);
-    } catch (const ErroreDatabase &e) {
-        e.mostra(messaggi_);
-        return 0;
-    }
-}
-
-void ArchivioTempi::aggiornaGiroVeloce(Database &db, float tempo)
+void aggiornaGiroVeloce(Database &db, float tempo)
 {
     {
         Istruzione u = db.prepara("UPDATE Tempofast SET Tempo = ?");
@@ -39,23 +28,7 @@ void ArchivioTempi::aggiornaGiroVeloce(Database &db, float tempo)
     }
 }
 
-void ArchivioTempi::scriviGiroVeloceOEccezione(float tempo)
-{
-    Transazione t(db_);
-    aggiornaGiroVeloce(db_, tempo);
-    t.conferma();
-}
-
-void ArchivioTempi::scriviGiroVeloce(float tempo)
-{
-    try {
-        scriviGiroVeloceOEccezione(tempo);
-    } catch (const ErroreDatabase &e) {
-        e.mostra(messaggi_);
-    }
-}
-
-void ArchivioTempi::ricostruisciTempoTotale(Database &db)
+void ricostruisciTempoTotale(Database &db)
 {
     db.prepara("DELETE FROM TempoTotale").esegui();
     db.prepara("INSERT INTO TempoTotale (Pilota, Giri, TempoTotale) "
@@ -63,7 +36,7 @@ void ArchivioTempi::ricostruisciTempoTotale(Database &db)
         .esegui();
 }
 
-void ArchivioTempi::inserisciGiro(Database &db, const GiroCompletato &giro)
+void inserisciGiro(Database &db, const GiroCompletato &giro)
 {
     Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista, "
                                 "istante, stampato, manche) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -82,20 +55,4 @@ void ArchivioTempi::inserisciGiro(Database &db, const GiroCompletato &giro)
     ins.esegui();
 }
 
-void ArchivioTempi::memorizzaOEccezione(const GiroCompletato &giro)
-{
-    // The lap and the standings it changes are stored together or not at all.
-    Transazione t(db_);
-    inserisciGiro(db_, giro);
-    ricostruisciTempoTotale(db_);
-    t.conferma();
-}
-
-void ArchivioTempi::memorizza(const GiroCompletato &giro)
-{
-    try {
-        memorizzaOEccezione(giro);
-    } catch (const ErroreDatabase &e) {
-        e.mostra(messaggi_);
-    }
-}
+} // namespace archivioTempi

@@ -2,31 +2,19 @@
 #include "timing/archivio.h"
 
 class Database;
-class Messaggi;
 
-// The lap store on the timing database: lap counters, the fastest lap and the
-// stored laps with the standings snapshot. Engine errors never leave it: they
-// become a message box and the stored data stays as it was.
-class ArchivioTempi : public ArchivioGiri {
-public:
-    ArchivioTempi(Database &db, Messaggi &messaggi);
+// The lap store's statements on the timing database: lap counters, the fastest
+// lap, the stored laps and the standings snapshot. The caller holds the
+// transaction (the writer commits whatever waits in one) and tells the operator
+// of a failure: each of these throws ErroreDatabase.
+namespace archivioTempi {
 
-    int contaGiri(const QString &pilota) override;
-    void scriviGiroVeloce(float tempo) override;
-    void memorizza(const GiroCompletato &giro) override;
+// Highest lap number stored for the driver, 0 when none.
+int contaGiri(Database &db, const QString &pilota);
+void inserisciGiro(Database &db, const GiroCompletato &giro);
+// The session's new fastest lap; a file that lost Tempofast's one row gets it back.
+void aggiornaGiroVeloce(Database &db, float tempo);
+// Empties TempoTotale and refills it from Classifica, totals as time text.
+void ricostruisciTempoTotale(Database &db);
 
-    // The same operations, throwing ErroreDatabase instead of showing it.
-    int contaGiriOEccezione(const QString &pilota);
-    void scriviGiroVeloceOEccezione(float tempo);
-    void memorizzaOEccezione(const GiroCompletato &giro);
-
-    // The steps of those operations, for a caller that holds its own transaction.
-    static void inserisciGiro(Database &db, const GiroCompletato &giro);
-    static void aggiornaGiroVeloce(Database &db, float tempo);
-    // Empties TempoTotale and refills it from Classifica, totals as time text.
-    static void ricostruisciTempoTotale(Database &db);
-
-private:
-    Database &db_;
-    Messaggi &messaggi_;
-};
+} // namespace archivioTempi

@@ -3,6 +3,7 @@
 #include "database/database.h"
 #include "comune/identita.h"
 #include "comune/messaggi.h"
+#include "piattaforma/file.h"
 #include "timing/orologio.h"
 
 #include <QCryptographicHash>
@@ -12,12 +13,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <sqlcipher/sqlite3.h>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -36,8 +32,6 @@ std::pair<QString, int> chiave(const QString &nome)
     const QRegularExpressionMatch m = formaNome().match(nome);
     return {m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()};
 }
-
-QString testoSistema() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 // The bytes of the live file, read so that no writer can change them halfway.
 // A connection of its own holds a read lock (BEGIN and a read) for as long as
@@ -174,12 +168,11 @@ QString CopieSicurezza::copia(QString *errore)
             if (const QString perche = scrivi(provvisoria, blocco); !perche.isEmpty()) return ko(perche);
         }
         if (!provvisoria.flush()) return ko(motivo(provvisoria.error(), provvisoria.errorString()));
-#ifdef Q_OS_UNIX
         // On the disk before it gets its name: a copy under that name is a whole copy.
-        if (::fsync(provvisoria.handle()) != 0)
-            return ko(motivo(errno == ENOSPC ? QFileDevice::ResourceError : QFileDevice::WriteError,
-                             testoSistema()));
-#endif
+        QString perche;
+        bool pieno = false;
+        if (!file::sincronizza(provvisoria, &perche, &pieno))
+            return ko(motivo(pieno ? QFileDevice::ResourceError : QFileDevice::WriteError, perche));
         provvisoria.close();
         // Read back what the disk holds and compare it with what was read.
         if (!provvisoria.open(QIODevice::ReadOnly) || provvisoria.size() != dimensione

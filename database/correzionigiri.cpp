@@ -79,9 +79,9 @@ std::optional<CorrezioneGiri> correggi(Database &db, const GiroScelto &giro, Tip
     {
         Istruzione q = db.prepara("SELECT Tempo FROM Tempofast LIMIT 1");
         const float veloce = q.passo() ? static_cast<float>(q.reale(0)) : 0.0f;
-        if (veloce != 0 && c.tempiTolti.contains(veloce)) ArchivioTempi::aggiornaGiroVeloce(db, c.giroPiuVeloce);
+        if (veloce != 0 && c.tempiTolti.contains(veloce)) archivioTempi::aggiornaGiroVeloce(db, c.giroPiuVeloce);
     }
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     {
         // Race control's trail keeps each correction beside the penalties.
         const QString tempo = testoTempo(c.tempiTolti.first());

@@ -1,7 +1,7 @@
 #include "database/database.h"
 
 #include "database/schema.h"
-#include "database/testototale.h"
+#include "timing/tempotesto.h"
 #include "comune/messaggi.h"
 
 #include <QFile>

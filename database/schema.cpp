@@ -2,14 +2,11 @@
 
 #include "database/archiviotempi.h"
 #include "database/database.h"
-#include "database/posizionearchivio.h"
 #include "database/schemagara.h"
 #include "comune/identita.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QHash>
 #include <QStringList>
 #include <QVector>
@@ -274,7 +271,7 @@ QStringList ricostruisci(Database &db)
     db.esegui(QString::fromLatin1(sqlTotali));
     db.esegui(QString::fromLatin1(sqlSchema));
     preparaGara(db);
-    ArchivioTempi::ricostruisciTempoTotale(db);
+    archivioTempi::ricostruisciTempoTotale(db);
     db.esegui(QStringLiteral("DELETE FROM Tempofast"));
     db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) "
                              "SELECT ifnull(min(tempoGiro), 0) FROM Giri WHERE tempoGiro > 0"));
@@ -331,13 +328,6 @@ bool apriDatabase(Database &db, const QString &percorso)
         throw;
     }
     return nuovo;
-}
-
-QString percorsoDatabase()
-{
-    return posizioneArchivio(QCoreApplication::applicationDirPath(),
-                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .percorso;
 }
 
 } // namespace schema

@@ -35,8 +35,4 @@ QString differenze(Database &db);
 // when the file was created now. Throws ErroreDatabase.
 bool apriDatabase(Database &db, const QString &percorso);
 
-// Where "saettinopro.mb" lives: the program's folder when it is writable,
-// otherwise the per-user data folder (created on demand); see posizioneArchivio.
-QString percorsoDatabase();
-
 } // namespace schema

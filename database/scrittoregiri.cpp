@@ -183,10 +183,10 @@ bool ScrittoreGiri::scrivi()
         db_.impostaAttesa(attesa);
         Transazione t(db_);
         for (const Scrittura &s : std::as_const(coda_)) {
-            if (s.tipo == Scrittura::Tipo::Giro) ArchivioTempi::inserisciGiro(db_, s.giro);
-            else ArchivioTempi::aggiornaGiroVeloce(db_, s.tempo);
+            if (s.tipo == Scrittura::Tipo::Giro) archivioTempi::inserisciGiro(db_, s.giro);
+            else archivioTempi::aggiornaGiroVeloce(db_, s.tempo);
         }
-        ArchivioTempi::ricostruisciTempoTotale(db_);
+        archivioTempi::ricostruisciTempoTotale(db_);
         t.conferma();
     } catch (const ErroreDatabase &e) {
         // A write refused because the file moved is told as that, not as a read-only file.

@@ -1,6 +1,6 @@
 #pragma once
 #include "database/database.h"
-#include "database/identitafile.h"
+#include "piattaforma/file.h"
 #include "database/risultati.h"
 #include "timing/archivio.h"
 

@@ -2,6 +2,7 @@
 
 #include "comune/identita.h"
 #include "database/database.h"
+#include "piattaforma/luoghi.h"
 #include "timing/tempotesto.h"
 
 #include <QDir>
@@ -66,15 +67,6 @@ int larghezza(const Cella &c)
         int operator()(const QTime &) const { return 8; }
     } misura;
     return std::visit(misura, c);
-}
-
-QByteArray locale(const QString &percorso)
-{
-#ifdef Q_OS_WIN
-    return percorso.toUtf8(); // the library opens UTF-8 names with the wide calls
-#else
-    return QFile::encodeName(percorso);
-#endif
 }
 
 class Cartella {
@@ -206,7 +198,7 @@ EsportazioneExcel::Dati EsportazioneExcel::leggi(Database &db)
 bool EsportazioneExcel::scrivi(const QString &file, const Dati &dati, QString *errore)
 {
     QTemporaryFile bozza(QDir::temp().filePath(QStringLiteral("saettinopro-XXXXXX.xlsx")));
-    const QByteArray cartellaTemporanea = locale(QDir::tempPath());
+    const QByteArray cartellaTemporanea = luoghi::nomePerLibreriaC(QDir::tempPath());
     auto fallito = [&](const QString &perche) {
         if (errore)
             *errore = QStringLiteral("Impossibile preparare la cartella di lavoro nella cartella temporanea %1 (%2).")
@@ -219,7 +211,7 @@ bool EsportazioneExcel::scrivi(const QString &file, const Dati &dati, QString *e
     lxw_workbook_options opzioni{};
     opzioni.constant_memory = LXW_TRUE; // 100,000 laps stay out of memory
     opzioni.tmpdir = const_cast<char *>(cartellaTemporanea.constData());
-    lxw_workbook *wb = workbook_new_opt(locale(bozza.fileName()).constData(), &opzioni);
+    lxw_workbook *wb = workbook_new_opt(luoghi::nomePerLibreriaC(bozza.fileName()).constData(), &opzioni);
     if (!wb) return fallito(QStringLiteral("memoria insufficiente"));
 
     const QByteArray pista = piste(dati).toUtf8();

@@ -1,29 +1,22 @@
 #include "timing/lineaseriale.h"
 
-#include "comune/priorita.h"
-#include "serial/impostazioniporta.h"
-#include "serial/portasistema.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
 
-LineaSeriale::LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi,
+LineaSeriale::LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &messaggi,
                            Sessione &sessione, VistaLinee &vista, QObject *parent)
     : QObject(parent), storeDelThread_(store.copia()), radice_(new QObject),
-      reale_(creaPortaSistema(*storeDelThread_, radice_)),
+      reale_(new PortaReale(*storeDelThread_, nullptr, radice_)),
       interrogatore_(new InterrogatoreSeriale(*reale_, orologio, radice_)), remota_(*reale_),
       ingresso_(remota_, sessione, messaggi, store, vista)
 {
-    thread_.setObjectName(QStringLiteral("porta seriale"));
-    radice_->moveToThread(&thread_);
-    // The port and its timer are closed and destroyed on their own thread, as it ends.
-    connect(&thread_, &QThread::finished, radice_, &QObject::deleteLater);
     connect(interrogatore_, &InterrogatoreSeriale::risposta, &ingresso_, &IngressoSeriale::Binario);
-    // The stamps of the device's replies come first: above every other thread where the system allows.
-    connect(&thread_, &QThread::started, &thread_, [] { priorita::alzaQuesto(); }, Qt::DirectConnection);
-    thread_.start(QThread::TimeCriticalPriority);
+    // The port and its timer are closed and destroyed on their own thread, as it ends.
+    thread_.avvia(radice_);
 }
 
 LineaSeriale::~LineaSeriale()
 {
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma();
 }

@@ -1,11 +1,11 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "serial/portaremota.h"
 #include "timing/ingressoseriale.h"
 
-#include <QThread>
 #include <memory>
 
-class ImpostazioniPorta;
+class Impostazioni;
 class InterrogatoreSeriale;
 class Orologio;
 
@@ -15,7 +15,7 @@ class Orologio;
 class LineaSeriale : public QObject {
     Q_OBJECT
 public:
-    LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
+    LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
                  VistaLinee &vista, QObject *parent = nullptr);
     ~LineaSeriale() override;
 
@@ -24,11 +24,12 @@ public:
     IngressoSeriale &ingresso() { return ingresso_; }
     // Lives on the port's thread: only for signals and reading its state in tests.
     InterrogatoreSeriale &interrogatore() { return *interrogatore_; }
-    QThread &thread() { return thread_; }
+    QThread &thread() { return thread_.thread(); }
 
 private:
-    QThread thread_;
-    std::unique_ptr<ImpostazioniPorta> storeDelThread_;
+    // The stamps of the device's replies come first: above every other thread where the system allows.
+    ThreadDedicato thread_{QStringLiteral("porta seriale"), ThreadDedicato::Priorita::Alzata};
+    std::unique_ptr<Impostazioni> storeDelThread_;
     QObject *radice_;                      // on thread_: owns the two below
     PortaSeriale *reale_;
     InterrogatoreSeriale *interrogatore_;

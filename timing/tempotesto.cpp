@@ -39,6 +39,7 @@ template <typename T> qint64 millisecondi(T t)
 
 QString testoTempo(float t) { return testoMinuti(t); }
 QString testoTempoDoppio(double t) { return testoMinuti(t); }
+QString testoTempoTotale(double t) { return std::isfinite(t) ? testoMinuti(t) : QString(); }
 qint64 millisecondiTempo(float t) { return millisecondi(t); }
 qint64 millisecondiTempoDoppio(double t) { return millisecondi(t); }
 

@@ -5,6 +5,10 @@
 QString testoTempo(float t);
 // The same text computed in double precision, for totals of many laps.
 QString testoTempoDoppio(double t);
+// A total in seconds as the standings store it ("60:00,500"): double precision,
+// since totals are sums of many single-precision laps and need the wider type to
+// be cut to the right millisecond; empty for a value that is not a number.
+QString testoTempoTotale(double t);
 // The whole milliseconds those texts show (83.456 -> 83456), for a spreadsheet's durations.
 qint64 millisecondiTempo(float t);
 qint64 millisecondiTempoDoppio(double t);

@@ -1,16 +1,13 @@
 #include "voce/serviziovoce.h"
 
 #include "comune/messaggi.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 
-ServizioVoce::ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
+ServizioVoce::ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &orologio,
                            Annunci::FabbricaVoce voce, Annunci::FabbricaToni toni, QObject *parent)
     : QObject(parent), store_(store), impostazioni_(ImpostazioniVoce::leggi(store)),
       annunci_(new Annunci(orologio, std::move(voce), std::move(toni)))
 {
-    thread_.setObjectName(QStringLiteral("voce"));
-    annunci_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, annunci_, &QObject::deleteLater);
     connect(annunci_, &Annunci::problema, this, [&messaggi](const QString &testo) {
         messaggi.avvisa(testo, Messaggi::Icona::Esclamazione);
     });
@@ -21,14 +18,13 @@ ServizioVoce::ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologi
         voci_ = voci;
         emit statoCambiato();
     });
-    thread_.start();
+    thread_.avvia(annunci_);
     imposta(impostazioni_);
 }
 
 ServizioVoce::~ServizioVoce()
 {
-    thread_.quit();
-    thread_.wait();
+    thread_.ferma();
 }
 
 void ServizioVoce::imposta(const ImpostazioniVoce &impostazioni)

@@ -1,12 +1,12 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "voce/annunci.h"
 #include "voce/impostazionivoce.h"
 
 #include <QObject>
 #include <QStringList>
-#include <QThread>
 
-class ImpostazioniPorta;
+class Impostazioni;
 class Messaggi;
 class Orologio;
 class Sessione;
@@ -18,7 +18,7 @@ class Sessione;
 class ServizioVoce : public QObject {
     Q_OBJECT
 public:
-    ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
+    ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &orologio,
                  Annunci::FabbricaVoce voce = creaMotoreVoce, Annunci::FabbricaToni toni = creaMotoreToni,
                  QObject *parent = nullptr);
     ~ServizioVoce() override;
@@ -42,9 +42,9 @@ signals:
     void statoCambiato();
 
 private:
-    ImpostazioniPorta &store_;
+    Impostazioni &store_;
     ImpostazioniVoce impostazioni_;
-    QThread thread_;
+    ThreadDedicato thread_{QStringLiteral("voce")};
     Annunci *annunci_;
     bool statoNoto_ = false;
     QString problemaVoce_, problemaToni_;

@@ -1,14 +1,14 @@
 #pragma once
+#include "comune/threaddedicato.h"
 #include "web/statopagina.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QThread>
 #include <QTimer>
 
 class ArchivioAsincrono;
-class ImpostazioniPorta;
+class Impostazioni;
 class ServerRisultati;
 class Sessione;
 
@@ -23,7 +23,7 @@ public:
     static constexpr quint16 portaPredefinita = 8080;
     static constexpr int intervalloFotoMs = 250;
 
-    RisultatiInRete(ImpostazioniPorta &impostazioni, ArchivioAsincrono &archivio, QObject *parent = nullptr);
+    RisultatiInRete(Impostazioni &impostazioni, ArchivioAsincrono &archivio, QObject *parent = nullptr);
     ~RisultatiInRete() override;
 
     // The stored choice.
@@ -55,9 +55,10 @@ private:
     void sessioneCambiata();
     void inviaFoto();
 
-    ImpostazioniPorta &impostazioni_;
+    Impostazioni &impostazioni_;
     ArchivioAsincrono &archivio_;
-    QThread thread_;
+    // Pages wait for the timing, never the other way round.
+    ThreadDedicato thread_{QStringLiteral("risultati in rete"), ThreadDedicato::Priorita::Ceduta};
     ServerRisultati *server_ = nullptr;
     quint16 portaInAscolto_ = 0;
     QString errore_;

@@ -1,10 +1,9 @@
 #include "web/serverrisultati.h"
 
-#include "comune/priorita.h"
+#include "web/testahttp.h"
 
 #include <QTcpSocket>
 #include <QThread>
-#include <QUrl>
 
 namespace {
 
@@ -43,22 +42,6 @@ const QByteArray testoSemplice = "text/plain; charset=utf-8";
 
 QByteArray errore(int codice, const QByteArray &testo) { return risposta(codice, testoSemplice, testo, true); }
 
-// Where a request head ends (past its blank line), or -1 while it has not.
-qsizetype fineTesta(const QByteArray &d)
-{
-    const qsizetype crlf = d.indexOf("\r\n\r\n"), lf = d.indexOf("\n\n");
-    if (crlf >= 0 && (lf < 0 || crlf < lf)) return crlf + 4;
-    return lf >= 0 ? lf + 2 : -1;
-}
-
-// Is `token` among the comma-separated values of a header, any case?
-bool contiene(const QByteArray &valori, const char *token)
-{
-    for (const QByteArray &v : valori.split(','))
-        if (v.trimmed().compare(token, Qt::CaseInsensitive) == 0) return true;
-    return false;
-}
-
 } // namespace
 
 ServerRisultati::ServerRisultati(QObject *parent)
@@ -78,8 +61,6 @@ ServerRisultati::~ServerRisultati() { chiudi(); }
 quint16 ServerRisultati::ascolta(quint16 porta, QString *errore)
 {
     chiudi();
-    // Pages wait for the timing, never the other way round.
-    priorita::cediQuesto();
     if (!listen(QHostAddress::Any, porta)) {
         if (errore)
             *errore = serverError() == QAbstractSocket::AddressInUseError
@@ -103,7 +84,7 @@ void ServerRisultati::chiudi()
     clienti_.clear();
     perIndirizzo_.clear();
     connessioni_ = 0;
-    rifiutati_ = 0;
+    // Each connection turned away counts itself out as it goes, here too.
     qDeleteAll(sockets);
 }
 
@@ -190,27 +171,27 @@ void ServerRisultati::leggi(QTcpSocket *s)
     if (c.letti.isEmpty()) c.inizioRichiesta = orologio_.elapsed();
     c.letti += arrivati;
     for (;;) {
-        // Blank lines between requests are no request.
-        qsizetype inizio = 0;
-        while (inizio < c.letti.size() && (c.letti[inizio] == '\r' || c.letti[inizio] == '\n')) ++inizio;
-        if (inizio) c.letti.remove(0, inizio);
-        if (c.letti.isEmpty()) {
+        const TestaHttp testa = leggiTestaHttp(c.letti, limiteTestata);
+        c.letti.remove(0, testa.consumati);
+        switch (testa.esito) {
+        case TestaHttp::Esito::Nessuna:
             c.inizioRichiesta = -1;
             return;
-        }
-        const qsizetype fine = fineTesta(c.letti);
-        if ((fine < 0 ? c.letti.size() : fine) > limiteTestata)
+        case TestaHttp::Esito::Incompleta:
+            return;
+        case TestaHttp::Esito::TroppoLunga:
             return chiudiCon(s, errore(431, "Intestazioni della richiesta troppo lunghe.\n"));
-        if (fine < 0) return;
-        const QByteArray testa = c.letti.left(fine);
-        c.letti.remove(0, fine);
+        case TestaHttp::Esito::NonValida:
+        case TestaHttp::Esito::Completa:
+            break;
+        }
         if (!rispondi(s, c, testa)) return chiudiCon(s, {});
         if (c.flusso) return;
         c.inizioRichiesta = orologio_.elapsed();
     }
 }
 
-bool ServerRisultati::rispondi(QTcpSocket *s, Cliente &c, const QByteArray &testa)
+bool ServerRisultati::rispondi(QTcpSocket *s, Cliente &c, const TestaHttp &testa)
 {
     c.ultimoLavoro = orologio_.elapsed();
     // A client that asks and asks and reads nothing back is let go.
@@ -218,32 +199,15 @@ bool ServerRisultati::rispondi(QTcpSocket *s, Cliente &c, const QByteArray &test
         s->abort();
         return false;
     }
-    const QList<QByteArray> righe = testa.trimmed().split('\n');
-    const QList<QByteArray> parti = righe.value(0).trimmed().split(' ');
-    if (parti.size() != 3 || !parti[2].startsWith("HTTP/1.")) {
+    if (testa.esito != TestaHttp::Esito::Completa) {
         s->write(errore(400, "Richiesta non valida.\n"));
         return false;
     }
-    const QByteArray &metodo = parti[0];
-    bool chiudi = parti[2] == "HTTP/1.0", conCorpo = false;
-    for (qsizetype i = 1; i < righe.size(); ++i) {
-        const QByteArray &r = righe[i];
-        const qsizetype due = r.indexOf(':');
-        if (due <= 0) continue;
-        const QByteArray nome = r.left(due).trimmed().toLower(), valore = r.mid(due + 1).trimmed();
-        if (nome == "connection") {
-            if (contiene(valore, "close")) chiudi = true;
-            else if (contiene(valore, "keep-alive")) chiudi = false;
-        } else if (nome == "transfer-encoding" || (nome == "content-length" && valore != "0")) {
-            conCorpo = true;
-        }
-    }
-    // Nothing here takes a body: the connection ends rather than read one.
-    if (conCorpo) chiudi = true;
-    const QString percorso = QUrl::fromEncoded(parti[1]).path();
-    if (metodo != "GET") {
+    const bool chiudi = testa.chiudi;
+    const QString &percorso = testa.percorso;
+    if (testa.metodo != "GET") {
         s->write(risposta(405, testoSemplice, "Solo lettura: è ammesso soltanto GET.\n", chiudi));
-    } else if (conCorpo) {
+    } else if (testa.conCorpo) {
         s->write(errore(400, "Una richiesta GET non ha corpo.\n"));
     } else if (percorso == QLatin1String("/")) {
         if (html_.isEmpty()) html_ = pagina::html(stato_);

@@ -11,6 +11,7 @@
 #include <atomic>
 
 class QTcpSocket;
+struct TestaHttp;
 
 // The live results page over HTTP/1.1, read-only: "/" the page, "/api/stato"
 // the same data as JSON, "/eventi" a Server-Sent Events stream that gets the
@@ -27,8 +28,8 @@ class QTcpSocket;
 // `massimoConnessioni` (503 beyond), a connection whose answers have not moved
 // for `fermoMs` is dropped (a screen that stopped reading), an idle one after
 // `inattivitaMs`, and "Connection: close" (or HTTP/1.0) ends the connection
-// after its answer. The heads are read here: Qt's own server reads without a
-// limit, one byte at a time.
+// after its answer. The heads are read here (leggiTestaHttp): Qt's own server
+// reads without a limit, one byte at a time.
 class ServerRisultati : public QTcpServer {
     Q_OBJECT
 public:
@@ -55,6 +56,8 @@ public:
     // Readable from any thread.
     int flussiAperti() const { return flussi_.load(); }
     int connessioniAperte() const { return connessioni_.load(); }
+    // Connections being answered 503 and not yet gone.
+    int rifiutiInCorso() const { return rifiutati_.load(); }
 
 public slots:
     void ricevi(const Risultati &risultati);
@@ -79,8 +82,8 @@ private:
     };
 
     void leggi(QTcpSocket *s);
-    // Answers one whole request head; false when the connection is to end.
-    bool rispondi(QTcpSocket *s, Cliente &c, const QByteArray &testa);
+    // Answers one request head (400 when it is none); false when the connection is to end.
+    bool rispondi(QTcpSocket *s, Cliente &c, const TestaHttp &testa);
     // Writes the last answer and ends the connection; a client still sending is
     // read for a second more, so the answer is not lost to a reset.
     void chiudiCon(QTcpSocket *s, const QByteArray &risposta);
@@ -98,7 +101,7 @@ private:
     QList<QPointer<QTcpSocket>> aperti_; // the event streams
     std::atomic<int> flussi_{0};
     std::atomic<int> connessioni_{0};
-    int rifiutati_ = 0; // answered 503 and not yet gone
+    std::atomic<int> rifiutati_{0}; // answered 503 and not yet gone
     QElapsedTimer orologio_;
     bool programmato_ = false;
     quint64 eventi_ = 0;

@@ -21,7 +21,7 @@ SIMULATORE="$BUILD_WIN-host/bin/saettino-simulatore"
 [ -x "$SIMULATORE" ] || { echo "manca il simulatore Linux: $SIMULATORE"; exit 1; }
 PASSWORD=$(sed -n 's/.*password\[\] = "\(.*\)";/\1/p' "$ROOT/comune/identita.h")
 
-pid_x=""; pid_sim=""; pid_prog=""
+pid_x=""; pid_sim=""; pid_prog=""; SCHERMO=""
 fine() {
   [ -n "$pid_prog" ] && kill "$pid_prog" 2>/dev/null || true
   ferma_wine
@@ -46,6 +46,16 @@ done
 ls "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Saettino Professional/"*.lnk >/dev/null \
   || errore "manca la voce nel menu Start"
 echo "   installati $(find "$CARTELLA" -type f | wc -l) file in C:\\Program Files\\SaettinoPro"
+
+echo "-- --version e --help verso un file, senza schermo"
+VERSIONE=$(sed -n 's/^project(SaettinoPro VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+"$WINE" "C:\\Program Files\\SaettinoPro\\saettinopro.exe" --version >"$LAVORO/versione.txt" 2>/dev/null
+[ "$(tr -d '\r' <"$LAVORO/versione.txt")" = "Saettino Professional $VERSIONE" ] \
+  || errore "--version ha scritto: $(cat "$LAVORO/versione.txt")"
+"$WINE" "C:\\Program Files\\SaettinoPro\\saettinopro.exe" --help >"$LAVORO/aiuto.txt" 2>/dev/null
+grep -q "^Uso: saettinopro" "$LAVORO/aiuto.txt" && grep -q "APPDATA" "$LAVORO/aiuto.txt" \
+  || errore "--help ha scritto: $(head -c 300 "$LAVORO/aiuto.txt")"
+echo "   $(tr -d '\r' <"$LAVORO/versione.txt"); --help di $(wc -l <"$LAVORO/aiuto.txt") righe"
 
 echo "-- COM1 = simulatore su pseudo-terminale"
 mkfifo "$LAVORO/comandi"

@@ -119,14 +119,14 @@ private slots:
         const QString utente = dir_.filePath(u"utente-sistema"_s), copia = utente + u"/saettinopro.mb"_s;
         const QString originale = archivioIn(programma);
         QVERIFY(fileScrivibile(originale));
-        Avvio avvio(messaggi_, fileScrivibile, RegolaCartelle{{sistema}, cartellaDellUtente});
+        Avvio avvio(messaggi_, fileScrivibile, RegolaCartelle{{sistema}, luoghi::cartellaDellUtente});
         QVERIFY(avvio.prepara(programma, utente));
         QCOMPARE(avvio.percorso(), copia);
         QVERIFY(contenuto(copia) == "giri" && messaggi_.ultimo().contains(copia));
         // The same folder outside the system ones keeps its database, and so does nobody else's.
-        QCOMPARE(posizioneArchivio(programma, utente, fileScrivibile, RegolaCartelle{{}, cartellaDellUtente}).percorso,
+        QCOMPARE(posizioneArchivio(programma, utente, fileScrivibile, RegolaCartelle{{}, luoghi::cartellaDellUtente}).percorso,
                  originale);
-        QVERIFY(cartellaDellUtente(programma));
+        QVERIFY(luoghi::cartellaDellUtente(programma));
         QCOMPARE(posizioneArchivio(programma, utente, fileScrivibile, RegolaCartelle{{}, [](const QString &) { return false; }})
                      .percorso,
                  copia);

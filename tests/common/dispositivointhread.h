@@ -1,5 +1,5 @@
 #pragma once
-#include "serial/coppiapty.h"
+#include "piattaforma/coppiapty.h"
 #include "timing/orologio.h"
 
 #include <QVector>

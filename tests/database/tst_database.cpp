@@ -1,6 +1,7 @@
 #include "aiuti.h"
 #include "copiefinte.h"
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
+#include "database/archivioasincrono.h"
 #include "database/schema.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
@@ -38,7 +39,7 @@ class TestDatabase : public QObject {
     int prova_ = 0;
     Database db_;
     MessaggiFinti messaggi_;
-    ArchivioTempi archivio_{db_, messaggi_};
+    ArchivioDiretto archivio_{db_};
 
 private slots:
     void init()
@@ -81,11 +82,13 @@ private slots:
         db_.esegui(u"DELETE FROM Tempofast"_s);
         archivio_.scriviGiroVeloce(40.5f);
         QCOMPARE(righe(db_, "SELECT Tempo FROM Tempofast"), Righe{{40.5}});
-        // With no open database the count reports and gives 0; a statement alive
-        // across closing and reopening (saving a session) is harmless.
+        // With no open database the count fails; the program's store tells the operator and
+        // counts the laps still waiting (none). A statement alive across closing and
+        // reopening (saving a session) is harmless.
         Istruzione q = db_.prepara("SELECT pilota FROM Giri");
         db_.chiudi();
-        QCOMPARE(archivio_.contaGiri(u"Alfa"_s), 0);
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, archivio_.contaGiri(u"Alfa"_s));
+        QCOMPARE(ArchivioAsincrono(db_, percorso_, messaggi_).contaGiri(u"Alfa"_s), 0);
         QCOMPARE(messaggi_.mostrati.size(), 1);
         QVERIFY(messaggi_.ultimo().startsWith(u"Errore del database: "_s));
         db_.apri(percorso_, password);

@@ -7,6 +7,7 @@
 #include "database/schema.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
+#include "piattaforma/file.h"
 #include "timing/sessione.h"
 #include "vfsprova.h"
 
@@ -190,10 +191,8 @@ private slots:
         for (int k = 0; k < 6; ++k) b.passa(k % 2, 20 + k); // laps 3-5 each
         QVERIFY(b.archivio->svuota());
         const QByteArray copia = contenuto(vecchia);
-#ifdef Q_OS_WIN
-        // Windows refuses to delete or rename over a file another handle holds open.
-        if (modo != u"sovrascrivi") QSKIP("an open file cannot be deleted or replaced here");
-#endif
+        // Where a file another handle holds open cannot be deleted or renamed over, only overwriting is left.
+        if (!file::apertoSostituibile() && modo != u"sovrascrivi") QSKIP("an open file cannot be deleted or replaced here");
         if (modo == u"cancella") {
             QVERIFY(QFile::remove(b.percorso));
         } else if (modo == u"rinomina") {

@@ -11,6 +11,7 @@
 #include "database/schemagara.h"
 #include "database/sostituzione.h"
 #include "gara/archiviogara.h"
+#include "archiviodiretto.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "timing/sessione.h"
@@ -43,22 +44,24 @@ struct Banco {
     QString percorso = cartella.filePath(u"saettinopro.mb"_s);
     Database db;
     MessaggiFinti messaggi;
-    ArchivioTempi tempi{db, messaggi};
+    ArchivioDiretto tempi{db};
     ArchivioGara ag{db};
     QString errore;
 
     Banco() { schema::apriDatabase(db, percorso); }
+
+    void memorizza(const GiroCompletato &g) { ArchivioDiretto::memorizza(db, g); }
 
     // One driver's laps in a heat, from its start to each crossing; numbered after his stored laps.
     void giri(qint64 manche, const QString &pilota, const QList<double> &passaggi, bool stampati = false)
     {
         double prima = ag.mancheDaId(manche)->partenza;
         for (double t : passaggi) {
-            GiroCompletato g{pilota, tempi.contaGiri(pilota) + 1, float(t - prima), QString(), u"Pista Nord"_s, adesso};
+            GiroCompletato g{pilota, archivioTempi::contaGiri(db, pilota) + 1, float(t - prima), QString(), u"Pista Nord"_s, adesso};
             g.istante = t;
             g.stampato = stampati;
             g.manche = manche;
-            tempi.memorizzaOEccezione(g);
+            memorizza(g);
             prima = t;
         }
     }
@@ -91,7 +94,7 @@ private slots:
     void fileDiVersionePrecedente()
     {
         Banco b;
-        b.tempi.memorizzaOEccezione({u"Alfa"_s, 1, 40.5f, u"00:40,500"_s, u"Pista Nord"_s, adesso});
+        b.memorizza({u"Alfa"_s, 1, 40.5f, u"00:40,500"_s, u"Pista Nord"_s, adesso});
         const QString vecchio = b.cartella.filePath(u"vecchio.qlt"_s);
         QVERIFY(QFile::copy(b.percorso, vecchio));
         rendiVecchio(vecchio);

@@ -1,6 +1,6 @@
 #pragma once
 #include "aiuti.h"
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "messaggifinti.h"
@@ -20,8 +20,8 @@ struct DatabaseProva {
     // Stores a lap through the real store; its time text is "<driver>/<n>".
     void segna(const QString &pilota, int n, float secondi)
     {
-        ArchivioTempi(db, messaggi).memorizzaOEccezione({pilota, n, secondi, QStringLiteral("%1/%2").arg(pilota).arg(n),
-                                                         QStringLiteral("Pista Nord"), QDateTime(QDate(2026, 12, 5), QTime(10, 0))});
+        ArchivioDiretto::memorizza(db, {pilota, n, secondi, QStringLiteral("%1/%2").arg(pilota).arg(n),
+                                        QStringLiteral("Pista Nord"), QDateTime(QDate(2026, 12, 5), QTime(10, 0))});
     }
     qint64 conta(const char *sql) { Istruzione q = db.prepara(sql); return q.passo() ? q.intero(0) : -1; }
     // Every row of a query, with its one parameter when given.

@@ -9,6 +9,7 @@
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
 #include "orologiomanuale.h"
+#include "piattaforma/file.h"
 #include "results/classificamostrata.h"
 #include "results/grigliarisultati.h"
 #include "results/visualtempi.h"
@@ -20,10 +21,6 @@
 #include <optional>
 #include <QtWidgets>
 #include <ranges>
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace Qt::StringLiterals;
 using Testi = QStringList;
@@ -59,7 +56,7 @@ struct Banco : DatabaseProva {
     OrologioManuale orologio;
     CopieFinte copie{percorso, orologio};
     SessioniSalvate sessioni{db, percorso, dialogo, messaggi, copie};
-    ArchivioTempi archivio{db, messaggi};
+    ArchivioDiretto archivio{db};
     Sessione sessione{orologio, messaggi, archivio};
     CancellaTempi cancella{db, percorso, messaggi, sessione, copie};
     Banco() { segna("Alfa", 1, 40), segna("Beta", 1, 42), segna("Alfa", 2, 39), griglie.aggiornaTabella(); }
@@ -255,15 +252,14 @@ private slots:
         const auto &r = b.dialogo.richieste;
         QVERIFY(r.size() == 7 && r[4].salvataggio && r[4].titolo == "Salva Tempi" && r[5].titolo == "Carica Tempi");
         QCOMPARE(r[5].filtro, u"Salvataggi|*.qlt|Tutti i file|*.*"_s);
-        QCOMPARE(DialogoFileQt::filtriQt(r[5].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
+        QCOMPARE(filtriDialogo(r[5].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
         // Loading the database itself, by any path or a second hard link, changes nothing and says so.
         const QByteArray ora = contenuto(b.percorso);
         QStringList stessi{b.cartella.path() + "/./" + QString::fromUtf8(identita::fileDatabase)};
-#ifdef Q_OS_UNIX // links as Unix has them; Windows' shortcuts are files of their own
-        QVERIFY(QFile::link(b.percorso, b.file("collegamento.qlt")));
-        QVERIFY(::link(QFile::encodeName(b.percorso).constData(), QFile::encodeName(b.file("fisso.qlt")).constData()) == 0);
-        stessi << b.file("collegamento.qlt") << b.file("fisso.qlt");
-#endif
+        // A symbolic link and a second hard link, where the system makes them (a Windows shortcut is a file of its own).
+        if (QFile::link(b.percorso, b.file("collegamento.qlt")) && QFileInfo(b.file("collegamento.qlt")).isSymbolicLink())
+            stessi << b.file("collegamento.qlt");
+        if (file::collegamentoFisso(b.percorso, b.file("fisso.qlt"))) stessi << b.file("fisso.qlt");
         for (const QString &stesso : stessi) {
             b.dialogo.risposte = {stesso};
             QVERIFY(!b.sessioni.carica(&b.griglie));
@@ -342,12 +338,11 @@ private slots:
             QCOMPARE(b.sessioni.salvaIn(scelto, nullptr), SessioniSalvate::Esito::Fatto);
             b.copie.guasto = [] { return CopieFinte::discoPieno(); };
         } else if (tipo == "fifo" || tipo == "zero") {
-#ifdef Q_OS_UNIX
-            if (tipo == "fifo") QVERIFY(::mkfifo(QFile::encodeName(scelto).constData(), 0600) == 0);
-            else QVERIFY(QFile::link(u"/dev/zero"_s, scelto));
-#else
-            QSKIP("no FIFOs or devices in the file system here");
-#endif
+            if (tipo == "fifo" && !file::creaFifo(scelto)) QSKIP("no FIFOs in the file system here");
+            if (tipo == "zero") {
+                if (file::dispositivoInfinito().isEmpty()) QSKIP("no devices in the file system here");
+                QVERIFY(QFile::link(file::dispositivoInfinito(), scelto));
+            }
         } else if (tipo == "cartella") {
             QVERIFY(QDir().mkdir(scelto));
         } else if (tipo != "mancante") {

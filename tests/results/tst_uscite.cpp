@@ -6,7 +6,7 @@
 // behind; the Excel workbook read back by an independent reader (Debian's
 // python3-openpyxl); and the question before any of them replaces a file.
 #include "database/archivioasincrono.h"
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
 #include "results/esportazionecsv.h"
@@ -425,8 +425,8 @@ private slots:
         const auto segna = [&](const QString &pilota, int n, double secondi, QTime ora) {
             decimali[{pilota, n}] = secondi;
             const float f = float(secondi);
-            ArchivioTempi(b.db, b.messaggi).memorizzaOEccezione({pilota, n, f, testoTempo(f), u"Pista Nord"_s,
-                                                                 QDateTime(QDate(2026, 12, 6), ora)});
+            ArchivioDiretto::memorizza(b.db, {pilota, n, f, testoTempo(f), u"Pista Nord"_s,
+                                              QDateTime(QDate(2026, 12, 6), ora)});
         };
         for (int giro = 1; giro <= 2; ++giro)
             for (int i = 0; i < nomi.size(); ++i) segna(nomi[i], giro, 58.831 + 1.25 * i + giro, QTime(9, 5 + giro, i));

@@ -1,12 +1,15 @@
 // The Windows port on a real COM port, wired by the test run to the device simulator
 // (SAETTINO_COM_PROVA names the port; the simulator holds line 3 active).
-#include "serial/win32/portawin32.h"
+#include "comune/impostazioni.h"
+#include "piattaforma/lineacom.h"
+#include "piattaforma/sistema.h"
+#include "serial/portareale.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <windows.h>
 
 using namespace Qt::StringLiterals;
 
@@ -14,7 +17,7 @@ class TstPortaWin32 : public QObject {
     Q_OBJECT
 
     // Polls `volte` times; each reply must be the simulator's status byte with line 3 active.
-    static QList<qint64> interroga(PortaWin32 &porta, int volte)
+    static QList<qint64> interroga(PortaReale &porta, int volte)
     {
         QList<qint64> ritardi;
         QSignalSpy arrivati(&porta, &PortaSeriale::onComm);
@@ -39,7 +42,9 @@ private slots:
     {
         const int com = qEnvironmentVariableIntValue("SAETTINO_COM_PROVA");
         if (com == 0) QSKIP("no COM port wired to the simulator in this run");
-        PortaWin32 porta;
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(u"utente.ini"_s));
+        PortaReale porta(store);
 
         // What no Windows port takes is refused, and the settings stay.
         QVERIFY(!porta.setSettings(u"9600,n,4,1"_s) && porta.descrizioneErrore().contains(u"4 bit"_s));
@@ -55,8 +60,8 @@ private slots:
         QCOMPARE(aperture.size(), 1);
         QVERIFY(!porta.setCommPort(1) && porta.commPort() == com);
         // The same port a second time is busy (Wine lets any number of handles share a port).
-        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
-            PortaWin32 altra;
+        if (!sistema::sottoWine()) {
+            PortaReale altra(store);
             QVERIFY(altra.setCommPort(qint16(com)));
             QVERIFY(!altra.setPortOpen(true));
             QVERIFY2(altra.descrizioneErrore().contains(u"già in uso"_s), qPrintable(altra.descrizioneErrore()));
@@ -77,6 +82,35 @@ private slots:
         std::sort(ritardi.begin(), ritardi.end());
         qInfo("poll to reply on COM%d: median %.2f ms, max %.2f ms", com, ritardi[ritardi.size() / 2] / 1000.0,
               ritardi.last() / 1000.0);
+    }
+
+    // The reader waits for the first byte on Windows and a moment at a time under
+    // Wine, which does not return at the first byte. Either way every poll is
+    // answered; waiting for the first byte, a silent line wakes it about once a second.
+    void attesaDellaLettura()
+    {
+        const int com = qEnvironmentVariableIntValue("SAETTINO_COM_PROVA");
+        if (com == 0) QSKIP("no COM port wired to the simulator in this run");
+        using lineaSistema::Attesa;
+        const Attesa predefinita = lineaSistema::attesaLettura();
+        QCOMPARE(predefinita, sistema::sottoWine() ? Attesa::Breve : Attesa::AlPrimoByte);
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(u"utente.ini"_s));
+        for (const Attesa attesa : {Attesa::AlPrimoByte, Attesa::Breve}) {
+            lineaSistema::scegliAttesaLettura(attesa);
+            PortaReale porta(store);
+            QVERIFY(porta.setCommPort(qint16(com)));
+            QVERIFY2(porta.setPortOpen(true), qPrintable(porta.descrizioneErrore()));
+            QCOMPARE(interroga(porta, 3).size(), 3);
+            const quint64 prima = porta.risvegli();
+            QTest::qWait(1000); // nobody polls: the device is silent
+            const quint64 risvegli = porta.risvegli() - prima;
+            qInfo("%s: %llu reads in a silent second", attesa == Attesa::Breve ? "short waits" : "first byte",
+                  static_cast<unsigned long long>(risvegli));
+            if (attesa == Attesa::AlPrimoByte) QVERIFY2(risvegli <= 3, qPrintable(QString::number(risvegli)));
+            else QVERIFY2(risvegli >= 50, qPrintable(QString::number(risvegli)));
+        }
+        lineaSistema::scegliAttesaLettura(predefinita);
     }
 };
 

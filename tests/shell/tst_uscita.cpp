@@ -1,9 +1,9 @@
 // The program ended from outside (SIGTERM, SIGINT, SIGHUP) while laps wait behind
 // a file another program holds: they reach the text file, the lock goes, exit code 0.
 #include "aiuti.h"
-#include "database/bloccoarchivio.h"
+#include "piattaforma/bloccofile.h"
 #include "shell/applicazione.h"
-#include "shell/segnaliuscita.h"
+#include "piattaforma/segnaliuscita.h"
 #include "timing/rilevago.h"
 
 #include <QLineEdit>
@@ -23,8 +23,8 @@ namespace {
 int figlio(const QString &percorso)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    BloccoArchivio blocco(percorso);
-    if (blocco.prendi() != BloccoArchivio::Esito::Preso) return 3;
+    BloccoFile blocco(percorso + u".lock"_s);
+    if (blocco.prendi() != BloccoFile::Esito::Preso) return 3;
     QTimer rispondi; // no message box may hold the child up
     QObject::connect(&rispondi, &QTimer::timeout, [] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) box->accept();
