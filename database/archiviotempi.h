@@ -22,6 +22,8 @@ public:
 
     // The steps of those operations, for a caller that holds its own transaction.
     static void inserisciGiro(Database &db, const GiroCompletato &giro);
+    // Whether the file holds that lap, every field as inserisciGiro stores it.
+    static bool contieneGiro(Database &db, const GiroCompletato &giro);
     static void aggiornaGiroVeloce(Database &db, float tempo);
     // Empties TempoTotale and refills it from Classifica, totals as time text.
     static void ricostruisciTempoTotale(Database &db);

@@ -2,6 +2,7 @@
 
 #include "database/database.h"
 #include "comune/messaggi.h"
+#include "comune/nomi.h"
 
 #include <QLocale>
 
@@ -162,7 +163,7 @@ QString DatiIniziali::chiaveNome(const QString &nome)
     visibile.reserve(compatibile.size());
     for (const char32_t c : compatibile.toUcs4())
         if (!ignorabile(c)) visibile.append(QString::fromUcs4(&c, 1));
-    return visibile.simplified().toCaseFolded().normalized(QString::NormalizationForm_KC);
+    return piegaCompleta(visibile.simplified()).normalized(QString::NormalizationForm_KC);
 }
 
 std::optional<QStringList> DatiIniziali::pilotiInseriti(const QStringList &nomi)
