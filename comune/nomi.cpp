@@ -3,25 +3,38 @@
 #include <QList>
 #include <algorithm>
 
+namespace {
+// The letters that may fold into several (Unicode's SpecialCasing, stable by
+// Unicode's policy): ß, İ, ŉ, ǰ, ΐ, ΰ, և, ẖ-ẚ, Greek with ypogegrammeni, ﬀ-ﬗ.
+// Only these go through the slower look-up below.
+bool forsePiuLettere(char32_t c)
+{
+    return c == 0xDF || c == 0x130 || c == 0x149 || c == 0x1F0 || c == 0x390 || c == 0x3B0 || c == 0x587
+        || (c >= 0x1E96 && c <= 0x1E9A) || (c >= 0x1F50 && c <= 0x1FFC) || (c >= 0xFB00 && c <= 0xFB17);
+}
+} // namespace
+
 QString piegaCompleta(const QString &testo)
 {
     const QString semplice = testo.toCaseFolded();
-    if (std::all_of(semplice.begin(), semplice.end(), [](QChar c) { return c.unicode() < 0x80; })) return semplice;
-    QString piegato;
-    piegato.reserve(semplice.size() + 4);
-    for (const char32_t c : semplice.toUcs4()) {
-        if (c < 0x80) {
-            piegato += QChar(c);
+    const auto ucs4 = semplice.toUcs4();
+    if (std::none_of(ucs4.begin(), ucs4.end(), forsePiuLettere)) return semplice;
+    QList<uint> piegato;
+    piegato.reserve(ucs4.size() + 4);
+    for (const uint c : ucs4) {
+        if (!forsePiuLettere(c)) {
+            piegato.append(c);
             continue;
         }
-        const QString lettera = QString::fromUcs4(&c, 1);
-        // The letters that fold into several have a capital of several (ß, ligatures, some
-        // Greek and Armenian), or a small form of several (İ): those are folded from there.
+        // They fold as their capital of several letters (ß gives SS, ﬁ gives FI) or,
+        // for İ, as its small form of two.
+        const char32_t una = c;
+        const QString lettera = QString::fromUcs4(&una, 1);
         const QString maiuscola = lettera.toUpper();
         const QString minuscola = lettera.toLower();
-        if (maiuscola.toUcs4().size() > 1) piegato += maiuscola.toCaseFolded();
-        else if (minuscola.toUcs4().size() > 1) piegato += minuscola;
-        else piegato += lettera;
+        if (maiuscola.toUcs4().size() > 1) piegato += maiuscola.toCaseFolded().toUcs4();
+        else if (minuscola.toUcs4().size() > 1) piegato += minuscola.toUcs4();
+        else piegato.append(c);
     }
-    return piegato;
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(piegato.constData()), piegato.size());
 }

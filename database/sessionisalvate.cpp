@@ -197,7 +197,7 @@ std::function<void()> SessioniSalvate::caricaPoi(Tabelle *tabelle, std::function
     if (nome.isEmpty()) {
         if (tabelle) tabelle->aggiornaTabella();
         poi(false);
-        return [] {};
+        return {};
     }
     prima();
     // What the Load's steps share across threads; the session objects live as long as
