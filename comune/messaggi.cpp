@@ -16,12 +16,21 @@ QMessageBox::Icon icona(Messaggi::Icona i)
     }
     return QMessageBox::NoIcon;
 }
+// The window a box belongs to: the active one, but never a notice that takes no
+// focus (a wait's notice), which may go while the box is open; its owner instead.
+QWidget *proprietario()
+{
+    QWidget *w = QApplication::activeWindow();
+    while (w && w->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus))
+        w = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+    return w;
+}
 } // namespace
 
 Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, Icona tipo,
                                       const QString &titolo, int predefinito)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(proprietario());
     box.setWindowTitle(titolo.isEmpty() ? QString::fromUtf8(identita::titolo) : titolo);
     box.setText(testo);
     box.setIcon(icona(tipo));
@@ -42,7 +51,7 @@ Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, I
 void MessaggiQt::avvisa(const QString &testo, Icona tipo)
 {
     auto *box = new QMessageBox(icona(tipo), QString::fromUtf8(identita::titolo), testo, QMessageBox::Ok,
-                                QApplication::activeWindow());
+                                proprietario());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

@@ -1,5 +1,7 @@
 #include "comune/nomepilota.h"
 
+#include "comune/nomi.h"
+
 #include <QList>
 
 namespace {
@@ -26,5 +28,5 @@ QString chiaveNomePilota(const QString &nome)
     visibile.reserve(compatibile.size());
     for (const char32_t c : compatibile.toUcs4())
         if (!ignorabile(c)) visibile.append(QString::fromUcs4(&c, 1));
-    return visibile.simplified().toCaseFolded().normalized(QString::NormalizationForm_KC);
+    return piegaCompleta(visibile.simplified()).normalized(QString::NormalizationForm_KC);
 }

@@ -3,14 +3,12 @@
 #include "comune/messaggi.h"
 #include "database/archiviotempi.h"
 #include "database/database.h"
+#include "database/giriditesto.h"
 #include "comune/identita.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
-#include <QStandardPaths>
 #include <utility>
 
 namespace {
@@ -60,9 +58,23 @@ int ArchivioAsincrono::contaGiri(const QString &pilota)
     } catch (const ErroreDatabase &e) {
         e.mostra(messaggi_); // counted from the laps still waiting, then
     }
-    for (const Scrittura &s : std::as_const(attese_))
+    for (const Scrittura &s : std::as_const(attese_)) {
+        if (s.tipo == Scrittura::Tipo::Azzera) n = 0; // what the file holds goes with it
         if (s.tipo == Scrittura::Tipo::Giro && s.giro.pilota == pilota) n = qMax(n, s.giro.giroN);
+    }
     return n;
+}
+
+void ArchivioAsincrono::azzera()
+{
+    Scrittura s;
+    s.tipo = Scrittura::Tipo::Azzera;
+    invia(s);
+}
+
+void ArchivioAsincrono::impostaCopie(CopieSicurezza *copie)
+{
+    if (attivo_) QMetaObject::invokeMethod(scrittore_, [w = scrittore_, copie] { w->impostaCopie(copie); }, Qt::QueuedConnection);
 }
 
 void ArchivioAsincrono::invia(Scrittura s)
@@ -160,7 +172,7 @@ void ArchivioAsincrono::svuotaPoi(QObject *contesto, std::function<void(bool com
 }
 
 void ArchivioAsincrono::eseguiPoi(QObject *contesto, std::function<void(Database &)> lavoro,
-                                  std::function<void(bool fatto, const QString &errore)> poi)
+                                  std::function<void(bool fatto, const QString &errore)> poi, bool soloLettura)
 {
     spedisci();
     auto risposta = [this, libero = !contesto, guardia = QPointer<QObject>(contesto),
@@ -173,13 +185,39 @@ void ArchivioAsincrono::eseguiPoi(QObject *contesto, std::function<void(Database
                                   Qt::QueuedConnection);
         return;
     }
-    QMetaObject::invokeMethod(scrittore_, [this, w = scrittore_, lavoro = std::move(lavoro), risposta] {
+    QMetaObject::invokeMethod(scrittore_, [this, w = scrittore_, lavoro = std::move(lavoro), risposta, soloLettura] {
         QString errore;
-        const bool fatto = w->esegui(lavoro, &errore);
+        const bool fatto = w->esegui(lavoro, &errore, soloLettura);
         const quint64 finoA = w->scritto();
         QMetaObject::invokeMethod(this, [risposta, fatto, errore, finoA] { risposta(fatto, errore, finoA); },
                                   Qt::QueuedConnection);
     }, Qt::QueuedConnection);
+}
+
+void ArchivioAsincrono::sospendiPoi(QObject *contesto, std::function<void()> poi)
+{
+    spedisci();
+    sospeso_ = true;
+    auto risposta = [this, libero = !contesto, guardia = QPointer<QObject>(contesto), poi = std::move(poi)](quint64 finoA) {
+        confermate(finoA);
+        if (libero || guardia) poi();
+    };
+    if (!attivo_) {
+        QMetaObject::invokeMethod(this, [risposta] { risposta(0); }, Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(scrittore_, [this, w = scrittore_, risposta] {
+        // What does not go in now goes into the next file.
+        const quint64 finoA = w->chiudi(ScrittoreGiri::attesaRiprovaMs);
+        QMetaObject::invokeMethod(this, [risposta, finoA] { risposta(finoA); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+void ArchivioAsincrono::riprendiPoi()
+{
+    spedisci();
+    sospeso_ = false;
+    if (attivo_) QMetaObject::invokeMethod(scrittore_, [w = scrittore_] { w->apri(nullptr); }, Qt::QueuedConnection);
 }
 
 // The writer found another file, or other lap numbers, under the name: the laps
@@ -188,20 +226,22 @@ void ArchivioAsincrono::riallinea(const QHash<QString, int> &massimi, const QStr
 {
     spedisci();
     try {
-        if (letture_.aperto() && letture_.percorso() == percorso_)
+        if (!avviso.isEmpty() && letture_.aperto() && letture_.percorso() == percorso_)
             letture_.apri(percorso_, QString::fromUtf8(identita::password));
     } catch (const ErroreDatabase &) {
         // This connection only reads; the writer's own is the one that matters.
     }
     QHash<QString, int> ultimi = massimi;
-    for (Scrittura &s : attese_)
+    for (Scrittura &s : attese_) {
+        if (s.tipo == Scrittura::Tipo::Azzera) ultimi.clear(); // the laps after a reset start again from 1
         if (s.tipo == Scrittura::Tipo::Giro) s.giro.giroN = ++ultimi[s.giro.pilota];
+    }
     emit giriRiallineati(ultimi);
     if (attivo_)
         QMetaObject::invokeMethod(scrittore_, [w = scrittore_, coda = QVector<Scrittura>(attese_.begin(), attese_.end())] {
             w->rinumera(coda);
         }, Qt::QueuedConnection);
-    messaggi_.avvisa(avviso, Messaggi::Icona::Esclamazione);
+    if (!avviso.isEmpty()) messaggi_.avvisa(avviso, Messaggi::Icona::Esclamazione);
 }
 
 bool ArchivioAsincrono::svuota()
@@ -228,6 +268,7 @@ bool ArchivioAsincrono::esegui(const std::function<void(Database &)> &lavoro, QS
 
 void ArchivioAsincrono::sospendi()
 {
+    sospeso_ = true;
     quint64 finoA = 0;
     attendi([&] { finoA = scrittore_->chiudi(ScrittoreGiri::attesaRiprovaMs); }); // what does not go in now goes into the next file
     confermate(finoA);
@@ -235,6 +276,7 @@ void ArchivioAsincrono::sospendi()
 
 bool ArchivioAsincrono::riprendi(QString *errore)
 {
+    sospeso_ = false;
     bool aperto = false;
     quint64 finoA = 0;
     attendi([&] {
@@ -247,10 +289,8 @@ bool ArchivioAsincrono::riprendi(QString *errore)
 
 QString ArchivioAsincrono::fileGiriInAttesa() const
 {
-    const QFileInfo db(percorso_);
-    return db.dir().filePath(QStringLiteral("%1-giri-non-salvati-%2.txt")
-                                 .arg(db.completeBaseName(),
-                                      QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    if (fileTesto_.isEmpty()) fileTesto_ = giriDiTesto::riservaNome(percorso_);
+    return fileTesto_;
 }
 
 QString ArchivioAsincrono::ferma(int attesaMs)
@@ -265,26 +305,16 @@ QString ArchivioAsincrono::ferma(int attesaMs)
     if (attese_.isEmpty()) return {};
     // The last resort: nothing the session timed is ever dropped in silence.
     QStringList righe;
-    righe << QStringLiteral("Giri non salvati nel database %1").arg(QDir::toNativeSeparators(percorso_))
-          << QStringLiteral("pilota;giroN;tempoGiro;Tempo;Data;ora;pista");
     for (const Scrittura &s : std::as_const(attese_)) {
-        if (s.tipo == Scrittura::Tipo::GiroVeloce) {
+        if (s.tipo == Scrittura::Tipo::GiroVeloce)
             righe << QStringLiteral("# giro più veloce della sessione: %1").arg(double(s.tempo), 0, 'g', 9);
-            continue;
-        }
-        const GiroCompletato &g = s.giro;
-        righe << QStringList{g.pilota, QString::number(g.giroN), QString::number(double(g.tempoGiro), 'g', 9), g.tempo,
-                             g.quando.date().toString(QStringLiteral("dd/MM/yyyy")),
-                             g.quando.time().toString(QStringLiteral("H:m:s")), g.pista}
-                     .join(QLatin1Char(';'));
+        else if (s.tipo == Scrittura::Tipo::Azzera)
+            righe << QStringLiteral("# Canc.Database: i tempi del database, fino a qui, andavano cancellati; "
+                                    "il database non lo è stato");
+        else
+            righe << giriDiTesto::riga(s.giro);
     }
-    const QByteArray testo = (righe.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-    const QStringList posti = {fileGiriInAttesa(),
-                               QDir(QStandardPaths::writableLocation(QStandardPaths::HomeLocation))
-                                   .filePath(QFileInfo(fileGiriInAttesa()).fileName())};
-    for (const QString &posto : posti) {
-        QSaveFile f(posto);
-        if (f.open(QIODevice::WriteOnly) && f.write(testo) == testo.size() && f.commit()) return posto;
-    }
-    return {};
+    return giriDiTesto::scrivi(fileGiriInAttesa(),
+                               QStringLiteral("Giri non salvati nel database %1").arg(QDir::toNativeSeparators(percorso_)),
+                               righe);
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+class CopieSicurezza;
 class Database;
 class Messaggi;
 
@@ -34,6 +35,12 @@ public:
     // through `risultati` after what waits before it.
     Risultati leggiRisultati() override;
 
+    // "Canc.Database" confirmed: handed over as a write, in order. The laps before
+    // it are cleared with the rest of the file once the writer has backed it up
+    // (`impostaCopie`); the laps after it are the first of the cleared file.
+    void azzera();
+    void impostaCopie(CopieSicurezza *copie);
+
     // Laps handed over and not yet committed.
     int giriInAttesa() const;
     QList<Scrittura> inAttesa() const { return attese_; }
@@ -42,9 +49,17 @@ public:
     // answered (never if a given `contesto` is gone by then). `svuotaPoi` has it commit
     // what waits now: `completo` when every write made before the call is in the file.
     void svuotaPoi(QObject *contesto, std::function<void(bool completo)> poi);
-    // Work of the writer's connection in order with the laps (reset, corrections).
+    // Work of the writer's connection in order with the laps (reset, corrections);
+    // work that only reads (a copy of the file) runs even when laps wait.
     void eseguiPoi(QObject *contesto, std::function<void(Database &)> lavoro,
-                   std::function<void(bool fatto, const QString &errore)> poi);
+                   std::function<void(bool fatto, const QString &errore)> poi, bool soloLettura = false);
+    // The file is about to be replaced: the writer commits what it can, closes, and
+    // then `poi` runs; laps made from now on wait for the file that will be in place.
+    void sospendiPoi(QObject *contesto, std::function<void()> poi);
+    // The writer on the file again, without waiting for it (laps that waited follow its numbers).
+    void riprendiPoi();
+    // Closed by sospendi or sospendiPoi and not yet reopened.
+    bool sospeso() const { return sospeso_; }
 
     // These wait for the writer (at once when nothing waits). `svuota` has it commit
     // what waits now: true when nothing is left waiting (the file is then complete).
@@ -59,7 +74,8 @@ public:
     // written to a text file beside the database, whose path is returned (empty
     // when nothing was waiting).
     QString ferma(int attesaMs = ScrittoreGiri::attesaNormaleMs);
-    // The text file `ferma` would write now.
+    // The text file `ferma` writes: the name is fixed the first time it is asked
+    // for, so a question that names it names the file then written.
     QString fileGiriInAttesa() const;
 
     // The writer, while it runs (until `ferma`).
@@ -99,6 +115,8 @@ private:
     bool inErrore_ = false;
     bool attivo_ = true;
     int mostrati_ = 0;
+    bool sospeso_ = false;
+    mutable QString fileTesto_;
     QTimer controllo_;
     Risultati ultimi_; // the last reading the writer sent
 };

@@ -36,23 +36,38 @@ void ricostruisciTempoTotale(Database &db)
         .esegui();
 }
 
-void inserisciGiro(Database &db, const GiroCompletato &giro)
+namespace {
+// The seven fields of a lap's row, bound from the first parameter on, as they are stored.
+void legaGiro(Istruzione &q, const GiroCompletato &giro)
 {
-    Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista, "
-                                "istante, stampato, manche) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    ins.lega(1, giro.pilota)
+    q.lega(1, giro.pilota)
         .lega(2, giro.giroN)
         .lega(3, static_cast<double>(giro.tempoGiro))
         .lega(4, giro.tempo)
         .lega(5, giro.quando.date().toString(QStringLiteral("dd/MM/yyyy")))
         .lega(6, giro.quando.time().toString(QStringLiteral("H:m:s")))
-        .lega(7, giro.pista)
-        .lega(8, giro.istante)
-        .lega(9, giro.stampato ? 1 : 0);
+        .lega(7, giro.pista);
+}
+} // namespace
+
+void inserisciGiro(Database &db, const GiroCompletato &giro)
+{
+    Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista, "
+                                "istante, stampato, manche) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    legaGiro(ins, giro);
+    ins.lega(8, giro.istante).lega(9, giro.stampato ? 1 : 0);
     // A practice lap belongs to no heat.
     if (giro.manche > 0) ins.lega(10, giro.manche);
     else ins.legaNullo(10);
     ins.esegui();
+}
+
+bool contieneGiro(Database &db, const GiroCompletato &giro)
+{
+    Istruzione q = db.prepara("SELECT 1 FROM Giri WHERE pilota = ? AND giroN = ? AND tempoGiro = ? AND Tempo = ? "
+                              "AND Data = ? AND ora = ? AND pista = ? LIMIT 1");
+    legaGiro(q, giro);
+    return q.passo();
 }
 
 } // namespace archivioTempi

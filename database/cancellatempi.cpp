@@ -47,7 +47,8 @@ void CancellaTempi::svuotaTabelle(Database &db, bool conGiri)
 bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri)
 {
     try {
-        if (!db_.aperto()) schema::apriDatabase(db_, percorso_);
+        // The writer has a connection of its own: nothing here waits for the file.
+        if (!archivio_ && !db_.aperto()) schema::apriDatabase(db_, percorso_);
     } catch (const ErroreDatabase &e) {
         e.mostra(messaggi_);
         return false;
@@ -56,25 +57,23 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
+    if (archivio_) {
+        // At this instant, in the writer's order: every lap marked until now (the
+        // question's time included) is committed, backed up and cleared; the lanes
+        // count from 0, so the laps marked from now on are the first of the new file.
+        sessione_.azzeraTempi();
+        archivio_->azzera();
+        return true;
+    }
     // Nothing cleared, lanes included, without a copy to go back to.
-    if (archivio_) archivio_->svuota();
     if (!copiaPrimaDelReset(copie_, messaggi_)) return false;
     const bool conGiri = classificaConGiri && classificaConGiri();
-    // Nothing is deleted on a failure, so the lanes keep their counters too.
-    if (archivio_) {
-        QString errore;
-        if (!archivio_->esegui([conGiri](Database &db) { svuota(db, conGiri); }, &errore)) {
-            messaggi_.mostra(QStringLiteral("Il reset non è stato fatto: ") + errore, Messaggi::Pulsanti::Ok,
-                             Messaggi::Icona::Esclamazione);
-            return false;
-        }
-    } else {
-        try {
-            svuota(db_, conGiri);
-        } catch (const ErroreDatabase &e) {
-            e.mostra(messaggi_);
-            return false;
-        }
+    try {
+        svuota(db_, conGiri);
+    } catch (const ErroreDatabase &e) {
+        // Nothing is deleted on a failure, so the lanes keep their counters too.
+        e.mostra(messaggi_);
+        return false;
     }
     sessione_.azzeraTempi();
     return true;

@@ -15,15 +15,16 @@ public:
     static constexpr const char *titolo = "Reset Database";
     static QString domanda();
 
-    // With the lap store's writer, the laps it holds are committed before the
-    // backup, and the reset is done by it, in order after them.
+    // With the lap store's writer, the reset is one of its writes: done in order
+    // after the laps marked before the confirmation, after a backup it makes.
     CancellaTempi(Database &db, QString percorsoDatabase, Messaggi &messaggi, Sessione &sessione,
                   CopieSicurezza &copie, ArchivioAsincrono *archivio = nullptr);
 
     // `classificaConGiri` answers whether the standings as the grid last showed
     // them hold a driver with one lap or more. Returns true when the operator
     // confirmed and the reset went through; the caller refreshes the grids.
-    // A backup comes first: when it cannot be made nothing is cleared.
+    // A backup comes first: when it cannot be made nothing is cleared (with the
+    // writer, the reset then waits for one, as a lap waits for the disk).
     bool cancellaTempi(const std::function<bool()> &classificaConGiri);
     // The menu entry: the reset, then the grids refreshed even after a cancel.
     void menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri);

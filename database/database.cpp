@@ -3,6 +3,7 @@
 #include "database/schema.h"
 #include "timing/tempotesto.h"
 #include "comune/messaggi.h"
+#include "comune/nomi.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,11 @@
 ErroreDatabase::ErroreDatabase(int codice, const QString &descrizione)
     : std::runtime_error(descrizione.toStdString()), codice_(codice), descrizione_(descrizione)
 {
+}
+
+bool ErroreDatabase::occupato() const
+{
+    return (codice_ & 0xff) == SQLITE_BUSY || (codice_ & 0xff) == SQLITE_LOCKED;
 }
 
 QString ErroreDatabase::messaggio() const { return testoItaliano(codice_, descrizione_); }
@@ -201,8 +207,8 @@ void funzioneTestoTempo(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_text(ctx, testo.constData(), testo.size(), SQLITE_TRANSIENT);
 }
 
-// SQL function piega(testo): the text with its letter case folded for every alphabet,
-// since the engine's own LIKE ignores the case of ASCII letters only ('ò' against 'Ò').
+// SQL function piega(testo): the text with its letter case folded in full for every alphabet,
+// since the engine's own LIKE ignores the case of ASCII letters only ('ò' against 'Ò', 'ß' against 'SS').
 void funzionePiega(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -211,7 +217,7 @@ void funzionePiega(sqlite3_context *ctx, int, sqlite3_value **argv)
     }
     const auto *testo = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const QByteArray piegato =
-        QString::fromUtf8(testo, sqlite3_value_bytes(argv[0])).toCaseFolded().toUtf8();
+        piegaCompleta(QString::fromUtf8(testo, sqlite3_value_bytes(argv[0]))).toUtf8();
     sqlite3_result_text(ctx, piegato.constData(), piegato.size(), SQLITE_TRANSIENT);
 }
 } // namespace
@@ -245,7 +251,7 @@ void Database::apri(const QString &percorso, const QString &password, bool crea)
         if (rc != SQLITE_OK) fallito(rc);
     }
     // Another connection may be committing: even the first read waits for it.
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db, attesaPredefinitaMs);
     // The key is only checked when the file is first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) fallito(rc);
@@ -314,6 +320,8 @@ void Database::restituisci(const QByteArray &sql, sqlite3_stmt *stmt, quint64 ge
 
 int Database::modificate() const { return db_ ? sqlite3_changes(db_) : 0; }
 
+qint64 Database::ultimoId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
 bool Database::inTransazione() const { return db_ && !sqlite3_get_autocommit(db_); }
 
 void Database::impostaAttesa(int ms)
@@ -343,6 +351,20 @@ QString Database::controlloIntegrita()
     return primo.trimmed().section(QLatin1Char('\n'), 0, 0);
 }
 
+QString Database::nonNormale(const QString &percorso)
+{
+    const QFileInfo info(percorso); // a link is judged by what it leads to
+    if (!info.exists() || info.isFile() || info.isDir()) return {};
+    std::error_code ec;
+    const auto tipo = std::filesystem::status(QFile::encodeName(percorso).toStdString(), ec).type();
+    const QString cosa = tipo == std::filesystem::file_type::fifo ? QStringLiteral("una pipe (FIFO)")
+        : tipo == std::filesystem::file_type::character || tipo == std::filesystem::file_type::block
+            ? QStringLiteral("un dispositivo")
+        : tipo == std::filesystem::file_type::socket ? QStringLiteral("un socket")
+                                                     : QStringLiteral("un file speciale");
+    return QStringLiteral("non è un file normale ma ") + cosa;
+}
+
 bool Database::verificaFile(const QString &percorso, const QString &password, QString *errore, qint64 *byteLiberi)
 {
     auto ko = [&](const QString &motivo) {
@@ -353,16 +375,7 @@ bool Database::verificaFile(const QString &percorso, const QString &password, QS
     const QFileInfo info(percorso);
     if (!info.exists()) return ko(QStringLiteral("file non trovato"));
     if (info.isDir()) return ko(QStringLiteral("è una cartella, non un file"));
-    if (!info.isFile()) {
-        std::error_code ec;
-        const auto tipo = std::filesystem::status(QFile::encodeName(percorso).toStdString(), ec).type();
-        const QString cosa = tipo == std::filesystem::file_type::fifo ? QStringLiteral("una pipe (FIFO)")
-            : tipo == std::filesystem::file_type::character || tipo == std::filesystem::file_type::block
-                ? QStringLiteral("un dispositivo")
-            : tipo == std::filesystem::file_type::socket ? QStringLiteral("un socket")
-                                                         : QStringLiteral("un file speciale");
-        return ko(QStringLiteral("non è un file normale ma ") + cosa);
-    }
+    if (const QString speciale = Database::nonNormale(percorso); !speciale.isEmpty()) return ko(speciale);
     if (info.size() == 0) return ko(QStringLiteral("file vuoto"));
     Database db;
     try {

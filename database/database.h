@@ -16,6 +16,8 @@ class ErroreDatabase : public std::runtime_error {
 public:
     ErroreDatabase(int codice, const QString &descrizione);
     int codice() const { return codice_; }
+    // Another connection holds the file's lock (busy or locked).
+    bool occupato() const;
     QString descrizione() const { return descrizione_; }
     // The Italian text shown to the user.
     QString messaggio() const;
@@ -105,9 +107,13 @@ public:
     Istruzione prepara(const char *sql);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int modificate() const;
+    // The row id the last INSERT gave.
+    qint64 ultimoId() const;
     bool inTransazione() const;
-    // How long a statement waits for another connection's lock before failing.
+    // How long a statement waits for another connection's lock before failing;
+    // a connection starts with `attesaPredefinitaMs`.
     void impostaAttesa(int ms);
+    static constexpr int attesaPredefinitaMs = 2000;
     // Changes whenever another connection commits to the file (the engine's data_version).
     qint64 versioneDati();
 
@@ -122,6 +128,9 @@ public:
     // the bytes of the file that hold no data (free pages, a tail past the last page).
     static bool verificaFile(const QString &percorso, const QString &password,
                              QString *errore = nullptr, qint64 *byteLiberi = nullptr);
+    // What an existing path that is neither a plain file nor a folder leads to
+    // ("non è un file normale ma un dispositivo"); empty for anything else.
+    static QString nonNormale(const QString &percorso);
 
     sqlite3 *handle() const { return db_; }
 

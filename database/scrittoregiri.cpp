@@ -2,8 +2,12 @@
 
 #include "comune/identita.h"
 #include "database/archiviotempi.h"
+#include "database/cancellatempi.h"
+#include "database/copiesicurezza.h"
+#include "database/giriditesto.h"
 #include "database/schema.h"
 #include "database/schemagara.h"
+#include "timing/orologio.h"
 
 #include <QDir>
 
@@ -43,6 +47,16 @@ ScrittoreGiri::ScrittoreGiri(QString percorso, QObject *parent)
 }
 
 ScrittoreGiri::~ScrittoreGiri() = default;
+
+void ScrittoreGiri::impostaCopie(CopieSicurezza *copie) { copie_ = copie; }
+
+CopieSicurezza &ScrittoreGiri::copie()
+{
+    if (copie_) return *copie_;
+    static OrologioSistema orologio;
+    if (!copieProprie_) copieProprie_ = std::make_unique<CopieSicurezza>(percorso_, orologio);
+    return *copieProprie_;
+}
 
 void ScrittoreGiri::impostaRiprova(int ms) { riprova_->setInterval(ms); }
 
@@ -112,9 +126,10 @@ bool ScrittoreGiri::fileAlSuoPosto()
                 return true; // the write that follows says what is wrong
             }
             fermo_ = true;
+            const QString persi = recuperaMancanti();
             emit daRiallineare(massimi_, QStringLiteral("Il database dei tempi\n%1\nè stato modificato da un altro "
                                                         "programma: i numeri dei giri proseguono da quelli che ora "
-                                                        "contiene.").arg(nome(percorso_)));
+                                                        "contiene.").arg(nome(percorso_)) + persi);
             return false;
         }
         db_.chiudi();
@@ -133,11 +148,12 @@ bool ScrittoreGiri::fileAlSuoPosto()
                 perso_ = false;
                 fermo_ = true;
                 inErrore_ = false;
+                const QString persi = recuperaMancanti();
                 emit ripresa();
                 emit daRiallineare(massimi_, QStringLiteral("Sotto il nome del database dei tempi\n%1\nc'è ora un "
                                                             "altro file, che è in uso da adesso: i giri in attesa vi "
                                                             "sono scritti con i numeri che proseguono dai suoi.")
-                                                 .arg(nome(percorso_)));
+                                                 .arg(nome(percorso_)) + persi);
                 return false;
             }
             db_.chiudi();
@@ -181,13 +197,12 @@ bool ScrittoreGiri::scrivi()
     try {
         connesso();
         db_.impostaAttesa(attesa);
-        Transazione t(db_);
-        for (const Scrittura &s : std::as_const(coda_)) {
-            if (s.tipo == Scrittura::Tipo::Giro) archivioTempi::inserisciGiro(db_, s.giro);
-            else archivioTempi::aggiornaGiroVeloce(db_, s.tempo);
+        while (!coda_.isEmpty()) {
+            if (!scriviParte()) {
+                riprova_->start();
+                return false;
+            }
         }
-        archivioTempi::ricostruisciTempoTotale(db_);
-        t.conferma();
     } catch (const ErroreDatabase &e) {
         // A write refused because the file moved is told as that, not as a read-only file.
         if (db_.aperto()) db_.impostaAttesa(0); // the lock that failed the write is not waited for twice
@@ -198,17 +213,110 @@ bool ScrittoreGiri::scrivi()
         if (!fermo_) riprova_->start();
         return false;
     }
-    for (const Scrittura &s : std::as_const(coda_))
-        if (s.tipo == Scrittura::Tipo::Giro) massimi_[s.giro.pilota] = qMax(massimi_.value(s.giro.pilota), s.giro.giroN);
-    scritto_ = coda_.last().numero;
-    coda_.clear();
     if (inErrore_) {
         inErrore_ = false;
         emit ripresa();
     }
-    emit scritte(scritto_);
     emit risultati(leggi());
     return true;
+}
+
+// One transaction: the writes up to the next reset, or a reset with the writes
+// that follow it up to the one after. A reset clears nothing until the file as it
+// stands is backed up; until then it waits, as a lap that cannot be written does.
+bool ScrittoreGiri::scriviParte()
+{
+    const bool azzera = coda_.first().tipo == Scrittura::Tipo::Azzera;
+    if (azzera && copiato_ != coda_.first().numero) {
+        QString motivo;
+        if (copie().copia(&motivo).isEmpty()) {
+            if (!inErrore_) {
+                inErrore_ = true;
+                emit fallita(QStringLiteral("La cancellazione dei tempi non è ancora stata fatta: impossibile fare la "
+                                            "copia di sicurezza nella cartella\n%1\n%2.\nSarà fatta appena la copia "
+                                            "riuscirà; i giri segnati dopo restano in memoria e il cronometraggio "
+                                            "continua.")
+                                 .arg(nome(copie().cartella()), motivo));
+            }
+            return false;
+        }
+        copiato_ = coda_.first().numero;
+    }
+    qsizetype fine = 1;
+    while (fine < coda_.size() && coda_[fine].tipo != Scrittura::Tipo::Azzera) ++fine;
+    QVector<Impegnato> nuovi;
+    Transazione t(db_);
+    for (qsizetype i = 0; i < fine; ++i) {
+        const Scrittura &s = coda_[i];
+        if (s.tipo == Scrittura::Tipo::Giro) {
+            archivioTempi::inserisciGiro(db_, s.giro);
+            nuovi.append({db_.ultimoId(), s.giro});
+        } else if (s.tipo == Scrittura::Tipo::GiroVeloce) {
+            archivioTempi::aggiornaGiroVeloce(db_, s.tempo);
+        } else {
+            CancellaTempi::svuotaTabelle(db_, true);
+        }
+    }
+    archivioTempi::ricostruisciTempoTotale(db_);
+    t.conferma();
+    if (azzera) { // the laps cleared on purpose are nobody's loss
+        massimi_.clear();
+        impegnati_.clear();
+    }
+    for (const Impegnato &g : std::as_const(nuovi))
+        massimi_[g.giro.pilota] = qMax(massimi_.value(g.giro.pilota), g.giro.giroN);
+    impegnati_ += nuovi;
+    if (impegnati_.size() > ricordatiMassimo) impegnati_.remove(0, impegnati_.size() - ricordatiMassimo);
+    scritto_ = coda_[fine - 1].numero;
+    coda_.remove(0, fine);
+    emit scritte(scritto_);
+    return true;
+}
+
+// The laps committed to the file this writer knew that the file now under the
+// name lacks (a copy renamed or written over it, laps deleted by another
+// program) go to the text file of unsaved laps. What to tell the operator.
+QString ScrittoreGiri::recuperaMancanti()
+{
+    QStringList righe;
+    try {
+        for (const Impegnato &g : std::as_const(impegnati_))
+            if (!archivioTempi::contieneGiro(db_, g.giro)) righe << giriDiTesto::riga(g.giro);
+    } catch (const ErroreDatabase &) {
+        // A file that cannot be read holds none of them.
+        righe.clear();
+        for (const Impegnato &g : std::as_const(impegnati_)) righe << giriDiTesto::riga(g.giro);
+    }
+    impegnati_.clear();
+    if (righe.isEmpty()) return {};
+    const QString file = giriDiTesto::scrivi(
+        giriDiTesto::riservaNome(percorso_),
+        QStringLiteral("Giri salvati nel database %1 e assenti dal file che lo ha sostituito").arg(nome(percorso_)), righe);
+    const QString quanti = righe.size() == 1 ? QStringLiteral("Un giro salvato nel file di prima manca")
+                                             : QStringLiteral("%1 giri salvati nel file di prima mancano").arg(righe.size());
+    return file.isEmpty() ? QStringLiteral("\n%1 in questo e non è stato possibile scriverli in un file di testo.").arg(quanti)
+                          : QStringLiteral("\n%1 in questo: sono stati scritti nel file di testo\n%2").arg(quanti, nome(file));
+}
+
+// After work of its own on the file (a correction, a reset) the laps remembered
+// are the file's again: renumbered, merged or gone as it now holds them.
+void ScrittoreGiri::rileggiImpegnati()
+{
+    if (impegnati_.isEmpty()) return;
+    QHash<qint64, GiroCompletato> ancora;
+    Istruzione q = db_.prepara("SELECT id, pilota, giroN, tempoGiro, Tempo FROM Giri WHERE id >= ?");
+    q.lega(1, impegnati_.first().id);
+    while (q.passo()) ancora.insert(q.intero(0), {q.testo(1), int(q.intero(2)), float(q.reale(3)), q.testo(4), {}, {}});
+    QVector<Impegnato> rimasti;
+    for (Impegnato g : std::as_const(impegnati_)) {
+        const auto ora = ancora.constFind(g.id);
+        if (ora == ancora.constEnd() || ora->pilota != g.giro.pilota) continue;
+        g.giro.giroN = ora->giroN;
+        g.giro.tempoGiro = ora->tempoGiro;
+        g.giro.tempo = ora->tempo;
+        rimasti.append(g);
+    }
+    impegnati_ = rimasti;
 }
 
 quint64 ScrittoreGiri::svuota()
@@ -217,16 +325,18 @@ quint64 ScrittoreGiri::svuota()
     return scritto_;
 }
 
-bool ScrittoreGiri::esegui(const std::function<void(Database &)> &lavoro, QString *errore)
+bool ScrittoreGiri::esegui(const std::function<void(Database &)> &lavoro, QString *errore, bool soloLettura)
 {
-    if (!scrivi()) {
+    if (!scrivi() && !soloLettura) {
         if (errore) *errore = QStringLiteral("%1 giri sono ancora in attesa di salvataggio.").arg(coda_.size());
         return false;
     }
     try {
         connesso();
         lavoro(db_);
+        if (soloLettura) return true;
         massimi_ = leggiMassimi(db_); // a reset or a correction renumbers laps
+        rileggiImpegnati();
     } catch (const ErroreDatabase &e) {
         if (errore) *errore = e.messaggio();
         return false;
@@ -250,6 +360,7 @@ bool ScrittoreGiri::apri(QString *errore)
 {
     chiuso_ = false;
     perso_ = false; // the file was replaced on purpose (Load): counted afresh
+    impegnati_.clear(); // what the file before held is in its backup
     try {
         connesso();
     } catch (const ErroreDatabase &e) {
@@ -257,11 +368,15 @@ bool ScrittoreGiri::apri(QString *errore)
         riprova_->start();
         return false;
     }
-    // A commit sends the new file's results; with nothing to commit, whoever
+    // Laps made while the file was replaced go into the new one with numbers that
+    // follow its own (its commit sends its results); with nothing to commit, whoever
     // follows the detail (the live page) is sent them all the same.
-    const bool daScrivere = !coda_.isEmpty();
-    scrivi();
-    if (dettaglio_ && !daScrivere) emit risultati(leggi());
+    if (!coda_.isEmpty()) {
+        fermo_ = true;
+        emit daRiallineare(massimi_, QString());
+    } else if (dettaglio_) {
+        emit risultati(leggi());
+    }
     return true;
 }
 

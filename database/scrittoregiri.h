@@ -8,12 +8,17 @@
 #include <QObject>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QTimer;
 
+class CopieSicurezza;
+
 // One write of the lap store, in the order the session made it.
 struct Scrittura {
-    enum class Tipo { Giro, GiroVeloce };
+    // Azzera: "Canc.Database" confirmed. Laps before it are committed and then
+    // cleared with it, after a backup; laps after it are the new file's first.
+    enum class Tipo { Giro, GiroVeloce, Azzera };
     Tipo tipo = Tipo::Giro;
     quint64 numero = 0;  // given by the sender, growing
     GiroCompletato giro; // Tipo::Giro
@@ -31,6 +36,9 @@ struct Scrittura {
 // file gone or replaced is closed and told, the laps wait, and a usable file
 // back under the name is reopened; then nothing is written until the sender
 // has renumbered the waiting laps to follow the file's (`rinumera`).
+// It remembers the laps it committed to the file it knows; when another file
+// takes its place, or the file's laps change under it, those the file now lacks
+// go to the text file of unsaved laps and the operator is told.
 class ScrittoreGiri : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +51,8 @@ public:
     quint64 svuota();
     // Work of its own (a reset, a correction) done in order: what was queued
     // before it is committed first; refused, with the reason, when that fails.
-    bool esegui(const std::function<void(Database &)> &lavoro, QString *errore);
+    // Work that only reads (a copy of the file) runs after the try all the same.
+    bool esegui(const std::function<void(Database &)> &lavoro, QString *errore, bool soloLettura = false);
     // Closes the connection after a last try to commit; nothing is written
     // until `apri` (the file is being replaced). Returns the last write committed.
     // `attesaMs` bounds how long that last try waits for another program's lock.
@@ -58,6 +67,12 @@ public:
     void impostaDettaglio(bool conDettaglio);
     // After `daRiallineare`: everything not yet committed, numbered to follow the file.
     void rinumera(const QVector<Scrittura> &coda);
+    // Where the backup before a reset goes; by default a folder beside the file.
+    void impostaCopie(CopieSicurezza *copie);
+
+    // The laps committed to the file, remembered so that a file put in its place
+    // can be told what it lacks: at most this many, the newest.
+    static constexpr int ricordatiMassimo = 100000;
 
     // A commit waits this long for another program's lock; a retry after a failure much less,
     // so whoever asks the writer something while it fails is answered soon.
@@ -76,7 +91,15 @@ signals:
     void daRiallineare(const QHash<QString, int> &massimi, const QString &avviso);
 
 private:
+    struct Impegnato {
+        qint64 id; // its row in the file
+        GiroCompletato giro;
+    };
     bool scrivi();
+    bool scriviParte();
+    QString recuperaMancanti();
+    void rileggiImpegnati();
+    CopieSicurezza &copie();
     bool connesso();
     void apriFile();
     bool fileAlSuoPosto();
@@ -98,5 +121,9 @@ private:
     IdentitaFile identita_;
     qint64 versione_ = 0;
     QHash<QString, int> massimi_; // each driver's highest lap number in the file, as this writer left it
+    QVector<Impegnato> impegnati_; // laps committed since the file was opened or cleared, oldest first
+    quint64 copiato_ = 0;          // the reset whose backup is made
+    CopieSicurezza *copie_ = nullptr;
+    std::unique_ptr<CopieSicurezza> copieProprie_;
     QTimer *riprova_;
 };

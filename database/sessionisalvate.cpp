@@ -9,6 +9,7 @@
 #include "timing/archivio.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QFile>
 #include <QThread>
 
@@ -43,22 +44,28 @@ SessioniSalvate::Esito SessioniSalvate::salvaIn(const QString &destinazione, QSt
     if (stessoFile(destinazione, percorso_)) return Esito::Invariato;
     if (archivio_) archivio_->svuota();
     if (!db_.aperto() && !riapri(errore)) return Esito::NonRiaperto;
+    return copiaLetta(db_, percorso_, destinazione, errore) ? Esito::Fatto : Esito::Errore;
+}
+
+bool SessioniSalvate::copiaLetta(Database &db, const QString &percorsoDatabase, const QString &destinazione,
+                                 QString *errore)
+{
     const QString provvisorio = nomeAccanto(destinazione, QStringLiteral("tmp"));
     bool ok = false;
     try {
         // A read lock for the length of the copy: the writer cannot commit halfway through it.
-        db_.esegui(QStringLiteral("BEGIN"));
-        db_.prepara("SELECT count(*) FROM sqlite_master").esegui();
-        ok = copiaFile(percorso_, provvisorio, errore);
-        db_.esegui(QStringLiteral("COMMIT"));
+        db.esegui(QStringLiteral("BEGIN"));
+        db.prepara("SELECT count(*) FROM sqlite_master").esegui();
+        ok = copiaFile(percorsoDatabase, provvisorio, errore);
+        db.esegui(QStringLiteral("COMMIT"));
     } catch (const ErroreDatabase &e) {
-        if (db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
-        if (errore) *errore = e.descrizione();
+        if (db.inTransazione()) db.esegui(QStringLiteral("ROLLBACK"));
+        if (errore) *errore = ErroreDatabase::motivoItaliano(e.codice(), e.descrizione());
         ok = false;
     }
     if (ok && !rinomina(provvisorio, destinazione, errore)) ok = false;
     if (!ok) QFile::remove(provvisorio);
-    return ok ? Esito::Fatto : Esito::Errore;
+    return ok;
 }
 
 sostituzione::Connessioni SessioniSalvate::connessioni()
@@ -128,6 +135,40 @@ void SessioniSalvate::salva(Tabelle &tabelle)
     tabelle.aggiornaTabella();
 }
 
+void SessioniSalvate::salvaPoi(Tabelle &tabelle, QObject *guardia, std::function<void()> prima,
+                               std::function<void()> poi)
+{
+    if (!archivio_) {
+        salva(tabelle);
+        poi();
+        return;
+    }
+    const QString nome = nomeDaScrivere(dialogo_, messaggi_, QString::fromUtf8(titoloSalva), QString::fromUtf8(filtro));
+    auto fine = [tabelle = &tabelle, guardia = QPointer<QObject>(guardia), poi = std::move(poi)] {
+        if (guardia) tabelle->aggiornaTabella();
+        poi();
+    };
+    if (nome.isEmpty() || stessoFile(nome, percorso_)) return fine();
+    prima();
+    // The writer's connection copies the file once the laps before it are in; it may wait
+    // for another program's lock, this thread never does.
+    auto errore = std::make_shared<QString>();
+    archivio_->eseguiPoi(
+        nullptr,
+        [percorso = percorso_, nome, errore](Database &db) {
+            db.impostaAttesa(ScrittoreGiri::attesaNormaleMs);
+            if (!copiaLetta(db, percorso, nome, errore.get())) throw ErroreDatabase(0, *errore);
+        },
+        [messaggi = &messaggi_, nome, errore, fine](bool fatto, const QString &perche) {
+            if (!fatto)
+                messaggi->mostra(QStringLiteral("Impossibile salvare i tempi in\n") + nome + QStringLiteral("\n")
+                                     + (errore->isEmpty() ? perche : *errore),
+                                 Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            fine();
+        },
+        true);
+}
+
 bool SessioniSalvate::concludi(const QString &nome, const Risultato &r, Tabelle *tabelle)
 {
     const bool caricato = r.esito == Esito::Fatto;
@@ -149,28 +190,57 @@ bool SessioniSalvate::carica(Tabelle *tabelle)
     return concludi(nome, caricaDa(nome), tabelle);
 }
 
-void SessioniSalvate::caricaPoi(Tabelle *tabelle, std::function<void()> prima, std::function<void(bool)> poi)
+std::function<void()> SessioniSalvate::caricaPoi(Tabelle *tabelle, std::function<void()> prima,
+                                                std::function<void(bool)> poi, QObject *guardia)
 {
     const QString nome = dialogo_.apri(QString::fromUtf8(titoloCarica), QString::fromUtf8(filtro));
     if (nome.isEmpty()) {
         if (tabelle) tabelle->aggiornaTabella();
         poi(false);
-        return;
+        return {};
     }
     prima();
-    // The session objects live as long as the program; this copy carries them to the end.
-    auto sessioni = std::make_shared<SessioniSalvate>(*this);
-    auto preparato = std::make_shared<sostituzione::Preparato>();
-    QThread *lavoro = QThread::create([preparato, nome, percorso = percorso_] {
-        *preparato = sostituzione::prepara(nome, percorso);
-    });
-    lavoro->setObjectName(QStringLiteral("verifica del caricamento"));
-    QObject::connect(lavoro, &QThread::finished, QCoreApplication::instance(),
-                     [lavoro, sessioni, preparato, nome, tabelle, poi = std::move(poi)] {
-                         lavoro->deleteLater();
-                         const Risultato r = sostituzione::completa(*preparato, sessioni->percorso_, sessioni->copie_,
-                                                                    sessioni->connessioni());
-                         poi(sessioni->concludi(nome, r, tabelle));
-                     });
-    lavoro->start(QThread::LowPriority);
+    // What the Load's steps share across threads; the session objects live as long as
+    // the program, and this copy carries them to the end.
+    struct Stato {
+        SessioniSalvate sessioni;
+        QString nome;
+        sostituzione::Preparato preparato;
+        QThread *lavoro = nullptr;
+        bool abbandonato = false;
+        bool finito = false;
+    };
+    auto stato = std::make_shared<Stato>(Stato{*this, nome, {}});
+    const bool conGuardia = guardia != nullptr;
+    auto concludiCaricamento = [stato, tabelle, guardia = QPointer<QObject>(guardia), conGuardia, poi = std::move(poi)] {
+        stato->lavoro->deleteLater();
+        if (stato->abbandonato) return;
+        stato->finito = true;
+        SessioniSalvate &s = stato->sessioni;
+        Tabelle *griglie = conGuardia && !guardia ? nullptr : tabelle;
+        const Risultato r = sostituzione::completa(stato->preparato, s.percorso_, s.copie_, s.connessioni());
+        // A Load refused before the file was touched leaves the writer to reopen the same file.
+        if (s.archivio_ && s.archivio_->sospeso()) s.archivio_->riprendiPoi();
+        poi(s.concludi(stato->nome, r, griglie));
+    };
+    // Checked, copied and backed up on a thread of its own once the writer is closed,
+    // so the backup holds every lap committed before the Load.
+    auto avvia = [stato, concludiCaricamento] {
+        if (stato->abbandonato) return;
+        stato->lavoro = QThread::create([stato] {
+            stato->preparato = sostituzione::prepara(stato->nome, stato->sessioni.percorso_, &stato->sessioni.copie_);
+        });
+        stato->lavoro->setObjectName(QStringLiteral("verifica del caricamento"));
+        QObject::connect(stato->lavoro, &QThread::finished, QCoreApplication::instance(), concludiCaricamento);
+        stato->lavoro->start(QThread::LowPriority);
+    };
+    if (archivio_) archivio_->sospendiPoi(nullptr, avvia);
+    else avvia();
+    return [stato] {
+        if (stato->abbandonato || stato->finito) return;
+        stato->abbandonato = true;
+        if (!stato->lavoro) return;
+        stato->lavoro->wait();
+        if (!stato->preparato.nuovo.isEmpty()) QFile::remove(stato->preparato.nuovo);
+    };
 }

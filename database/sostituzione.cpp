@@ -107,7 +107,7 @@ bool rinomina(const QString &da, const QString &destinazione, QString *errore)
     return !ec;
 }
 
-Preparato prepara(const QString &origine, const QString &percorsoDatabase)
+Preparato prepara(const QString &origine, const QString &percorsoDatabase, CopieSicurezza *copie)
 {
     Preparato p;
     Risultato &r = p.risultato;
@@ -132,6 +132,13 @@ Preparato prepara(const QString &origine, const QString &percorsoDatabase)
     if (!rifaiDerivati(nuovo, password, &r.tolti, &motivo) || !Database::verificaFile(nuovo, password, &motivo)) {
         QFile::remove(nuovo);
         return esito(Esito::Rifiutato, motivo);
+    }
+    if (copie && QFileInfo::exists(percorsoDatabase)) {
+        r.copiaSicurezza = copie->copia(&motivo);
+        if (r.copiaSicurezza.isEmpty()) {
+            QFile::remove(nuovo);
+            return esito(Esito::CopiaNonRiuscita, motivo);
+        }
     }
     p.nuovo = nuovo;
     return p;
@@ -167,7 +174,7 @@ Risultato completa(const Preparato &preparato, const QString &percorsoDatabase, 
     //    (a database file that is not there has nothing to lose).
     connessioni.chiudi();
     const bool esiste = QFileInfo::exists(percorsoDatabase);
-    if (esiste) r.copiaSicurezza = copie.copia(&motivo);
+    if (esiste && r.copiaSicurezza.isEmpty()) r.copiaSicurezza = copie.copia(&motivo);
     if (esiste && r.copiaSicurezza.isEmpty()) {
         QFile::remove(nuovo);
         return riapriComePrima(Esito::CopiaNonRiuscita, motivo);

@@ -49,12 +49,13 @@ Risultato sostituisci(const QString &origine, const QString &percorsoDatabase,
 // The same in two steps. The first works on files only, so a worker thread can do
 // it while the window goes on (checking a large file takes seconds): the chosen
 // file checked, copied beside the database, its derived parts made again, the copy
-// checked. The second, on the thread of the connections, replaces the database.
+// checked; and, given `copie`, the backup of the database as it stands (nobody may
+// write it meanwhile). The second, on the thread of the connections, replaces the database.
 struct Preparato {
     Risultato risultato; // Fatto when the copy is ready, else why not
     QString nuovo;       // the checked copy beside the database
 };
-Preparato prepara(const QString &origine, const QString &percorsoDatabase);
+Preparato prepara(const QString &origine, const QString &percorsoDatabase, CopieSicurezza *copie = nullptr);
 Risultato completa(const Preparato &preparato, const QString &percorsoDatabase, CopieSicurezza &copie,
                    const Connessioni &connessioni);
 

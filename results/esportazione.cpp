@@ -17,17 +17,36 @@ QString motivoScrittura(const QSaveFile &f, bool aperto)
     const QFileInfo info(f.fileName());
     const QFileInfo cartella(info.absolutePath());
     QString perche;
+    const QString speciale = Database::nonNormale(info.filePath());
     if (!cartella.isDir()) perche = QStringLiteral("la cartella %1 non esiste").arg(QDir::toNativeSeparators(cartella.filePath()));
+    else if (!speciale.isEmpty()) perche = speciale; // a pipe or a device (/dev/full), not a file to replace
     else if (info.isDir()) perche = QStringLiteral("esiste una cartella con lo stesso nome");
     else if (aperto) perche = QStringLiteral("scrittura non riuscita, il disco potrebbe essere pieno");
     else if (!cartella.isWritable()) perche = QStringLiteral("la cartella non consente di scrivere");
     else perche = QStringLiteral("il file non può essere creato");
-    if (f.error() != QFileDevice::NoError) perche += QStringLiteral(" (%1)").arg(f.errorString());
+    // The system's own words for a device say nothing true ("permesso negato" for /dev/full).
+    if (f.error() != QFileDevice::NoError && speciale.isEmpty()) perche += QStringLiteral(" (%1)").arg(f.errorString());
     return QStringLiteral("Impossibile scrivere il file %1: %2.").arg(QDir::toNativeSeparators(info.absoluteFilePath()), perche);
 }
 
+namespace {
+// A pipe or a device under the name (or a link to one) is never written: the file
+// written beside it would be renamed over the device's own name.
+QString nonNormale(const QString &nome)
+{
+    const QString speciale = Database::nonNormale(nome);
+    if (speciale.isEmpty()) return {};
+    return QStringLiteral("Impossibile scrivere il file %1: %2.")
+        .arg(QDir::toNativeSeparators(QFileInfo(nome).absoluteFilePath()), speciale);
+}
+} // namespace
+
 bool scriviFileIntero(const QString &nome, const QByteArray &byte, QString *errore)
 {
+    if (const QString no = nonNormale(nome); !no.isEmpty()) {
+        if (errore) *errore = no;
+        return false;
+    }
     // Unbuffered: a buffered write that fails only at commit (a full disk)
     // would go unnoticed there and leave a cut file in place.
     QSaveFile file(nome);
@@ -44,6 +63,13 @@ EsitoEsportazione Esportazione::esegui(const QString &percorsoDatabase, Messaggi
     if (nome.isEmpty()) return EsitoEsportazione::Annullato;
     // The chosen file was asked about with the name; the others written beside it are asked about here.
     if (!sostituzioneConsentita(messaggi, file(nome).mid(1))) return EsitoEsportazione::Annullato;
+    for (const QString &f : file(nome)) {
+        if (const QString no = nonNormale(f); !no.isEmpty()) {
+            messaggi.mostra(QStringLiteral("Esportazione non riuscita. ") + no + QStringLiteral("\nNessun file è stato scritto."),
+                            Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+            return EsitoEsportazione::Errore;
+        }
+    }
     // Laps marked until now go in too: the writer commits what waits first.
     const bool completo = !archivio || archivio->svuota();
     const int mancanti = archivio ? archivio->giriInAttesa() : 0;

@@ -17,6 +17,13 @@ namespace {
 // The rows behind the grid, in the same order as Sunto gives them.
 constexpr const char *sqlRighe = "SELECT id, pilota, giroN, tempoGiro FROM Giri "
                                  "WHERE piega(pilota) LIKE piega(?) ESCAPE '\\' ORDER BY id";
+
+// A lock that lasts is told at once rather than waited for.
+struct AttesaBreve {
+    Database &db;
+    explicit AttesaBreve(Database &d, int ms = TempiPiloti::attesaMs) : db(d) { db.impostaAttesa(ms); }
+    ~AttesaBreve() { db.impostaAttesa(Database::attesaPredefinitaMs); }
+};
 } // namespace
 
 TempiPiloti::TempiPiloti(Database &db, Messaggi &messaggi)
@@ -41,6 +48,7 @@ QString TempiPiloti::modelloLike(const QString &testo)
 QStringList TempiPiloti::piloti()
 {
     QStringList nomi;
+    const AttesaBreve breve(db_);
     try {
         Istruzione q = db_.prepara(sqlPiloti);
         while (q.passo()) nomi.append(q.nullo(0) ? QString() : q.testo(0));
@@ -57,9 +65,11 @@ void TempiPiloti::caricatabella(const QString &testo)
     giri_.clear();
     // The name is bound, never pasted into the statement: an apostrophe is just a letter.
     modello_.impostaQuery(QString::fromLatin1(sqlGiri), {modelloLike(testo)});
+    const AttesaBreve breve(db_);
+    const bool propria = !db_.inTransazione(); // or the caller's reading, already under way
     try {
         // One reading for the grid and the laps behind its rows: a lap committed meanwhile cannot shift them.
-        db_.esegui(QStringLiteral("BEGIN"));
+        if (propria) db_.esegui(QStringLiteral("BEGIN"));
         modello_.aggiorna();
         {
             Istruzione q = db_.prepara(sqlRighe);
@@ -67,10 +77,10 @@ void TempiPiloti::caricatabella(const QString &testo)
             while (q.passo())
                 giri_.append({q.intero(0), q.testo(1), static_cast<int>(q.intero(2)), static_cast<float>(q.reale(3))});
         }
-        db_.esegui(QStringLiteral("COMMIT"));
+        if (propria) db_.esegui(QStringLiteral("COMMIT"));
     } catch (const ErroreDatabase &e) {
         try {
-            if (db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
+            if (propria && db_.inTransazione()) db_.esegui(QStringLiteral("ROLLBACK"));
         } catch (const ErroreDatabase &) {
         }
         giri_.clear();
@@ -208,6 +218,33 @@ void Visualtempi::inizializza()
 {
     combo();
     caricatabella();
+}
+
+bool Visualtempi::inizializzaSenzaAttesa()
+{
+    Database &db = tempi_.db();
+    if (!db.aperto()) {
+        inizializza(); // tells why there is nothing to read
+        return true;
+    }
+    {
+        // A read lock taken without waiting: once it is held no reading below waits either.
+        const AttesaBreve subito(db, 0);
+        try {
+            db.esegui(QStringLiteral("BEGIN"));
+            db.prepara("SELECT count(*) FROM sqlite_master").esegui();
+        } catch (const ErroreDatabase &e) {
+            if (db.inTransazione()) db.esegui(QStringLiteral("ROLLBACK"));
+            if (e.occupato()) return false; // another program holds it
+        }
+    }
+    inizializza();
+    try {
+        if (db.inTransazione()) db.esegui(QStringLiteral("COMMIT"));
+    } catch (const ErroreDatabase &) {
+        // A reading has nothing to lose; the lock goes with the connection's next statement.
+    }
+    return true;
 }
 
 void Visualtempi::combo()

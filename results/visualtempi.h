@@ -34,6 +34,11 @@ public:
 
     TempiPiloti(Database &db, Messaggi &messaggi);
 
+    // How long a reading of the viewer waits for a lock (a commit of the lap writer
+    // takes less): the window's thread is never held up longer.
+    static constexpr int attesaMs = 40;
+    Database &db() { return db_; }
+
     // The drivers in the order the engine groups them; a Null name lists as empty.
     // An engine error is shown and gives an empty list.
     QStringList piloti();
@@ -81,6 +86,9 @@ public:
 
     // Fills the list, preselects the first driver and shows its laps.
     void inizializza();
+    // The same only when the file can be read now: false, having read nothing,
+    // while another program holds it. Nothing here waits for its lock.
+    bool inizializzaSenzaAttesa();
     void combo();
     void caricatabella();
 

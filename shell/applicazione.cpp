@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSessionManager>
 
 Applicazione::Applicazione(const QString &percorsoDatabase)
@@ -26,14 +27,23 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
       rete_(std::make_unique<RisultatiInRete>(impostazioni_, *archivio_)),
       voce_(std::make_unique<ServizioVoce>(impostazioni_, messaggi_, orologio_)),
-      avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
+      avviso_(std::make_unique<AvvisoAttesa>([this] {
+          if (annullaCorrente_) annullaCorrente_();
+      })),
       attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
 {
+    archivio_->impostaCopie(&copie_); // the backup before a reset, made by the writer in its order
+    ritardoAvviso_.setSingleShot(true);
+    ritardoAvviso_.setInterval(AttesaScrittore::ritardoAvvisoMs);
+    connect(&ritardoAvviso_, &QTimer::timeout, this, [this] {
+        if (!attesaTesto_.isEmpty()) avviso_->mostra(attesaTesto_, attesaAnnullabile_);
+    });
 }
 
 Applicazione::~Applicazione()
 {
     attesa_->annulla();
+    if (abbandonaCaricamento_) std::exchange(abbandonaCaricamento_, {})();
     delete rilevaGo_;
     delete rilevaAvvio_;
     rete_.reset();
@@ -61,47 +71,141 @@ void Applicazione::apriDatabase()
     }
 }
 
-void Applicazione::dopoIlSalvataggio(std::function<void(bool completo)> azione)
+QStringList Applicazione::comandiInCoda() const
 {
-    // A second request while one waits is the same request; nothing starts during a Load.
-    if (!chiusa_ && !inCaricamento_) attesa_->attendi(std::move(azione));
+    QStringList nomi;
+    for (const Comando &c : inCoda_) nomi << c.nome;
+    return nomi;
+}
+
+void Applicazione::comanda(const QString &nome, std::function<void(Fine)> avvia)
+{
+    if (chiusa_) return;
+    if (!inCorso_.isEmpty()) {
+        // Asked again while under way or in line, it is the same request.
+        const bool gia = nome == inCorso_
+            || std::any_of(inCoda_.begin(), inCoda_.end(), [&](const Comando &c) { return c.nome == nome; });
+        if (!gia) inCoda_.append({nome, std::move(avvia)});
+        aggiornaCoda();
+        return;
+    }
+    inCorso_ = nome;
+    const quint64 turno = ++turno_;
+    avvia([this, turno] {
+        if (turno == turno_ && !inCorso_.isEmpty()) finito();
+    });
+}
+
+void Applicazione::finito()
+{
+    inCorso_.clear();
+    annullaCorrente_ = nullptr;
+    nonAspettare();
+    aggiornaCoda();
+    if (inCoda_.isEmpty()) return;
+    // The next one starts from the event loop, not inside the one that ended.
+    QTimer::singleShot(0, this, [this] {
+        if (!inCorso_.isEmpty() || inCoda_.isEmpty() || chiusa_) return;
+        Comando c = inCoda_.takeFirst();
+        comanda(c.nome, std::move(c.avvia));
+        aggiornaCoda();
+    });
+}
+
+void Applicazione::aggiornaCoda()
+{
+    avviso_->impostaCoda(comandiInCoda(), QStringLiteral("Attendere: %1 in corso...").arg(inCorso_));
+}
+
+void Applicazione::aspetta(const QString &testo, bool annullabile)
+{
+    const bool primo = attesaTesto_.isEmpty();
+    attesaTesto_ = testo;
+    attesaAnnullabile_ = annullabile;
+    if (avviso_->finestra() && avviso_->finestra()->isVisible()) avviso_->mostra(testo, annullabile);
+    else if (primo) ritardoAvviso_.start();
+}
+
+void Applicazione::nonAspettare()
+{
+    attesaTesto_.clear();
+    ritardoAvviso_.stop();
+    avviso_->nascondi();
+}
+
+void Applicazione::dopoIlSalvataggio(std::function<void(bool completo)> azione, Fine fine)
+{
+    // Annulla on the notice drops the action, not the laps: the command is over.
+    annullaCorrente_ = [this, fine] {
+        attesa_->annulla();
+        fine();
+    };
+    if (!attesa_->attendi([this, azione = std::move(azione)](bool completo) {
+            annullaCorrente_ = nullptr;
+            azione(completo);
+        }))
+        fine();
 }
 
 void Applicazione::esci()
 {
-    dopoIlSalvataggio([this](bool completo) {
-        if (!completo && archivio_->giriInAttesa() > 0) {
-            const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
-            const int n = archivio_->giriInAttesa();
-            const QString quanti = n == 1 ? QStringLiteral("Un giro non è ancora stato salvato")
-                                          : QStringLiteral("%1 giri non sono ancora stati salvati").arg(n);
-            const QString domanda = quanti + QStringLiteral(" nel database.\nChiudendo ora saranno scritti nel file "
-                                                            "di testo\n%1\nChiudere comunque?")
-                                                 .arg(file);
-            if (messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1)
-                != Messaggi::Risposta::Ok)
-                return;
-        }
-        // The operator has chosen: a last try that does not wait for another program's lock.
-        const QString scritto = archivio_->ferma(0);
-        if (scritto.isEmpty() && archivio_->giriInAttesa() > 0)
-            messaggi_.mostra(QStringLiteral("Impossibile scrivere i giri non salvati in un file di testo."),
-                             Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
-        chiusa_ = true;
-        emit terminata(0);
+    if (chiusa_) return;
+    // Esci ends the program at once: while a command waits, without waiting for it.
+    if (!inCorso_.isEmpty()) return chiudi(true);
+    comanda(QStringLiteral("Esci"), [this](Fine fine) {
+        dopoIlSalvataggio(
+            [this, fine](bool completo) {
+                if (!completo && archivio_->giriInAttesa() > 0) {
+                    const QString file = QDir::toNativeSeparators(archivio_->fileGiriInAttesa());
+                    const int n = archivio_->giriInAttesa();
+                    const QString quanti = n == 1 ? QStringLiteral("Un giro non è ancora stato salvato")
+                                                  : QStringLiteral("%1 giri non sono ancora stati salvati").arg(n);
+                    const QString domanda = quanti + QStringLiteral(" nel database.\nChiudendo ora saranno scritti nel file "
+                                                                    "di testo\n%1\nChiudere comunque?")
+                                                         .arg(file);
+                    const auto risposta =
+                        messaggi_.mostra(domanda, Messaggi::Pulsanti::OkAnnulla, Messaggi::Icona::Esclamazione, {}, 1);
+                    if (chiusa_) return; // ended from outside meanwhile
+                    if (risposta != Messaggi::Risposta::Ok) return fine();
+                }
+                // The operator has chosen: a last try that does not wait for another program's lock.
+                const QString scritto = archivio_->ferma(0);
+                if (scritto.isEmpty() && archivio_->giriInAttesa() > 0)
+                    messaggi_.mostra(QStringLiteral("Impossibile scrivere i giri non salvati in un file di testo."),
+                                     Messaggi::Pulsanti::Ok, Messaggi::Icona::Critico);
+                chiusa_ = true;
+                emit terminata(0);
+                fine();
+            },
+            fine);
     });
 }
 
-void Applicazione::chiudiSenzaDomande()
+void Applicazione::chiudiSenzaDomande() { chiudi(false); }
+
+void Applicazione::chiudi(bool detto)
 {
     if (chiusa_) return;
     chiusa_ = true;
+    inCoda_.clear();
+    annullaCorrente_ = nullptr;
     attesa_->annulla();
+    nonAspettare();
+    aggiornaCoda();
+    // A Load whose file is being checked is given up: the database stays as it was.
+    if (abbandonaCaricamento_) {
+        for (QWidget *w : QApplication::topLevelWidgets()) w->hide(); // gone at once, while the check ends
+        std::exchange(abbandonaCaricamento_, {})();
+    }
     const int n = archivio_->giriInAttesa();
     const QString scritto = archivio_->ferma(scadenzaUscitaMs);
-    if (!scritto.isEmpty())
-        qWarning("%d giri non salvati nel database sono stati scritti in %s", n,
-                 qUtf8Printable(QDir::toNativeSeparators(scritto)));
+    if (!scritto.isEmpty()) {
+        const QString testo = QStringLiteral("%1 giri non salvati nel database sono stati scritti nel file di testo\n%2")
+                                  .arg(n)
+                                  .arg(QDir::toNativeSeparators(scritto));
+        qWarning("%s", qUtf8Printable(testo));
+        if (detto) messaggi_.mostra(testo, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+    }
     emit terminata(0);
 }
 
@@ -122,8 +226,11 @@ void Applicazione::apriRilevaAvvio()
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, this, &Applicazione::esci);
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
-        dopoIlSalvataggio([this](bool) {
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
+        comanda(QStringLiteral("Load"), [this](Fine fine) {
+            dopoIlSalvataggio([this, fine](bool) {
+                SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
+                fine();
+            }, fine);
         });
     });
     finestra->carica();
@@ -162,7 +269,8 @@ bool Applicazione::eventFilter(QObject *oggetto, QEvent *evento)
         const bool ultima = std::none_of(finestre.begin(), finestre.end(), [this](QWidget *w) {
             return w != rilevaGo_ && w->isVisible() && !w->parentWidget();
         });
-        // The window stays until "Esci" has dealt with the laps and ends the program.
+        // The window stays until "Esci" has dealt with the laps and ends the program
+        // (at once, when a command is under way).
         if (ultima && !chiusa_) {
             esci();
             evento->ignore();
@@ -178,8 +286,14 @@ void Applicazione::collegaSeriale(RilevaGo *finestra)
     auto *linea = new LineaSeriale(impostazioni_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
     connect(linea, &QObject::destroyed, [vista] { delete vista; });
     connect(finestra, &RilevaGo::menuPortSetting, linea, [this, finestra, linea] {
-        PortSett dialogo(linea->porta(), impostazioni_, messaggi_, finestra);
-        dialogo.exec();
+        comanda(QStringLiteral("Proprietà porta"), [this, finestra = QPointer<RilevaGo>(finestra),
+                                                    linea = QPointer<LineaSeriale>(linea)](Fine fine) {
+            if (finestra && linea) {
+                PortSett dialogo(linea->porta(), impostazioni_, messaggi_, finestra);
+                dialogo.exec();
+            }
+            fine();
+        });
     });
     linea->ingresso().Form_Load();
 }
@@ -190,20 +304,31 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
     connect(finestra, &RilevaGo::menuEsci, this, &Applicazione::esci);
     // Back to a fresh start window; it opens before this one closes so the program goes on.
     connect(finestra, &RilevaGo::menuPiloti, this, [this, finestra] {
-        if (!database_.aperto()) apriDatabase();
-        apriRilevaAvvio();
-        finestra->close();
+        comanda(QStringLiteral("Piloti"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            if (finestra) {
+                if (!database_.aperto()) apriDatabase();
+                apriRilevaAvvio();
+                finestra->close();
+            }
+            fine();
+        });
     });
     collegaUscite(finestra);
     collegaSessioniSalvate(finestra);
     collegaCorrezioni(finestra);
     connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
-        DialogoRete dialogo(*rete_, finestra);
-        dialogo.exec();
+        comanda(QStringLiteral("Risultati in rete"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            DialogoRete dialogo(*rete_, finestra);
+            dialogo.exec();
+            fine();
+        });
     });
     connect(finestra, &RilevaGo::menuAnnunciVocali, this, [this, finestra] {
-        DialogoVoce dialogo(*voce_, finestra);
-        dialogo.exec();
+        comanda(QStringLiteral("Annunci vocali"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            DialogoVoce dialogo(*voce_, finestra);
+            dialogo.exec();
+            fine();
+        });
     });
 }
 
@@ -212,26 +337,28 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
 void Applicazione::collegaUscite(RilevaGo *finestra)
 {
     connect(finestra, &RilevaGo::menuStampa, this, [this] {
-        if (inStampa_) return; // the report being built is the one asked for
-        dopoIlSalvataggio([this](bool) {
-            inStampa_ = true;
-            Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
-            inStampa_ = false;
+        comanda(QStringLiteral("Stampa"), [this](Fine fine) {
+            dopoIlSalvataggio([this, fine](bool) {
+                Stampa(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa();
+                fine();
+            }, fine);
         });
     });
     connect(finestra, &RilevaGo::menuEsportaCsv, this, [this] {
-        if (inEsportazione_) return; // the export under way is the one asked for
-        dopoIlSalvataggio([this](bool) {
-            inEsportazione_ = true;
-            EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
-            inEsportazione_ = false;
+        comanda(QStringLiteral("Esporta CSV"), [this](Fine fine) {
+            dopoIlSalvataggio([this, fine](bool) {
+                EsportazioneCsv(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
+                fine();
+            }, fine);
         });
     });
     connect(finestra, &RilevaGo::menuEsportaExcel, this, [this] {
-        if (inEsportazione_) return;
-        inEsportazione_ = true;
-        EsportazioneExcel(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
-        inEsportazione_ = false;
+        comanda(QStringLiteral("Esporta Excel"), [this](Fine fine) {
+            dopoIlSalvataggio([this, fine](bool) {
+                EsportazioneExcel(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
+                fine();
+            }, fine);
+        });
     });
 }
 
@@ -239,27 +366,38 @@ void Applicazione::collegaUscite(RilevaGo *finestra)
 void Applicazione::collegaSessioniSalvate(RilevaGo *finestra)
 {
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
-        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
+        comanda(QStringLiteral("Save"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            dopoIlSalvataggio([this, finestra, fine](bool) {
+                auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr;
+                if (!griglie) return fine();
+                // The copy is the writer's work: another program's lock holds it up, never this thread.
                 SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-                    .salva(*griglie);
+                    .salvaPoi(*griglie, griglie,
+                              [this] { aspetta(QStringLiteral("Attendere: salvataggio dei tempi in corso...")); }, fine);
+            }, fine);
         });
     });
     connect(finestra, &RilevaGo::menuLoad, this, [this, finestra] {
-        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            // The chosen file is checked on a thread of its own; meanwhile the lanes go on
-            // marking laps and nothing else that needs the file can start.
-            SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
-                .caricaPoi(finestra ? finestra->findChild<GriglieRisultati *>() : nullptr,
-                           [this] {
-                               inCaricamento_ = true;
-                               avviso_->mostra(QStringLiteral("Attendere: verifica del file da caricare..."), false);
-                           },
-                           [this, finestra](bool caricato) {
-                               inCaricamento_ = false;
-                               avviso_->nascondi();
-                               if (caricato && finestra) finestra->sessione().rileggiGiri();
-                           });
+        comanda(QStringLiteral("Load"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            dopoIlSalvataggio([this, finestra, fine](bool) {
+                auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr;
+                // The chosen file is checked on a thread of its own; meanwhile the lanes go on
+                // marking laps, which wait for the file that will be in place.
+                abbandonaCaricamento_ =
+                    SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get())
+                        .caricaPoi(
+                            griglie,
+                            [this] {
+                                attesaTesto_ = QStringLiteral("Attendere: verifica del file da caricare...");
+                                avviso_->mostra(attesaTesto_, false);
+                            },
+                            [this, finestra, fine](bool caricato) {
+                                abbandonaCaricamento_ = nullptr;
+                                if (caricato && finestra) finestra->sessione().rileggiGiri();
+                                fine();
+                            },
+                            griglie);
+            }, fine);
         });
     });
 }
@@ -269,30 +407,61 @@ void Applicazione::collegaSessioniSalvate(RilevaGo *finestra)
 void Applicazione::collegaCorrezioni(RilevaGo *finestra)
 {
     connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
-        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            if (!finestra) return;
-            Visualtempi viewer(database_, messaggi_, finestra);
-            viewer.tempi().impostaCorrezioni(
-                [this](auto lavoro, auto poi) { archivio_->eseguiPoi(nullptr, std::move(lavoro), std::move(poi)); },
-                [finestra](const CorrezioneGiri &c) {
-                    if (finestra) finestra->sessione().applicaCorrezione(c);
-                });
-            viewer.inizializza();
-            viewer.exec();
+        comanda(QStringLiteral("Tempi Piloti"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            dopoIlSalvataggio([this, finestra, fine](bool) { apriTempiPiloti(finestra, fine); }, fine);
         });
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
-        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr;
-            if (!griglie) return;
-            CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
-                .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+        comanda(QStringLiteral("Canc.Database"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
+            dopoIlSalvataggio([this, finestra, fine](bool) {
+                if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
+                    CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
+                        .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+                fine();
+            }, fine);
         });
     });
 }
 
+// The viewer opens once the file can be read: while another program holds its
+// lock the window goes on and the notice says so; nothing here waits for the lock.
+void Applicazione::apriTempiPiloti(QPointer<RilevaGo> finestra, Fine fine)
+{
+    if (!finestra) return fine();
+    auto *viewer = new Visualtempi(database_, messaggi_, finestra);
+    viewer->tempi().impostaCorrezioni(
+        [this](auto lavoro, auto poi) { archivio_->eseguiPoi(nullptr, std::move(lavoro), std::move(poi)); },
+        [finestra](const CorrezioneGiri &c) {
+            if (finestra) finestra->sessione().applicaCorrezione(c);
+        });
+    connect(viewer, &QObject::destroyed, this, fine); // its window gone with it
+    auto *riprova = new QTimer(viewer);
+    riprova->setInterval(50);
+    QElapsedTimer da;
+    da.start();
+    annullaCorrente_ = [viewer] { viewer->deleteLater(); };
+    auto prova = [this, viewer, riprova, da] {
+        if (!viewer->inizializzaSenzaAttesa()) {
+            aspetta(QStringLiteral("Attendere: il database dei tempi è bloccato da un altro programma..."),
+                    da.elapsed() >= AttesaScrittore::annullabileDopoMs);
+            riprova->start();
+            return;
+        }
+        riprova->stop();
+        annullaCorrente_ = nullptr;
+        nonAspettare();
+        viewer->exec();
+        viewer->deleteLater();
+    };
+    connect(riprova, &QTimer::timeout, viewer, prova);
+    prova();
+}
+
 void Applicazione::mostraInformazioni()
 {
-    FrmAbout about(QApplication::activeWindow());
-    about.exec();
+    comanda(QStringLiteral("Informazioni"), [](Fine fine) {
+        FrmAbout about(QApplication::activeWindow());
+        about.exec();
+        fine();
+    });
 }

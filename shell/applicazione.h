@@ -17,6 +17,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 // Owns what lives for the whole run (clock, message boxes, the database and the
@@ -32,7 +33,9 @@ public:
     // "Esci": once the writer has committed what waits (timing goes on
     // meanwhile) the program ends through `terminata`. If laps are left the
     // operator is asked, and on going ahead they are written to a text file
-    // beside the database.
+    // beside the database. While another command waits (for the writer, for a
+    // file being checked), at once: as on a signal, and the operator is told
+    // where the laps still waiting went.
     void esci();
     // The end asked from outside (a signal, the desktop session ending): as
     // "Esci" without a question. The writer gets a few seconds to commit, what
@@ -50,6 +53,9 @@ public:
     RisultatiInRete &rete() { return *rete_; }
     AttesaScrittore &attesa() { return *attesa_; }
     AvvisoAttesa &avvisoAttesa() { return *avviso_; }
+    // The menu command under way (empty when none) and those waiting their turn.
+    QString comandoInCorso() const { return inCorso_; }
+    QStringList comandiInCoda() const;
 
 signals:
     // The program may end now, with this exit code.
@@ -68,8 +74,21 @@ private:
     void collegaCorrezioni(RilevaGo *finestra);
     void collegaSeriale(RilevaGo *finestra);
     void mostraInformazioni();
+    // A menu command; `fine` ends it. One runs at a time: one asked for meanwhile
+    // waits its turn (the notice says which) and starts when the one before ends.
+    using Fine = std::function<void()>;
+    void comanda(const QString &nome, std::function<void(Fine fine)> avvia);
+    void finito();
+    void aggiornaCoda();
     // Runs `azione` once the lap writer has answered, without holding the window up.
-    void dopoIlSalvataggio(std::function<void(bool completo)> azione);
+    void dopoIlSalvataggio(std::function<void(bool completo)> azione, Fine fine);
+    // The notice of a wait of the command under way, after a moment (a quick one shows nothing).
+    void aspetta(const QString &testo, bool annullabile = false);
+    void nonAspettare();
+    void apriTempiPiloti(QPointer<RilevaGo> finestra, Fine fine);
+    // The end without a question; `detto`: the operator asked for it and is told
+    // where the laps still waiting went.
+    void chiudi(bool detto);
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
@@ -84,9 +103,18 @@ private:
     StampantiSistema stampanti_;
     QPointer<RilevaGo> rilevaGo_;
     QPointer<RilevaAvvio> rilevaAvvio_;
-    bool inStampa_ = false;
-    bool inEsportazione_ = false;
-    bool inCaricamento_ = false; // a Load checks its file
+    struct Comando {
+        QString nome;
+        std::function<void(Fine)> avvia;
+    };
+    QList<Comando> inCoda_;
+    QString inCorso_;        // the menu command under way
+    quint64 turno_ = 0;      // numbers the commands: the `fine` of one that ended already does nothing
+    Fine annullaCorrente_;   // gives up the wait under way ("Annulla" on the notice)
+    std::function<void()> abbandonaCaricamento_; // while a Load's file is being checked
+    QString attesaTesto_;    // the wait the notice is about to show
+    bool attesaAnnullabile_ = false;
+    QTimer ritardoAvviso_;
     bool chiusa_ = false;
     std::unique_ptr<AvvisoAttesa> avviso_;
     std::unique_ptr<AttesaScrittore> attesa_;

@@ -9,6 +9,31 @@ AvvisoAttesa::~AvvisoAttesa() { delete finestra_; }
 
 void AvvisoAttesa::mostra(const QString &testo, bool annullabile)
 {
+    attesa_ = testo;
+    annullabile_ = annullabile;
+    aggiorna();
+}
+
+void AvvisoAttesa::nascondi()
+{
+    attesa_.clear();
+    annullabile_ = false;
+    aggiorna();
+}
+
+void AvvisoAttesa::impostaCoda(const QStringList &comandi, const QString &inCorso)
+{
+    coda_ = comandi.isEmpty() ? QString() : QStringLiteral("In coda: ") + comandi.join(QStringLiteral(", "));
+    inCorso_ = inCorso;
+    aggiorna();
+}
+
+void AvvisoAttesa::aggiorna()
+{
+    if (attesa_.isEmpty() && coda_.isEmpty()) {
+        if (finestra_) finestra_->hide();
+        return;
+    }
     if (!finestra_) {
         finestra_ = new QWidget(QApplication::activeWindow(), Qt::Tool | Qt::WindowDoesNotAcceptFocus
                                                                   | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
@@ -24,12 +49,8 @@ void AvvisoAttesa::mostra(const QString &testo, bool annullabile)
         layout->addWidget(testo_);
         layout->addWidget(annullaBtn_, 0, Qt::AlignRight);
     }
-    testo_->setText(testo);
-    annullaBtn_->setVisible(annullabile);
+    const QString principale = attesa_.isEmpty() ? inCorso_ : attesa_;
+    testo_->setText(coda_.isEmpty() ? principale : principale + QLatin1Char('\n') + coda_);
+    annullaBtn_->setVisible(annullabile_ && !attesa_.isEmpty());
     if (!finestra_->isVisible()) finestra_->show();
-}
-
-void AvvisoAttesa::nascondi()
-{
-    if (finestra_) finestra_->hide();
 }

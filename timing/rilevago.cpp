@@ -35,6 +35,18 @@ QLabel *etichetta(QWidget *genitore, const QString &testo, const QRect &r, const
     return l;
 }
 
+// The speed as its label can show it: a number too long loses its decimals, then
+// its first digits (elided), but the unit is never cut off.
+QString velocitaIntera(const QString &testo, const QLabel *l)
+{
+    const QFontMetrics fm(l->font());
+    const int largo = l->contentsRect().width();
+    static const QString unita = QStringLiteral(" Km/h");
+    if (fm.horizontalAdvance(testo) <= largo || !testo.endsWith(unita)) return testo;
+    const QString numero = testo.chopped(unita.size()).section(QLatin1Char('.'), 0, 0);
+    return fm.elidedText(numero, Qt::ElideLeft, largo - fm.horizontalAdvance(unita)) + unita;
+}
+
 QTableView *griglia(QWidget *genitore, const QString &nome, const QRect &r)
 {
     auto *g = piazza(new QTableView(genitore), r, carattere(8.25));
@@ -186,7 +198,8 @@ void RilevaGo::creaCorsia(QWidget *client, int i)
     QWidget *f = c.pilotiLbl1;
     c.tempo = etichetta(f, QStringLiteral("00:00,000"), rettangolo(120, 240, 1335, 375), carattere(13.5), Qt::AlignHCenter | Qt::AlignTop);
     c.tempo->setObjectName(QStringLiteral("Tempo_%1").arg(i));
-    c.vel = etichetta(f, QStringLiteral("0 Km/h"), rettangolo(1680, 360, 975, 255), normale);
+    // As wide as the room before Stop: four-digit speeds (short laps, a long track) fit whole.
+    c.vel = etichetta(f, QStringLiteral("0 Km/h"), rettangolo(1680, 360, 1500, 255), normale);
     c.vel->setObjectName(QStringLiteral("Vel_%1").arg(i));
     c.fineBtn = piazza(new QPushButton(QStringLiteral("Stop"), f), rettangolo(3240, 360, 975, 255), normale);
     c.fineBtn->setObjectName(QStringLiteral("fineBtn_%1").arg(i));
@@ -276,8 +289,13 @@ bool RilevaGo::eventFilter(QObject *oggetto, QEvent *evento)
     auto *w = qobject_cast<QWidget *>(oggetto);
     if (!w) return false;
     QWidget *finestra = w->window();
+    // A message box of this window, or of no window at all (one shown while no window was
+    // active, as just after a file dialog closed), or of a notice this window shows.
+    QWidget *proprietario = finestra->parentWidget() ? finestra->parentWidget()->window() : nullptr;
+    while (proprietario && proprietario->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus))
+        proprietario = proprietario->parentWidget() ? proprietario->parentWidget()->window() : nullptr;
     const bool messaggio = finestra != this && qobject_cast<QMessageBox *>(finestra)
-        && finestra->parentWidget() && finestra->parentWidget()->window() == this;
+        && (!proprietario || proprietario == this);
     if (finestra != this && !messaggio) return false;
     // A key travels up from the focused widget; look at it once, where it starts.
     QWidget *destinatario = QApplication::focusWidget() ? QApplication::focusWidget() : this;
@@ -308,7 +326,8 @@ void RilevaGo::aggiorna()
         c.tempo->setPalette(p);
         c.tempolast->setText(s.tempolast);
         c.bestlapper->setText(s.bestlapper);
-        c.vel->setText(s.vel);
+        c.vel->setText(velocitaIntera(s.vel, c.vel));
+        c.vel->setToolTip(c.vel->text() != s.vel ? s.vel : QString());
     }
     tempotot_->setText(sessione_.tempotot());
     partiBtn_->setEnabled(sessione_.startAbilitato());

@@ -76,10 +76,11 @@ void Sessione::riprendi()
     prova_ = QString::number(tempoPausa_);
     timer1Attivo_ = true;
     riprendiVisibile_ = false;
-    // A lane ended by Stop or by the session limit stays ended.
+    // A lane ended by Stop stays ended; one ended by the session limit takes marks again
+    // (its next mark re-arms it, as at Start).
     for (int i = 0; i < numPiloti_; ++i) {
         Corsia &c = corsie_[i];
-        if (c.fermato != 1 && c.inCorsa) {
+        if (c.fermato != 1) {
             c.btnAbilitato = true;
             c.fineAbilitato = true;
         }
@@ -128,6 +129,11 @@ void Sessione::marca(int i, double istante, bool stampato)
         passaggio.stampato = stampato;
         memorizza(istante, stampato);
         c.ultimoSegnale = istante;
+    } else if (istante - c.ultimoSegnale > lockout_ && c.btnAbilitato) {
+        // A lane ended by the session limit and enabled again: this mark starts its next
+        // lap; there is no lap to store (the one before is stored already).
+        fineGiro(i, istante);
+        c.ultimoSegnale = istante;
     } else {
         ignorato = c.inCorsa;
     }
@@ -144,7 +150,7 @@ void Sessione::fineGiro(int i, double ora, PassaggioGiro *esito)
     c.tempoRosso = false;
     if (!c.inCorsa) {
         c.inCorsa = true;
-        c.ultimoPassaggio = ora;
+        c.ultimoPassaggio = ora - tempoPausa_; // session time, as every crossing: a lane armed after a pause
         return;
     }
     c.numGiri += 1;

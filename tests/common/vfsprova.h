@@ -10,4 +10,7 @@ void ritardoCommit(int ms);
 // 0: a working disk. Otherwise every write or sync of a database or journal
 // file fails with this engine code (13 for a full disk).
 void guasto(int codice);
+// Milliseconds added to every read of a database file whose path contains `parte`
+// (opened from now on); an empty `parte` reads at full speed again.
+void rallentaLetture(const char *parte, int ms);
 } // namespace vfsprova

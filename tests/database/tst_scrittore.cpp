@@ -2,7 +2,9 @@
 // commits in order, failures that keep every lap, and a process killed while
 // laps stream in.
 #include "aiuti.h"
+#include "copiefinte.h"
 #include "database/archivioasincrono.h"
+#include "database/cancellatempi.h"
 #include "database/database.h"
 #include "database/schema.h"
 #include "messaggifinti.h"
@@ -171,6 +173,8 @@ private slots:
     // The live file deleted, renamed over by an older copy, or overwritten in place
     // by it: the operator is told which, the laps wait, and once a usable file is
     // under the name they go into it with numbers that follow its own, as do the lanes.
+    // The laps committed to the file before that the copy lacks go to the text file
+    // of unsaved laps, and the operator is told how many and where.
     void fileSpostato_data()
     {
         QTest::addColumn<QString>("modo");
@@ -213,6 +217,16 @@ private slots:
             QTRY_VERIFY(b.messaggi.ultimo().contains(u"c'è ora un altro file"_s));
         }
         QTRY_COMPARE(b.archivio->giriInAttesa(), 0);
+        // Laps 3-5 of both drivers were committed to the file that is gone.
+        const QStringList testo = QDir(b.cartella.path()).entryList({u"saettinopro-giri-non-salvati-*.txt"_s});
+        QCOMPARE(testo.size(), 1);
+        const QString dettoPersi = b.messaggi.ultimo();
+        QVERIFY2(dettoPersi.contains(u"6 giri salvati nel file di prima mancano in questo: sono stati scritti nel file di testo\n"_s
+                                 + QDir::toNativeSeparators(b.cartella.filePath(testo.first()))), qPrintable(dettoPersi));
+        QStringList persi = QString::fromUtf8(contenuto(b.cartella.filePath(testo.first()))).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        for (QString &r : persi) r = r.section(u';', 0, 2);
+        QCOMPARE(persi, (QStringList{u"Pilota 1;3;43"_s, u"Pilota 2;3;41"_s, u"Pilota 1;4;43"_s, u"Pilota 2;4;45"_s,
+                                     u"Pilota 1;5;47"_s, u"Pilota 2;5;49"_s}));
         // The waiting laps follow the file's two; the lanes go on from there.
         QCOMPARE(b.sessione->corsia(0).numGiri, 4);
         b.passa(0, 40);
@@ -222,6 +236,58 @@ private slots:
         QCOMPARE(righe(db, "SELECT pilota, giroN FROM Giri WHERE giroN > 2 ORDER BY id"),
                  (Righe{{u"Pilota 1"_s, 3}, {u"Pilota 2"_s, 3}, {u"Pilota 1"_s, 4}, {u"Pilota 2"_s, 4}, {u"Pilota 1"_s, 5}}));
         Banco::coerente(db);
+    }
+
+    // "Canc.Database" with a lap marked while its question is open and one right after
+    // the answer: the first is backed up and cleared with the rest, the second is lap 1
+    // of the cleared file, and lap numbers agree with the lanes. A backup that cannot be
+    // made holds the reset back, told once, with the laps after it, until it can.
+    void azzeramentoInOrdine_data()
+    {
+        QTest::addColumn<bool>("discoPieno");
+        QTest::newRow("copia fatta") << false;
+        QTest::newRow("copia prima impossibile") << true;
+    }
+    void azzeramentoInOrdine()
+    {
+        QFETCH(bool, discoPieno);
+        struct DomandaConGiro : MessaggiFinti {
+            std::function<void()> durante;
+            Risposta mostra(const QString &t, Pulsanti p, Icona i, const QString &ti, int d) override
+            {
+                durante();
+                return MessaggiFinti::mostra(t, p, i, ti, d);
+            }
+        } domanda;
+        Banco b;
+        CopieFinte copie(b.percorso, b.manuale);
+        b.archivio->impostaCopie(&copie);
+        for (int k = 0; k < 6; ++k) b.passa(k % 2, 20 + k); // laps 1-3 of the first two drivers
+        QVERIFY(b.archivio->svuota());
+        if (discoPieno) copie.guasto = [] { return CopieFinte::discoPieno(); };
+        domanda.durante = [&] { b.passa(0, 30); }; // the first driver's lap 4
+        CancellaTempi cancella(b.letture, b.percorso, domanda, *b.sessione, copie, b.archivio.get());
+        QVERIFY(cancella.cancellaTempi(nullptr));
+        QCOMPARE(b.sessione->corsia(0).numGiri, 0);
+        b.passa(1, 30); // before the writer has answered
+        if (discoPieno) {
+            QTRY_COMPARE(b.messaggi.mostrati.size(), 1);
+            QVERIFY2(b.messaggi.ultimo().startsWith(u"La cancellazione dei tempi non è ancora stata fatta"_s), qPrintable(b.messaggi.ultimo()));
+            QTest::qWait(200); // retried meanwhile, told once
+            QCOMPARE(b.messaggi.mostrati.size(), 1);
+            QCOMPARE(b.archivio->giriInAttesa(), 1);
+            QCOMPARE(righe(b.letture, "SELECT count(*) FROM Giri"), Righe{{7}});
+            copie.guasto = nullptr;
+        }
+        QTRY_COMPARE(b.archivio->giriInAttesa(), 0);
+        Database copia;
+        copia.apri(copie.copie().value(0), u"lampionearancio"_s);
+        QCOMPARE(righe(copia, "SELECT count(*) FROM Giri"), Righe{{7}});
+        b.passa(0, 30);
+        QVERIFY(b.archivio->svuota());
+        QCOMPARE(righe(b.letture, "SELECT pilota, giroN FROM Giri ORDER BY id"), (Righe{{u"Pilota 2"_s, 1}, {u"Pilota 1"_s, 1}}));
+        QVERIFY(b.sessione->corsia(0).numGiri == 1 && b.sessione->corsia(1).numGiri == 1);
+        Banco::coerente(b.letture);
     }
 
     // Killed with SIGKILL at 20 random moments while laps stream in: each file

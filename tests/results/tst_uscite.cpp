@@ -383,6 +383,7 @@ private slots:
         QTest::newRow("cartella mancante") << "cartella" << "la cartella";
         QTest::newRow("classifica bloccata da una cartella") << "bloccata" << "esiste una cartella con lo stesso nome";
         QTest::newRow("disco pieno") << "pieno" << "il disco potrebbe essere pieno";
+        QTest::newRow("collegamento a /dev/full") << "dispositivo" << "gara-full.csv: non è un file normale ma un dispositivo.";
     }
     void esportazioneFallitaNonLasciaFile()
     {
@@ -395,6 +396,7 @@ private slots:
         QString nome = b.file(u"gara.csv"_s);
         if (caso == u"cartella") nome = b.file(u"manca/gara.csv"_s);
         if (caso == u"bloccata") QVERIFY(QDir(b.cartella.path()).mkdir(u"gara-classifica.csv"_s));
+        if (caso == u"dispositivo") QVERIFY(QFile::link(u"/dev/full"_s, nome = b.file(u"gara-full.csv"_s)));
         const QStringList prima = b.files();
         rlimit limite{}, ridotto{};
         getrlimit(RLIMIT_FSIZE, &limite);
@@ -413,6 +415,7 @@ private slots:
                      && testo.endsWith(u"\nNessun file è stato scritto."_s), qPrintable(testo));
         QCOMPARE(b.files(), prima);
         QCOMPARE(contenuto(b.file(u"gara.csv"_s)), "vecchio");
+        QVERIFY(!QFileInfo(u"/dev/full"_s).isFile()); // the device is still a device, even for root
     }
 
     // Every cell typed as a spreadsheet needs it, read back by python3-openpyxl.

@@ -104,6 +104,8 @@ private slots:
                  {{"Alfa", "Beta", " alfa ", "BETA", "Gamma", "ALFA"}, {}, doppi + "Pilota 1, Pilota 3, Pilota 6: Alfa\nPilota 2, Pilota 4: Beta"},
                  {{u"Σίσυφος"_s, u"ΣΊΣΥΦΟΣ"_s}, {}, doppi + u"Pilota 1, Pilota 2: Σίσυφος"_s},
                  {{"Beta", u"Ölaf"_s, u"o\u0308laf"_s}, {}, doppi + u"Pilota 2, Pilota 3: Ölaf"_s},
+                 {{u"Straße"_s, u"STRASSE"_s, u"Ka\u0130"_s, u"STRA\u1E9EE"_s, u"kai\u0307"_s, u"Kai"_s}, {},
+                  doppi + u"Pilota 1, Pilota 2, Pilota 4: Straße\nPilota 3, Pilota 5: Ka\u0130"_s},
                  // Invisible marks, doubled or odd blanks and compatibility forms make no new driver.
                  {{u"Ro\u200Bssi"_s, u"Rossi"_s, u"\u200FDe  Luca"_s, u"De\u00A0Luca"_s, u"\uFF2Eeri"_s, u"Neri\uFEFF"_s, u"De Luca"_s},
                   {}, doppi + u"Pilota 1, Pilota 2: Ro\u200Bssi\nPilota 3, Pilota 4, Pilota 7: \u200FDe  Luca\nPilota 5, Pilota 6: \uFF2Eeri"_s},

@@ -2,7 +2,9 @@
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "comune/impostazioni.h"
+#include "timing/globale.h"
 #include "timing/rilevago.h"
+#include "timing/tempotesto.h"
 #include "timing/tempominimo.h"
 
 #include <QGroupBox>
@@ -155,6 +157,26 @@ private slots:
         QVERIFY(f.w.giriInAttesa()->isVisible());
         f.w.mostraGiriInAttesa(0);
         QVERIFY(!f.w.giriInAttesa()->isVisible());
+    }
+
+    // Speeds of four digits and more (short laps on a long track) keep their unit on screen.
+    void velocitaIntera()
+    {
+        Finestra f;
+        f.apri({"Alfa"});
+        f.w.sessione().impostaLockout(0.05);
+        QTest::mouseClick(f.w.partiBtn(), Qt::LeftButton);
+        auto *vel = f.trova<QLabel>(QStringLiteral("Vel_0"));
+        double ora = 100;
+        for (const auto &[metri, giro, intera] : {std::tuple{1000, 1.705, true}, {5000, 2.5, true}, {32767, 0.0625, false}}) {
+            globale().lunghezzaPista = qint16(metri);
+            f.orologio.imposta(ora += giro);
+            f.w.sessione().marca(0);
+            const QString testo = avrSpeed(giro, metri) + QStringLiteral(" Km/h");
+            QVERIFY2(vel->fontMetrics().horizontalAdvance(vel->text()) <= vel->contentsRect().width(), qPrintable(vel->text()));
+            QVERIFY2(intera ? vel->text() == testo : vel->text().endsWith(QStringLiteral("Km/h")), qPrintable(vel->text()));
+        }
+        globale().lunghezzaPista = 0;
     }
 
     // The stored shortest lap is applied when the window opens; a bad one reads as 1 s, with a message.

@@ -150,12 +150,23 @@ private slots:
         }
         b.a(1020 + finito + 30).tick();
         QCOMPARE(b.s.tempotot(), ultimo);
-        // Ended lanes stay ended: Resume does not enable them and a mark stores nothing.
+        b.a(1020 + finito + 40).marca(0); // ended: a mark has no effect
+        // Ended by time, Pause and Resume bring the lanes back; a lane stopped by Stop stays off.
+        b.messaggi.risposte = {Messaggi::Risposta::Ok};
+        b.s.stop(1);
         b.s.pausa();
-        b.s.riprendi();
-        QVERIFY(!b.s.corsia(0).btnAbilitato && !b.s.corsia(0).fineAbilitato);
+        b.a(1020 + finito + 50).riprendi();
+        QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(0).fineAbilitato);
+        QVERIFY(!b.s.corsia(1).btnAbilitato && !b.s.corsia(1).fineAbilitato);
+        // The first mark re-arms the lane and stores nothing; its lap runs in session time,
+        // so a pause inside it does not count.
         b.a(1020 + finito + 60).marca(0);
-        QCOMPARE(b.archivio.giri.size(), 0);
+        QVERIFY(b.s.corsia(0).inCorsa && b.archivio.giri.isEmpty());
+        b.a(1020 + finito + 100).pausa();
+        b.a(1020 + finito + 105).riprendi();
+        b.a(1020 + finito + 130).marca(0);
+        QCOMPARE(b.archivio.giri.size(), 1);
+        QVERIFY(b.archivio.giri[0].giroN == 1 && qAbs(b.archivio.giri[0].tempoGiro - 65.0f) < 1e-3f);
     }
 
     void orologioRossoEMigliorGiro()
