@@ -20,7 +20,7 @@
 #include "comune/priorita.h"
 #include "messaggifinti.h"
 #include "serial/dispositivosimulato.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/lineaseriale.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
@@ -232,7 +232,7 @@ int misura(int secondi)
     });
 
     QTemporaryDir cartella;
-    ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+    Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), percorso);
     quint16 porta = 0;
     {

@@ -20,8 +20,8 @@
 #include "orologiomanuale.h"
 #include "results/grigliarisultati.h"
 #include "serial/coppiapty.h"
-#include "serial/impostazioniporta.h"
-#include "serial/unix/portaqt.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"
@@ -75,7 +75,7 @@ int fasiConSimulatore(int secondi)
     }
     const QString percorso = QString::fromLocal8Bit(simulatore.readLine()).trimmed().section(u' ', 1);
 
-    ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+    Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), percorso);
     Database db;
     const QString file = cartella.filePath(QStringLiteral("saettinopro.mb"));
@@ -133,7 +133,7 @@ int latenza()
 {
     QTemporaryDir cartella;
     CoppiaPty pty;
-    ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+    Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), pty.percorso());
     OrologioManuale orologio;
     MessaggiFinti messaggi;

@@ -22,7 +22,7 @@
 #include "results/grigliarisultati.h"
 #include "results/stampa.h"
 #include "results/superficiestampa.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"
@@ -119,7 +119,7 @@ struct Programma {
     std::unique_ptr<LineaSeriale> linea;
     VistaLineeRilevaGo *vista = nullptr;
 
-    Programma(OrologioSistema &o, const QString &percorso, ImpostazioniPorta &store) : orologio(o)
+    Programma(OrologioSistema &o, const QString &percorso, Impostazioni &store) : orologio(o)
     {
         schema::apriDatabase(letture, percorso);
         archivio = std::make_unique<ArchivioAsincrono>(letture, percorso, messaggi);
@@ -148,7 +148,7 @@ void rispostaOttoLinee(const QString &cartella, int storici, int ritardoMs)
     riempi(percorso, 100, storici / 100);
     OrologioSistema orologio;
     DispositivoInThread dispositivo(orologio);
-    ImpostazioniPorta store(cartella + QStringLiteral("/utente.ini"));
+    Impostazioni store(cartella + QStringLiteral("/utente.ini"));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), dispositivo.percorso());
     Programma p(orologio, percorso, store);
     p.w->sessione().start();
@@ -192,7 +192,7 @@ void pollDuranteLaStampa(const QString &cartella)
     riempi(percorso, 150, 400);
     OrologioSistema orologio;
     DispositivoInThread dispositivo(orologio);
-    ImpostazioniPorta store(cartella + QStringLiteral("/utente.ini"));
+    Impostazioni store(cartella + QStringLiteral("/utente.ini"));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), dispositivo.percorso());
     Programma p(orologio, percorso, store);
     attendi(500);

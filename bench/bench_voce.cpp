@@ -16,7 +16,7 @@
 #include "archiviofinto.h"
 #include "dispositivointhread.h"
 #include "messaggifinti.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"
@@ -70,7 +70,7 @@ Esito corri(bool conVoce, bool voceReale, int secondi, const QString &cartella)
 {
     OrologioSistema orologio;
     DispositivoInThread dispositivo(orologio);
-    ImpostazioniPorta store(cartella + QStringLiteral("/utente.ini"));
+    Impostazioni store(cartella + QStringLiteral("/utente.ini"));
     store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), dispositivo.percorso());
     MessaggiFinti messaggi;
     ArchivioFinto archivio;

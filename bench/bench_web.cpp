@@ -11,7 +11,7 @@
 #include "database/schema.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 #include "timing/tempotesto.h"
@@ -154,7 +154,7 @@ int main(int argc, char *argv[])
     MessaggiFinti messaggi;
     OrologioManuale orologio(36000.0);
     ArchivioAsincrono archivio(letture, percorso, messaggi);
-    ImpostazioniPorta impostazioni(cartella.filePath(QStringLiteral("utente.ini")));
+    Impostazioni impostazioni(cartella.filePath(QStringLiteral("utente.ini")));
     RisultatiInRete rete(impostazioni, archivio);
     Sessione sessione(orologio, messaggi, archivio);
     for (int i = 0; i < 8; ++i) sessione.impostaPilota(i, QStringLiteral("Pilota %1").arg(i + 1));

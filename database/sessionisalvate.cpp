@@ -3,7 +3,7 @@
 #include "database/archivioasincrono.h"
 #include "database/copiesicurezza.h"
 #include "database/database.h"
-#include "database/dialogofile.h"
+#include "comune/dialogofile.h"
 #include "database/schema.h"
 #include "comune/messaggi.h"
 #include "timing/archivio.h"

@@ -5,7 +5,7 @@
 #include "comune/messaggi.h"
 #include "database/archivioasincrono.h"
 #include "database/database.h"
-#include "database/dialogofile.h"
+#include "comune/dialogofile.h"
 
 #include <QDir>
 #include <QFileInfo>

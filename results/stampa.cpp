@@ -1,7 +1,7 @@
 #include "results/stampa.h"
 
 #include "database/database.h"
-#include "database/dialogofile.h"
+#include "comune/dialogofile.h"
 #include "results/superficiestampa.h"
 #include "comune/identita.h"
 #include "comune/indisparte.h"

@@ -1,5 +1,5 @@
 #include "serial/dispositivosimulato.h"
-#include "serial/portaseriale.h"
+#include "serial/portareale.h"
 
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -24,7 +24,7 @@ void DispositivoSimulato::controllaEsclusiva()
     if (pty_.liberaEsclusiva()) emit portaLiberata();
 }
 
-DispositivoSimulato::DispositivoSimulato(PortaSeriale &porta, QObject *parent) : QObject(parent), porta_(&porta)
+DispositivoSimulato::DispositivoSimulato(PortaReale &porta, QObject *parent) : QObject(parent), porta_(&porta)
 {
     orologio_.start();
     fineImpulso_.fill(-1);
@@ -39,7 +39,7 @@ QString DispositivoSimulato::errore() const { return porta_ ? porta_->descrizion
 
 QString DispositivoSimulato::percorso() const
 {
-    return porta_ ? QStringLiteral("COM%1").arg(porta_->commPort()) : pty_.percorso();
+    return porta_ ? porta_->dispositivo() : pty_.percorso();
 }
 
 bool DispositivoSimulato::attiva(int corsia) const

@@ -7,7 +7,7 @@
 #include <array>
 #include <memory>
 
-class PortaSeriale;
+class PortaReale;
 class QSocketNotifier;
 
 // The timing device played on a pseudo-terminal: every blank that arrives is
@@ -22,7 +22,7 @@ public:
     explicit DispositivoSimulato(QObject *parent = nullptr);
     // The device on a serial port the caller has opened, wired to the program's port
     // (where there are no pseudo-terminals); the port outlives this object.
-    explicit DispositivoSimulato(PortaSeriale &porta, QObject *parent = nullptr);
+    explicit DispositivoSimulato(PortaReale &porta, QObject *parent = nullptr);
     ~DispositivoSimulato() override;
 
     bool valido() const;
@@ -62,7 +62,7 @@ private:
     void controllaEsclusiva();
 
     CoppiaPty pty_;
-    PortaSeriale *porta_ = nullptr;
+    PortaReale *porta_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifica_;
     QElapsedTimer orologio_;
     std::array<bool, 8> tenute_{};

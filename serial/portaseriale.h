@@ -54,3 +54,13 @@ protected:
 private:
     QString errore_;
 };
+
+// Section and keys of the port settings in the per-user store.
+namespace chiaviPorta {
+inline constexpr char sezione[] = "Properties";
+inline constexpr char settings[] = "Settings";
+inline constexpr char commPort[] = "CommPort";
+inline constexpr char handshaking[] = "Handshaking";
+// Section naming the device behind each port number where the system has no COM names.
+inline constexpr char sezionePorte[] = "Porte";
+} // namespace chiaviPorta

@@ -43,7 +43,7 @@ template <typename L> L *compatto(L *layout)
 }
 } // namespace
 
-PortSett::PortSett(PortaSeriale &porta, ImpostazioniPorta &store, Messaggi &messaggi, QWidget *parent)
+PortSett::PortSett(PortaSeriale &porta, Impostazioni &store, Messaggi &messaggi, QWidget *parent)
     : QDialog(parent), logica_(porta, store, messaggi)
 {
     setObjectName(QStringLiteral("PortSett"));

@@ -15,7 +15,7 @@ class QTabWidget;
 class PortSett : public QDialog {
     Q_OBJECT
 public:
-    PortSett(PortaSeriale &porta, ImpostazioniPorta &store, Messaggi &messaggi, QWidget *parent = nullptr);
+    PortSett(PortaSeriale &porta, Impostazioni &store, Messaggi &messaggi, QWidget *parent = nullptr);
 
     QComboBox *cboPort() const { return cboPort_; }
     QComboBox *cboSpeed() const { return cboSpeed_; }

@@ -1,10 +1,10 @@
 #include "serial/portsettlogica.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "serial/impostazioniserie.h"
 #include "serial/portaseriale.h"
 #include "comune/messaggi.h"
 
-PortSettLogica::PortSettLogica(PortaSeriale &porta, ImpostazioniPorta &store, Messaggi &messaggi)
+PortSettLogica::PortSettLogica(PortaSeriale &porta, Impostazioni &store, Messaggi &messaggi)
     : porta_(porta), store_(store), messaggi_(messaggi)
 {
 }

@@ -2,7 +2,7 @@
 #include <QStringList>
 
 class PortaSeriale;
-class ImpostazioniPorta;
+class Impostazioni;
 class Messaggi;
 
 // What the port settings dialog does, without its widgets: the list contents,
@@ -19,7 +19,7 @@ public:
         int flusso = -1; // the option button shown as set
     };
 
-    PortSettLogica(PortaSeriale &porta, ImpostazioniPorta &store, Messaggi &messaggi);
+    PortSettLogica(PortaSeriale &porta, Impostazioni &store, Messaggi &messaggi);
 
     static QStringList vociPorta();
     static QStringList vociVelocita();
@@ -42,7 +42,7 @@ private:
     bool fallito(const QString &descrizione);
 
     PortaSeriale &porta_;
-    ImpostazioniPorta &store_;
+    Impostazioni &store_;
     Messaggi &messaggi_;
     qint16 selectedFlow_ = 0;
 };

@@ -24,8 +24,8 @@
 Applicazione::Applicazione(const QString &percorsoDatabase)
     : percorsoDatabase_(percorsoDatabase.isEmpty() ? schema::percorsoDatabase() : percorsoDatabase),
       archivio_(std::make_unique<ArchivioAsincrono>(database_, percorsoDatabase_, messaggi_)),
-      rete_(std::make_unique<RisultatiInRete>(impostazioniPorta_, *archivio_)),
-      voce_(std::make_unique<ServizioVoce>(impostazioniPorta_, messaggi_, orologio_)),
+      rete_(std::make_unique<RisultatiInRete>(impostazioni_, *archivio_)),
+      voce_(std::make_unique<ServizioVoce>(impostazioni_, messaggi_, orologio_)),
       avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
       attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
 {
@@ -145,7 +145,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     rilevaGo_ = finestra;
     collegaMenu(finestra);
     collegaSeriale(finestra); // its load runs before the lanes are filled
-    new TempoMinimoGiro(impostazioniPorta_, messaggi_, *finestra); // the shortest lap, owned by the window
+    new TempoMinimoGiro(impostazioni_, messaggi_, *finestra); // the shortest lap, owned by the window
     rete_->seguiSessione(&finestra->sessione());
     voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
@@ -175,10 +175,10 @@ bool Applicazione::eventFilter(QObject *oggetto, QEvent *evento)
 void Applicazione::collegaSeriale(RilevaGo *finestra)
 {
     auto *vista = new VistaLineeRilevaGo(*finestra);
-    auto *linea = new LineaSeriale(impostazioniPorta_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
+    auto *linea = new LineaSeriale(impostazioni_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
     connect(linea, &QObject::destroyed, [vista] { delete vista; });
     connect(finestra, &RilevaGo::menuPortSetting, linea, [this, finestra, linea] {
-        PortSett dialogo(linea->porta(), impostazioniPorta_, messaggi_, finestra);
+        PortSett dialogo(linea->porta(), impostazioni_, messaggi_, finestra);
         dialogo.exec();
     });
     linea->ingresso().Form_Load();
@@ -194,8 +194,23 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
         apriRilevaAvvio();
         finestra->close();
     });
-    // Report, driver times, saved sessions and the reset read a file the writer has completed.
-    // Each waits for the writer first, without holding the window up; their dialogs open after.
+    collegaUscite(finestra);
+    collegaSessioniSalvate(finestra);
+    collegaCorrezioni(finestra);
+    connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
+        DialogoRete dialogo(*rete_, finestra);
+        dialogo.exec();
+    });
+    connect(finestra, &RilevaGo::menuAnnunciVocali, this, [this, finestra] {
+        DialogoVoce dialogo(*voce_, finestra);
+        dialogo.exec();
+    });
+}
+
+// Report and exports read a file the writer has completed: each waits for the
+// writer first, without holding the window up, and its dialogs open after.
+void Applicazione::collegaUscite(RilevaGo *finestra)
+{
     connect(finestra, &RilevaGo::menuStampa, this, [this] {
         if (inStampa_) return; // the report being built is the one asked for
         dopoIlSalvataggio([this](bool) {
@@ -218,28 +233,11 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
         EsportazioneExcel(percorsoDatabase_, messaggi_, dialogo_, archivio_.get()).esporta();
         inEsportazione_ = false;
     });
-    connect(finestra, &RilevaGo::menuRisultatiInRete, this, [this, finestra] {
-        DialogoRete dialogo(*rete_, finestra);
-        dialogo.exec();
-    });
-    connect(finestra, &RilevaGo::menuAnnunciVocali, this, [this, finestra] {
-        DialogoVoce dialogo(*voce_, finestra);
-        dialogo.exec();
-    });
-    connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
-        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
-            if (!finestra) return;
-            Visualtempi viewer(database_, messaggi_, finestra);
-            // Corrections go through the lap writer, in order with the laps, and the lanes follow them.
-            viewer.tempi().impostaCorrezioni(
-                [this](auto lavoro, auto poi) { archivio_->eseguiPoi(nullptr, std::move(lavoro), std::move(poi)); },
-                [finestra](const CorrezioneGiri &c) {
-                    if (finestra) finestra->sessione().applicaCorrezione(c);
-                });
-            viewer.inizializza();
-            viewer.exec();
-        });
-    });
+}
+
+// Save and Load copy the whole file: they wait for the writer first, as the reports do.
+void Applicazione::collegaSessioniSalvate(RilevaGo *finestra)
+{
     connect(finestra, &RilevaGo::menuSave, this, [this, finestra] {
         dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
             if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
@@ -262,6 +260,25 @@ void Applicazione::collegaMenu(RilevaGo *finestra)
                                avviso_->nascondi();
                                if (caricato && finestra) finestra->sessione().rileggiGiri();
                            });
+        });
+    });
+}
+
+// Driver times with their corrections, and the reset: both change stored laps,
+// so both go through the writer, in order with the laps, and the lanes follow.
+void Applicazione::collegaCorrezioni(RilevaGo *finestra)
+{
+    connect(finestra, &RilevaGo::menuTempiPiloti, this, [this, finestra] {
+        dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
+            if (!finestra) return;
+            Visualtempi viewer(database_, messaggi_, finestra);
+            viewer.tempi().impostaCorrezioni(
+                [this](auto lavoro, auto poi) { archivio_->eseguiPoi(nullptr, std::move(lavoro), std::move(poi)); },
+                [finestra](const CorrezioneGiri &c) {
+                    if (finestra) finestra->sessione().applicaCorrezione(c);
+                });
+            viewer.inizializza();
+            viewer.exec();
         });
     });
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {

@@ -3,9 +3,9 @@
 #include "database/archivioasincrono.h"
 #include "database/copiesicurezza.h"
 #include "database/database.h"
-#include "database/dialogofile.h"
+#include "shell/dialogofileqt.h"
 #include "results/superficiestampa.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "shell/attesascrittore.h"
 #include "shell/avvisoattesa.h"
 #include "shell/segnaliuscita.h"
@@ -63,6 +63,9 @@ private:
     void apriRilevaAvvio();
     void apriRilevaGo(const QStringList &piloti);
     void collegaMenu(RilevaGo *finestra);
+    void collegaUscite(RilevaGo *finestra);
+    void collegaSessioniSalvate(RilevaGo *finestra);
+    void collegaCorrezioni(RilevaGo *finestra);
     void collegaSeriale(RilevaGo *finestra);
     void mostraInformazioni();
     // Runs `azione` once the lap writer has answered, without holding the window up.
@@ -70,7 +73,7 @@ private:
 
     OrologioSistema orologio_;
     MessaggiQt messaggi_;
-    ImpostazioniPorta impostazioniPorta_; // the per-user store of the port settings
+    Impostazioni impostazioni_; // the per-user settings of every part of the program
     QString percorsoDatabase_;
     Database database_;
     CopieSicurezza copie_{percorsoDatabase_, orologio_};

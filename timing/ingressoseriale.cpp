@@ -1,6 +1,6 @@
 #include "timing/ingressoseriale.h"
 
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "serial/portaseriale.h"
 #include "comune/messaggi.h"
 #include "timing/rilevago.h"
@@ -15,7 +15,7 @@ void VistaLineeRilevaGo::abilitaText2(bool abilitato) { finestra_.text2()->setEn
 void VistaLineeRilevaGo::scriviText2(const QString &testo) { finestra_.text2()->setText(testo); }
 
 IngressoSeriale::IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messaggi &messaggi,
-                                 ImpostazioniPorta &store, VistaLinee &vista, QObject *parent)
+                                 Impostazioni &store, VistaLinee &vista, QObject *parent)
     : QObject(parent), porta_(porta), sessione_(sessione), messaggi_(messaggi), store_(store), vista_(vista)
 {
     // Laps would go unrecorded without a word: the operator is told at once, in a
@@ -44,12 +44,12 @@ void IngressoSeriale::avvisa(const QString &descrizione)
 void IngressoSeriale::Form_Load()
 {
     const QString sezione = QString::fromUtf8(chiaviPorta::sezione);
-    const QString settings = store_.leggi(sezione, QString::fromUtf8(chiaviPorta::settings));
+    const QString settings = store_.testo(sezione, QString::fromUtf8(chiaviPorta::settings));
     if (!settings.isEmpty() && !porta_.setSettings(settings)) {
         avvisa(porta_.descrizioneErrore());
         return; // no serial input for this window
     }
-    const QString commPort = store_.leggi(sezione, QString::fromUtf8(chiaviPorta::commPort));
+    const QString commPort = store_.testo(sezione, QString::fromUtf8(chiaviPorta::commPort));
     if (!commPort.isEmpty()) {
         bool numero = false;
         const qint16 n = commPort.trimmed().toShort(&numero);

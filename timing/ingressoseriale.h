@@ -3,7 +3,7 @@
 #include <QString>
 
 class PortaSeriale;
-class ImpostazioniPorta;
+class Impostazioni;
 class Messaggi;
 class Sessione;
 class RilevaGo;
@@ -42,7 +42,7 @@ private:
 class IngressoSeriale : public QObject {
     Q_OBJECT
 public:
-    IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messaggi &messaggi, ImpostazioniPorta &store,
+    IngressoSeriale(PortaSeriale &porta, Sessione &sessione, Messaggi &messaggi, Impostazioni &store,
                     VistaLinee &vista, QObject *parent = nullptr);
 
     // The serial part of the window's load, run before inizializza.
@@ -59,6 +59,6 @@ private:
     PortaSeriale &porta_;
     Sessione &sessione_;
     Messaggi &messaggi_;
-    ImpostazioniPorta &store_;
+    Impostazioni &store_;
     VistaLinee &vista_;
 };

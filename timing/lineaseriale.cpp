@@ -1,14 +1,14 @@
 #include "timing/lineaseriale.h"
 
 #include "comune/priorita.h"
-#include "serial/impostazioniporta.h"
-#include "serial/portasistema.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
 
-LineaSeriale::LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi,
+LineaSeriale::LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &messaggi,
                            Sessione &sessione, VistaLinee &vista, QObject *parent)
     : QObject(parent), storeDelThread_(store.copia()), radice_(new QObject),
-      reale_(creaPortaSistema(*storeDelThread_, radice_)),
+      reale_(new PortaReale(*storeDelThread_, nullptr, radice_)),
       interrogatore_(new InterrogatoreSeriale(*reale_, orologio, radice_)), remota_(*reale_),
       ingresso_(remota_, sessione, messaggi, store, vista)
 {

@@ -5,7 +5,7 @@
 #include <QThread>
 #include <memory>
 
-class ImpostazioniPorta;
+class Impostazioni;
 class InterrogatoreSeriale;
 class Orologio;
 
@@ -15,7 +15,7 @@ class Orologio;
 class LineaSeriale : public QObject {
     Q_OBJECT
 public:
-    LineaSeriale(ImpostazioniPorta &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
+    LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
                  VistaLinee &vista, QObject *parent = nullptr);
     ~LineaSeriale() override;
 
@@ -28,7 +28,7 @@ public:
 
 private:
     QThread thread_;
-    std::unique_ptr<ImpostazioniPorta> storeDelThread_;
+    std::unique_ptr<Impostazioni> storeDelThread_;
     QObject *radice_;                      // on thread_: owns the two below
     PortaSeriale *reale_;
     InterrogatoreSeriale *interrogatore_;

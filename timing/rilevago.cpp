@@ -120,10 +120,21 @@ void RilevaGo::creaControlli()
     client->setObjectName(QStringLiteral("client"));
     client->setMinimumSize(px(larghezzaClient), px(altezzaClient));
     setCentralWidget(client);
-    const QFont normale = carattere(8.25);
-    client->setFont(normale);
+    client->setFont(carattere(8.25));
 
-    // Result grids, drawn over their captioned frames.
+    creaGriglie(client);
+    creaBloccoSessione(client);
+    for (int i = 0; i < Sessione::numCorsie; ++i) creaCorsia(client, i);
+    creaNascosti(client);
+
+    // The fastest-laps grid comes first in the tab order and takes the focus.
+    setTabOrder(msFlexGrid2_, msFlexGrid1_);
+    msFlexGrid2_->setFocus();
+}
+
+// Result grids, drawn over their captioned frames.
+void RilevaGo::creaGriglie(QWidget *client)
+{
     auto *frame2 = piazza(new QGroupBox(QStringLiteral("5 giri più veloci"), client), rettangolo(240, 0, 4530, 1815), carattere(8.25, true));
     frame2->setObjectName(QStringLiteral("Frame2"));
     auto *frame3 = piazza(new QGroupBox(QStringLiteral("Classifica"), client), rettangolo(5640, 0, 3615, 2535), carattere(8.25, true));
@@ -134,8 +145,12 @@ void RilevaGo::creaControlli()
     const int righe = (msFlexGrid1_->height() - 2 * msFlexGrid1_->frameWidth() - px(255)) / Sessione::numCorsie;
     msFlexGrid1_->verticalHeader()->setMinimumSectionSize(qMin(righe, px(255)));
     msFlexGrid1_->verticalHeader()->setDefaultSectionSize(qMin(righe, px(255)));
+}
 
-    // Session block.
+// The session clock, its limit in minutes, and Start, Pausa and Riprendi in one place.
+void RilevaGo::creaBloccoSessione(QWidget *client)
+{
+    const QFont normale = carattere(8.25);
     auto *frameTempo = piazza(new QGroupBox(QStringLiteral("Tempo Sessione"), client), rettangolo(240, 1920, 3255, 615), carattere(8.25, true));
     frameTempo->setObjectName(QStringLiteral("FrameTempo"));
     tempotot_ = etichetta(frameTempo, QStringLiteral("00:00"), rettangolo(240, 255, 1200, 285), carattere(9.75, true), Qt::AlignLeft | Qt::AlignVCenter);
@@ -156,56 +171,62 @@ void RilevaGo::creaControlli()
     connect(partiBtn_, &QPushButton::clicked, &sessione_, &Sessione::start);
     connect(pausabtn_, &QPushButton::clicked, &sessione_, &Sessione::pausa);
     connect(pausabtn2_, &QPushButton::clicked, &sessione_, &Sessione::riprendi);
+}
 
-    // The eight lanes: two columns, lane i in column i % 2 and row i / 2.
-    for (int i = 0; i < Sessione::numCorsie; ++i) {
-        const int riga = i / 2;
-        const bool destra = i % 2 == 1;
-        ControlliCorsia &c = corsie_[i];
-        c.pilotiLbl1 = piazza(new QGroupBox(client), rettangolo(destra ? 5400 : 480, 2640 + 1320 * riga, 4335, 1215), carattere(9.75, true));
-        c.pilotiLbl1->setObjectName(QStringLiteral("pilotiLbl1_%1").arg(i));
-        QWidget *f = c.pilotiLbl1;
-        c.tempo = etichetta(f, QStringLiteral("00:00,000"), rettangolo(120, 240, 1335, 375), carattere(13.5), Qt::AlignHCenter | Qt::AlignTop);
-        c.tempo->setObjectName(QStringLiteral("Tempo_%1").arg(i));
-        c.vel = etichetta(f, QStringLiteral("0 Km/h"), rettangolo(1680, 360, 975, 255), normale);
-        c.vel->setObjectName(QStringLiteral("Vel_%1").arg(i));
-        c.fineBtn = piazza(new QPushButton(QStringLiteral("Stop"), f), rettangolo(3240, 360, 975, 255), normale);
-        c.fineBtn->setObjectName(QStringLiteral("fineBtn_%1").arg(i));
-        c.fineBtn->setToolTip(QStringLiteral("Termina il cronometraggio"));
-        etichetta(f, QStringLiteral("Ultimo Giro"), rettangolo(360, 600, 855, 255), normale, Qt::AlignHCenter | Qt::AlignTop)
-            ->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        c.tempolast = etichetta(f, QStringLiteral("00:00,000"), rettangolo(360, 840, 855, 255), carattere(9.75), Qt::AlignHCenter | Qt::AlignTop);
-        c.tempolast->setObjectName(QStringLiteral("tempolast_%1").arg(i));
-        etichetta(f, QStringLiteral("Miglior Giro"), rettangolo(1560, 600, 855, 255), normale, Qt::AlignHCenter | Qt::AlignTop)
-            ->setObjectName(QStringLiteral("Label2_%1").arg(i));
-        c.bestlapper = etichetta(f, QStringLiteral("00:00,000"), rettangolo(1560, 840, 855, 255), carattere(9.75), Qt::AlignHCenter | Qt::AlignTop);
-        c.bestlapper->setObjectName(QStringLiteral("bestlapper_%1").arg(i));
-        c.intertempoBtn = piazza(new QPushButton(QString::number(i + 1), f),
-                                 i == 0 ? rettangolo(2760, 720, 1455, 375) : rettangolo(2880, 720, 1335, 375), carattere(9.75));
-        c.intertempoBtn->setObjectName(QStringLiteral("intertempoBtn_%1").arg(i));
-        c.intertempoBtn->setToolTip(QStringLiteral("Prendi i tempi parziali e di giro"));
-        connect(c.intertempoBtn, &QPushButton::clicked, this, [this, i] { sessione_.marca(i); });
-        connect(c.fineBtn, &QPushButton::clicked, this, [this, i] { sessione_.stop(i); });
+// Lane i: two columns, lane i in column i % 2 and row i / 2; its frame, its
+// number and the two lamps of its line beside the frame.
+void RilevaGo::creaCorsia(QWidget *client, int i)
+{
+    const QFont normale = carattere(8.25);
+    const int riga = i / 2;
+    const bool destra = i % 2 == 1;
+    ControlliCorsia &c = corsie_[i];
+    c.pilotiLbl1 = piazza(new QGroupBox(client), rettangolo(destra ? 5400 : 480, 2640 + 1320 * riga, 4335, 1215), carattere(9.75, true));
+    c.pilotiLbl1->setObjectName(QStringLiteral("pilotiLbl1_%1").arg(i));
+    QWidget *f = c.pilotiLbl1;
+    c.tempo = etichetta(f, QStringLiteral("00:00,000"), rettangolo(120, 240, 1335, 375), carattere(13.5), Qt::AlignHCenter | Qt::AlignTop);
+    c.tempo->setObjectName(QStringLiteral("Tempo_%1").arg(i));
+    c.vel = etichetta(f, QStringLiteral("0 Km/h"), rettangolo(1680, 360, 975, 255), normale);
+    c.vel->setObjectName(QStringLiteral("Vel_%1").arg(i));
+    c.fineBtn = piazza(new QPushButton(QStringLiteral("Stop"), f), rettangolo(3240, 360, 975, 255), normale);
+    c.fineBtn->setObjectName(QStringLiteral("fineBtn_%1").arg(i));
+    c.fineBtn->setToolTip(QStringLiteral("Termina il cronometraggio"));
+    etichetta(f, QStringLiteral("Ultimo Giro"), rettangolo(360, 600, 855, 255), normale, Qt::AlignHCenter | Qt::AlignTop)
+        ->setObjectName(QStringLiteral("Label1_%1").arg(i));
+    c.tempolast = etichetta(f, QStringLiteral("00:00,000"), rettangolo(360, 840, 855, 255), carattere(9.75), Qt::AlignHCenter | Qt::AlignTop);
+    c.tempolast->setObjectName(QStringLiteral("tempolast_%1").arg(i));
+    etichetta(f, QStringLiteral("Miglior Giro"), rettangolo(1560, 600, 855, 255), normale, Qt::AlignHCenter | Qt::AlignTop)
+        ->setObjectName(QStringLiteral("Label2_%1").arg(i));
+    c.bestlapper = etichetta(f, QStringLiteral("00:00,000"), rettangolo(1560, 840, 855, 255), carattere(9.75), Qt::AlignHCenter | Qt::AlignTop);
+    c.bestlapper->setObjectName(QStringLiteral("bestlapper_%1").arg(i));
+    c.intertempoBtn = piazza(new QPushButton(QString::number(i + 1), f),
+                             i == 0 ? rettangolo(2760, 720, 1455, 375) : rettangolo(2880, 720, 1335, 375), carattere(9.75));
+    c.intertempoBtn->setObjectName(QStringLiteral("intertempoBtn_%1").arg(i));
+    c.intertempoBtn->setToolTip(QStringLiteral("Prendi i tempi parziali e di giro"));
+    connect(c.intertempoBtn, &QPushButton::clicked, this, [this, i] { sessione_.marca(i); });
+    connect(c.fineBtn, &QPushButton::clicked, this, [this, i] { sessione_.stop(i); });
 
-        auto *numero = etichetta(client, QString::number(i + 1), rettangolo(destra ? 5040 : 120, 2760 + 1320 * riga, 375, 1095),
-                                 carattere(21.75, true, QStringLiteral("Times New Roman")));
-        numero->setObjectName(QStringLiteral("Label3_%1").arg(i));
-        const QRect lampada = rettangolo(destra ? 5040 : 120, 3360 + 1320 * riga, 240, 240);
-        nonconnesso_[i] = piazza(new QLabel(client), lampada, normale);
-        nonconnesso_[i]->setObjectName(QStringLiteral("nonconnesso_%1").arg(i));
-        nonconnesso_[i]->setPixmap(lampadaRossa());
-        connesso_[i] = piazza(new QLabel(client), lampada, normale);
-        connesso_[i]->setObjectName(QStringLiteral("connesso_%1").arg(i));
-        connesso_[i]->setPixmap(lampadaVerde());
-        for (QLabel *l : {connesso_[i], nonconnesso_[i]}) {
-            // The caption, then what the lamp tells about the lane's line.
-            l->setToolTip(QStringLiteral("Toggles Port\n")
-                          + (l == connesso_[i] ? QStringLiteral("Verde: linea attiva") : QStringLiteral("Rosso: linea a riposo")));
-            l->hide();
-        }
+    auto *numero = etichetta(client, QString::number(i + 1), rettangolo(destra ? 5040 : 120, 2760 + 1320 * riga, 375, 1095),
+                             carattere(21.75, true, QStringLiteral("Times New Roman")));
+    numero->setObjectName(QStringLiteral("Label3_%1").arg(i));
+    const QRect lampada = rettangolo(destra ? 5040 : 120, 3360 + 1320 * riga, 240, 240);
+    nonconnesso_[i] = piazza(new QLabel(client), lampada, normale);
+    nonconnesso_[i]->setObjectName(QStringLiteral("nonconnesso_%1").arg(i));
+    nonconnesso_[i]->setPixmap(lampadaRossa());
+    connesso_[i] = piazza(new QLabel(client), lampada, normale);
+    connesso_[i]->setObjectName(QStringLiteral("connesso_%1").arg(i));
+    connesso_[i]->setPixmap(lampadaVerde());
+    for (QLabel *l : {connesso_[i], nonconnesso_[i]}) {
+        // The caption, then what the lamp tells about the lane's line.
+        l->setToolTip(QStringLiteral("Toggles Port\n")
+                      + (l == connesso_[i] ? QStringLiteral("Verde: linea attiva") : QStringLiteral("Rosso: linea a riposo")));
+        l->hide();
     }
+}
 
-    // Controls the window keeps but never shows.
+// Controls the window keeps but never shows, and the laps-waiting line below the lanes.
+void RilevaGo::creaNascosti(QWidget *client)
+{
     prova_ = new QLineEdit(client);
     prova_->setObjectName(QStringLiteral("prova"));
     text2_ = new QLineEdit(QStringLiteral("Text2"), client);
@@ -221,10 +242,6 @@ void RilevaGo::creaControlli()
     giriInAttesa_->hide();
     visualtempbtn->setObjectName(QStringLiteral("visualtempbtn"));
     for (QWidget *w : std::initializer_list<QWidget *>{prova_, text2_, testo10, visualtempbtn}) w->hide();
-
-    // The fastest-laps grid comes first in the tab order and takes the focus.
-    setTabOrder(msFlexGrid2_, msFlexGrid1_);
-    msFlexGrid2_->setFocus();
 }
 
 void RilevaGo::inizializza()

@@ -78,6 +78,10 @@ private:
 
     void creaMenu();
     void creaControlli();
+    void creaGriglie(QWidget *client);
+    void creaBloccoSessione(QWidget *client);
+    void creaCorsia(QWidget *client, int i);
+    void creaNascosti(QWidget *client);
     void aggiorna();
 
     Inoltro inoltro_;

@@ -1,7 +1,7 @@
 #include "timing/tempominimo.h"
 
 #include "comune/messaggi.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/rilevago.h"
 
 #include <QDialog>
@@ -23,12 +23,12 @@ QString compatto(double secondi, QChar virgola)
 }
 } // namespace
 
-TempoMinimoGiro::TempoMinimoGiro(ImpostazioniPorta &store, Messaggi &messaggi, RilevaGo &finestra, Chiedi chiedi)
+TempoMinimoGiro::TempoMinimoGiro(Impostazioni &store, Messaggi &messaggi, RilevaGo &finestra, Chiedi chiedi)
     : QObject(&finestra), store_(store), finestra_(finestra), chiedi_(std::move(chiedi)),
       titolo_(finestra.windowTitle())
 {
     if (!chiedi_) chiedi_ = [this](double attuale) { return chiediConDialogo(&finestra_, attuale); };
-    const QString salvato = store_.leggi(QString::fromLatin1(sezione), QString::fromLatin1(chiave));
+    const QString salvato = store_.testo(QString::fromLatin1(sezione), QString::fromLatin1(chiave));
     const std::optional<double> letto = interpreta(salvato);
     if (!salvato.trimmed().isEmpty() && !letto)
         messaggi.mostra(QStringLiteral("Il tempo minimo sul giro salvato nelle impostazioni (\"%1\") non è valido:\n"

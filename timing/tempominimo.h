@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-class ImpostazioniPorta;
+class Impostazioni;
 class Messaggi;
 class QWidget;
 class RilevaGo;
@@ -24,7 +24,7 @@ public:
 
     // Applies the stored value to the window's session (a bad one reads as the
     // default, and the operator is told) and answers the window's menu entry.
-    TempoMinimoGiro(ImpostazioniPorta &store, Messaggi &messaggi, RilevaGo &finestra, Chiedi chiedi = {});
+    TempoMinimoGiro(Impostazioni &store, Messaggi &messaggi, RilevaGo &finestra, Chiedi chiedi = {});
 
     double valore() const { return valore_; }
     // The menu entry: asks, then applies and stores the answer.
@@ -42,7 +42,7 @@ public:
 private:
     void mostra();
 
-    ImpostazioniPorta &store_;
+    Impostazioni &store_;
     RilevaGo &finestra_;
     Chiedi chiedi_;
     QString titolo_;

@@ -1,6 +1,6 @@
 #include "voce/impostazionivoce.h"
 
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 
 #include <QtGlobal>
 
@@ -15,37 +15,25 @@ constexpr Chiavi interruttori[] = {
     {"TempoRimasto", &ImpostazioniVoce::tempoRimasto}, {"Partenza", &ImpostazioniVoce::partenza},
     {"TonoGiro", &ImpostazioniVoce::tonoGiro},       {"TonoIgnorato", &ImpostazioniVoce::tonoIgnorato},
 };
-
-// A stored number within [minimo, massimo]; anything else keeps the default.
-void numero(const QString &testo, double minimo, double massimo, double &campo)
-{
-    bool ok = false;
-    const double v = testo.toDouble(&ok);
-    if (ok && v >= minimo && v <= massimo) campo = v;
-}
 } // namespace
 
-ImpostazioniVoce ImpostazioniVoce::leggi(const ImpostazioniPorta &store)
+// A stored value the store cannot use keeps the default.
+ImpostazioniVoce ImpostazioniVoce::leggi(const Impostazioni &store)
 {
     ImpostazioniVoce v;
     const QString s = QString::fromLatin1(sezione);
-    for (const auto &[chiave, campo] : interruttori) {
-        const QString t = store.leggi(s, QString::fromLatin1(chiave));
-        if (t == QLatin1String("1")) v.*campo = true;
-        else if (t == QLatin1String("0")) v.*campo = false;
-    }
-    v.voce = store.leggi(s, QStringLiteral("Voce"));
-    numero(store.leggi(s, QStringLiteral("Velocita")), -1, 1, v.velocita);
-    numero(store.leggi(s, QStringLiteral("Volume")), 0, 1, v.volume);
+    for (const auto &[chiave, campo] : interruttori) v.*campo = store.interruttore(s, QString::fromLatin1(chiave)).value_or(v.*campo);
+    v.voce = store.testo(s, QStringLiteral("Voce"));
+    v.velocita = store.numero(s, QStringLiteral("Velocita"), -1, 1).value_or(v.velocita);
+    v.volume = store.numero(s, QStringLiteral("Volume"), 0, 1).value_or(v.volume);
     return v;
 }
 
-void ImpostazioniVoce::scrivi(ImpostazioniPorta &store) const
+void ImpostazioniVoce::scrivi(Impostazioni &store) const
 {
     const QString s = QString::fromLatin1(sezione);
-    for (const auto &[chiave, campo] : interruttori)
-        store.scrivi(s, QString::fromLatin1(chiave), this->*campo ? QStringLiteral("1") : QStringLiteral("0"));
+    for (const auto &[chiave, campo] : interruttori) store.scriviInterruttore(s, QString::fromLatin1(chiave), this->*campo);
     store.scrivi(s, QStringLiteral("Voce"), voce);
-    store.scrivi(s, QStringLiteral("Velocita"), QString::number(velocita));
-    store.scrivi(s, QStringLiteral("Volume"), QString::number(volume));
+    store.scriviNumero(s, QStringLiteral("Velocita"), velocita);
+    store.scriviNumero(s, QStringLiteral("Volume"), volume);
 }

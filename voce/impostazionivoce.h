@@ -2,7 +2,7 @@
 #include <QMetaType>
 #include <QString>
 
-class ImpostazioniPorta;
+class Impostazioni;
 
 // "Annunci vocali...": what the track hears. Everything is off until the
 // operator turns it on; kept in the per-user settings.
@@ -25,8 +25,8 @@ struct ImpostazioniVoce {
     bool servonoVoce() const { return attivi; }
     bool servonoToni() const { return tonoGiro || tonoIgnorato; }
 
-    static ImpostazioniVoce leggi(const ImpostazioniPorta &store);
-    void scrivi(ImpostazioniPorta &store) const;
+    static ImpostazioniVoce leggi(const Impostazioni &store);
+    void scrivi(Impostazioni &store) const;
     bool operator==(const ImpostazioniVoce &) const = default;
 };
 Q_DECLARE_METATYPE(ImpostazioniVoce)

@@ -1,9 +1,9 @@
 #include "voce/serviziovoce.h"
 
 #include "comune/messaggi.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 
-ServizioVoce::ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
+ServizioVoce::ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &orologio,
                            Annunci::FabbricaVoce voce, Annunci::FabbricaToni toni, QObject *parent)
     : QObject(parent), store_(store), impostazioni_(ImpostazioniVoce::leggi(store)),
       annunci_(new Annunci(orologio, std::move(voce), std::move(toni)))

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QThread>
 
-class ImpostazioniPorta;
+class Impostazioni;
 class Messaggi;
 class Orologio;
 class Sessione;
@@ -18,7 +18,7 @@ class Sessione;
 class ServizioVoce : public QObject {
     Q_OBJECT
 public:
-    ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
+    ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &orologio,
                  Annunci::FabbricaVoce voce = creaMotoreVoce, Annunci::FabbricaToni toni = creaMotoreToni,
                  QObject *parent = nullptr);
     ~ServizioVoce() override;
@@ -42,7 +42,7 @@ signals:
     void statoCambiato();
 
 private:
-    ImpostazioniPorta &store_;
+    Impostazioni &store_;
     ImpostazioniVoce impostazioni_;
     QThread thread_;
     Annunci *annunci_;

@@ -1,7 +1,7 @@
 #include "web/risultatiinrete.h"
 
 #include "database/archivioasincrono.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 #include "web/serverrisultati.h"
@@ -14,7 +14,7 @@ const QString chiaveAttivo = QStringLiteral("Attivo");
 const QString chiavePorta = QStringLiteral("Porta");
 } // namespace
 
-RisultatiInRete::RisultatiInRete(ImpostazioniPorta &impostazioni, ArchivioAsincrono &archivio, QObject *parent)
+RisultatiInRete::RisultatiInRete(Impostazioni &impostazioni, ArchivioAsincrono &archivio, QObject *parent)
     : QObject(parent), impostazioni_(impostazioni), archivio_(archivio)
 {
     thread_.setObjectName(QStringLiteral("risultati in rete"));
@@ -25,22 +25,17 @@ RisultatiInRete::RisultatiInRete(ImpostazioniPorta &impostazioni, ArchivioAsincr
 
 RisultatiInRete::~RisultatiInRete() { ferma(); }
 
-bool RisultatiInRete::attivo() const
-{
-    return impostazioni_.leggi(sezione, chiaveAttivo) == QLatin1String("1");
-}
+bool RisultatiInRete::attivo() const { return impostazioni_.interruttore(sezione, chiaveAttivo).value_or(false); }
 
 quint16 RisultatiInRete::porta() const
 {
-    bool ok = false;
-    const int p = impostazioni_.leggi(sezione, chiavePorta).toInt(&ok);
-    return ok && p > 0 && p <= 65535 ? quint16(p) : portaPredefinita;
+    return quint16(impostazioni_.intero(sezione, chiavePorta, 1, 65535).value_or(portaPredefinita));
 }
 
 bool RisultatiInRete::imposta(bool attivo, quint16 porta)
 {
-    impostazioni_.scrivi(sezione, chiaveAttivo, attivo ? QStringLiteral("1") : QStringLiteral("0"));
-    impostazioni_.scrivi(sezione, chiavePorta, QString::number(porta));
+    impostazioni_.scriviInterruttore(sezione, chiaveAttivo, attivo);
+    impostazioni_.scriviIntero(sezione, chiavePorta, porta);
     return applica();
 }
 

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 class ArchivioAsincrono;
-class ImpostazioniPorta;
+class Impostazioni;
 class ServerRisultati;
 class Sessione;
 
@@ -23,7 +23,7 @@ public:
     static constexpr quint16 portaPredefinita = 8080;
     static constexpr int intervalloFotoMs = 250;
 
-    RisultatiInRete(ImpostazioniPorta &impostazioni, ArchivioAsincrono &archivio, QObject *parent = nullptr);
+    RisultatiInRete(Impostazioni &impostazioni, ArchivioAsincrono &archivio, QObject *parent = nullptr);
     ~RisultatiInRete() override;
 
     // The stored choice.
@@ -55,7 +55,7 @@ private:
     void sessioneCambiata();
     void inviaFoto();
 
-    ImpostazioniPorta &impostazioni_;
+    Impostazioni &impostazioni_;
     ArchivioAsincrono &archivio_;
     QThread thread_;
     ServerRisultati *server_ = nullptr;

@@ -2,8 +2,8 @@
 // without hardware and for the end-to-end tests.
 #include "console.h"
 #include "serial/dispositivosimulato.h"
-#include "serial/impostazioniporta.h"
-#include "serial/portasistema.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "serial/portaseriale.h"
 
 #include <QCommandLineParser>
@@ -73,6 +73,189 @@ QString erroreOpzioni(const QCommandLineParser &opzioni)
                            : QStringLiteral("riga di comando non valida");
 }
 
+// The command line: its options in the order the help lists them.
+struct Opzioni {
+    QCommandLineOption aiuto{{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+                             QStringLiteral("Mostra questo aiuto ed esce.")};
+    QCommandLineOption com{QStringLiteral("com"),
+                           QStringLiteral("Collega la porta ComN del programma al simulatore "
+                                          "(sezione [Porte] delle impostazioni dell'utente; "
+                                          "il valore precedente torna all'uscita)."),
+                           QStringLiteral("N")};
+    QCommandLineOption collegamento{QStringLiteral("collegamento"),
+                                    QStringLiteral("Crea un collegamento simbolico al dispositivo."),
+                                    QStringLiteral("percorso")};
+    QCommandLineOption programma{QStringLiteral("programma"),
+                                 QStringLiteral("File di righe \"<ms> <comandi>\" eseguite a quei "
+                                                "millisecondi dall'avvio."),
+                                 QStringLiteral("file")};
+    QCommandLineOption impulso{QStringLiteral("impulso"), QStringLiteral("Durata di un passaggio in ms (predefinito 150)."),
+                               QStringLiteral("ms"), QStringLiteral("150")};
+    QCommandLineOption durata{QStringLiteral("durata"), QStringLiteral("Esce dopo questi ms."), QStringLiteral("ms")};
+    QCommandLineOption fineProgramma{QStringLiteral("esci-a-fine"),
+                                     QStringLiteral("Esce un secondo dopo l'ultimo passo del programma.")};
+    QCommandLineOption fileImpostazioni{QStringLiteral("impostazioni"),
+                                        QStringLiteral("Usa questo file INI al posto delle "
+                                                       "impostazioni dell'utente (per --com)."),
+                                        QStringLiteral("file")};
+    QCommandLineOption porta{QStringLiteral("porta"),
+                             QStringLiteral("Simula il dispositivo sulla porta COMn di questo computer, "
+                                            "collegata a quella del programma (dove non ci sono "
+                                            "pseudo-terminali)."),
+                             QStringLiteral("N")};
+    QList<QCommandLineOption> elenco() const
+    {
+        return {aiuto, com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni, porta};
+    }
+};
+
+const char descrizione[] = "Simula il dispositivo di cronometraggio su uno pseudo-terminale: risponde a ogni spazio "
+                           "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva).";
+
+// The device and what it changed on this computer (a link, a port's entry in the
+// settings), put back on every way out, signals included.
+class Simulatore {
+public:
+    Simulatore(const QCommandLineParser &riga, const Opzioni &o) : riga_(riga), o_(o) {}
+    ~Simulatore() { ripristina(); }
+
+    // Each step says what went wrong on standard error and returns false.
+    bool creaDispositivo();
+    bool collega();
+    bool collegaCom();
+    bool caricaProgramma(QCoreApplication &app);
+    void seguiConsole(QCoreApplication &app, Console &console);
+    DispositivoSimulato &dispositivo() { return *dispositivo_; }
+    // The link removed and the port's entry put back; done once.
+    void ripristina()
+    {
+        if (!link_.isEmpty()) QFile::remove(link_);
+        if (store_) store_->scrivi(QString::fromUtf8(chiaviPorta::sezionePorte), chiaveCom_, valorePrecedente_);
+        link_.clear();
+        store_.reset();
+    }
+
+private:
+    const QCommandLineParser &riga_;
+    const Opzioni &o_;
+    Impostazioni impostazioniLato_;
+    std::unique_ptr<PortaReale> portaLato_;
+    std::unique_ptr<DispositivoSimulato> dispositivo_;
+    QString link_;
+    std::unique_ptr<Impostazioni> store_;
+    QString chiaveCom_, valorePrecedente_;
+    QTimer silenzio_;
+    bool collegato_ = false;
+};
+
+// The device on a COM port when one is named, on a pseudo-terminal otherwise.
+bool Simulatore::creaDispositivo()
+{
+    if (riga_.isSet(o_.porta)) {
+        bool ok = false;
+        const int numero = riga_.value(o_.porta).toInt(&ok);
+        portaLato_ = std::make_unique<PortaReale>(impostazioniLato_);
+        if (!ok || !portaLato_->setCommPort(qint16(numero)) || !portaLato_->setPortOpen(true)) {
+            std::fprintf(stderr, "Impossibile aprire la porta %s: %s\n", qPrintable(riga_.value(o_.porta)),
+                         qPrintable(portaLato_->descrizioneErrore()));
+            return false;
+        }
+        dispositivo_ = std::make_unique<DispositivoSimulato>(*portaLato_);
+    } else {
+        dispositivo_ = std::make_unique<DispositivoSimulato>();
+        if (!dispositivo_->valido()) {
+            std::fprintf(stderr, "Impossibile creare lo pseudo-terminale: %s\n", qPrintable(dispositivo_->errore()));
+            return false;
+        }
+    }
+    dispositivo_->impostaImpulso(qMax(1, riga_.value(o_.impulso).toInt()));
+    scrivi(QStringLiteral("Dispositivo: %1").arg(dispositivo_->percorso()));
+    return true;
+}
+
+bool Simulatore::collega()
+{
+    if (!riga_.isSet(o_.collegamento)) return true;
+    const QString link = riga_.value(o_.collegamento);
+    QFile::remove(link);
+    if (!QFile::link(dispositivo_->percorso(), link)) {
+        std::fprintf(stderr, "Impossibile creare il collegamento %s\n", qPrintable(link));
+        return false;
+    }
+    link_ = link;
+    scrivi(QStringLiteral("Collegamento: %1").arg(link_));
+    return true;
+}
+
+// The program's port ComN points at the device until the simulator ends.
+bool Simulatore::collegaCom()
+{
+    if (!riga_.isSet(o_.com)) return true;
+    bool ok = false;
+    const int numero = riga_.value(o_.com).toInt(&ok);
+    if (!ok || numero < 1 || numero > 255) {
+        std::fprintf(stderr, "Numero di porta non valido: %s\n", qPrintable(riga_.value(o_.com)));
+        return false;
+    }
+    store_ = riga_.isSet(o_.fileImpostazioni) ? std::make_unique<Impostazioni>(riga_.value(o_.fileImpostazioni))
+                                              : std::make_unique<Impostazioni>();
+    chiaveCom_ = QStringLiteral("Com%1").arg(numero);
+    const QString sezione = QString::fromUtf8(chiaviPorta::sezionePorte);
+    valorePrecedente_ = store_->testo(sezione, chiaveCom_);
+    store_->scrivi(sezione, chiaveCom_, link_.isEmpty() ? dispositivo_->percorso() : link_);
+    scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store_->testo(sezione, chiaveCom_), store_->percorso()));
+    return true;
+}
+
+bool Simulatore::caricaProgramma(QCoreApplication &app)
+{
+    if (riga_.isSet(o_.programma)) {
+        QFile file(riga_.value(o_.programma));
+        QString errore;
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)
+            || !dispositivo_->programma(QString::fromUtf8(file.readAll()), &errore)) {
+            std::fprintf(stderr, "Programma %s non valido: %s\n", qPrintable(file.fileName()),
+                         qPrintable(errore.isEmpty() ? file.errorString() : errore));
+            return false;
+        }
+        if (riga_.isSet(o_.fineProgramma))
+            QObject::connect(dispositivo_.get(), &DispositivoSimulato::programmaFinito, &app,
+                             [&app] { QTimer::singleShot(1000, &app, &QCoreApplication::quit); });
+    }
+    if (riga_.isSet(o_.durata)) QTimer::singleShot(riga_.value(o_.durata).toInt(), &app, &QCoreApplication::quit);
+    return true;
+}
+
+// Tells the person at the keyboard what the program does with the device, and
+// takes the commands typed.
+void Simulatore::seguiConsole(QCoreApplication &app, Console &console)
+{
+    QObject::connect(&console, &Console::fineRichiesta, &app, &QCoreApplication::quit);
+    silenzio_.setSingleShot(true);
+    silenzio_.setInterval(2000);
+    DispositivoSimulato &d = *dispositivo_;
+    QObject::connect(&d, &DispositivoSimulato::interrogato, &app, [this](quint8) {
+        if (!collegato_) scrivi(QStringLiteral("Il programma interroga il dispositivo."));
+        collegato_ = true;
+        silenzio_.start();
+    });
+    QObject::connect(&silenzio_, &QTimer::timeout, &app, [this] {
+        collegato_ = false;
+        scrivi(QStringLiteral("Nessuna interrogazione da 2 secondi."));
+    });
+    QObject::connect(&d, &DispositivoSimulato::portaLiberata, &app, [] {
+        scrivi(QStringLiteral("Il programma non interroga più: la porta è di nuovo libera."));
+    });
+    QObject::connect(&d, &DispositivoSimulato::lineeCambiate, &app, [](quint8 stato) { scrivi(descriviLinee(stato)); });
+    QObject::connect(&console, &Console::riga, &app, [&app, &d](const QString &riga) {
+        const QString r = riga.trimmed();
+        if (r == u"q") app.quit();
+        else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
+        else if (!r.isEmpty() && !d.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
+    });
+    if (Console::interattiva()) scrivi(QString::fromUtf8(aiuto));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -80,163 +263,28 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("saettino-simulatore"));
 
-    QCommandLineParser opzioni;
-    const QString descrizione = QStringLiteral(
-        "Simula il dispositivo di cronometraggio su uno pseudo-terminale: risponde a ogni spazio "
-        "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva).");
-    const QCommandLineOption aiutoOpzione({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
-                                          QStringLiteral("Mostra questo aiuto ed esce."));
-    const QCommandLineOption com(QStringLiteral("com"),
-                                 QStringLiteral("Collega la porta ComN del programma al simulatore "
-                                                "(sezione [Porte] delle impostazioni dell'utente; "
-                                                "il valore precedente torna all'uscita)."),
-                                 QStringLiteral("N"));
-    const QCommandLineOption collegamento(QStringLiteral("collegamento"),
-                                          QStringLiteral("Crea un collegamento simbolico al dispositivo."),
-                                          QStringLiteral("percorso"));
-    const QCommandLineOption programma(QStringLiteral("programma"),
-                                       QStringLiteral("File di righe \"<ms> <comandi>\" eseguite a quei "
-                                                      "millisecondi dall'avvio."),
-                                       QStringLiteral("file"));
-    const QCommandLineOption impulso(QStringLiteral("impulso"),
-                                     QStringLiteral("Durata di un passaggio in ms (predefinito 150)."),
-                                     QStringLiteral("ms"), QStringLiteral("150"));
-    const QCommandLineOption durata(QStringLiteral("durata"), QStringLiteral("Esce dopo questi ms."),
-                                    QStringLiteral("ms"));
-    const QCommandLineOption fineProgramma(QStringLiteral("esci-a-fine"),
-                                           QStringLiteral("Esce un secondo dopo l'ultimo passo del programma."));
-    const QCommandLineOption fileImpostazioni(QStringLiteral("impostazioni"),
-                                              QStringLiteral("Usa questo file INI al posto delle "
-                                                             "impostazioni dell'utente (per --com)."),
-                                              QStringLiteral("file"));
-    const QCommandLineOption porta(QStringLiteral("porta"),
-                                   QStringLiteral("Simula il dispositivo sulla porta COMn di questo computer, "
-                                                  "collegata a quella del programma (dove non ci sono "
-                                                  "pseudo-terminali)."),
-                                   QStringLiteral("N"));
-    const QList<QCommandLineOption> elenco{aiutoOpzione, com, collegamento, programma, impulso,
-                                           durata, fineProgramma, fileImpostazioni, porta};
-    opzioni.addOptions(elenco);
+    const Opzioni o;
+    QCommandLineParser riga;
+    riga.addOptions(o.elenco());
     // Qt's own help and error texts are in English: these are the program's own.
-    if (!opzioni.parse(QCoreApplication::arguments()) || !opzioni.positionalArguments().isEmpty()) {
+    if (!riga.parse(QCoreApplication::arguments()) || !riga.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "saettino-simulatore: %s\nPer l'elenco delle opzioni: saettino-simulatore --help\n",
-                     qPrintable(erroreOpzioni(opzioni)));
+                     qPrintable(erroreOpzioni(riga)));
         return 2;
     }
-    if (opzioni.isSet(aiutoOpzione)) {
-        std::fputs(testoAiuto(descrizione, elenco).toLocal8Bit().constData(), stdout);
+    if (riga.isSet(o.aiuto)) {
+        std::fputs(testoAiuto(QString::fromUtf8(descrizione), o.elenco()).toLocal8Bit().constData(), stdout);
         return 0;
     }
 
-    // The device on a COM port when one is named, on a pseudo-terminal otherwise.
-    ImpostazioniPorta impostazioniLato;
-    std::unique_ptr<PortaSeriale> portaLato;
-    std::unique_ptr<DispositivoSimulato> dispositivoPtr;
-    if (opzioni.isSet(porta)) {
-        bool ok = false;
-        const int numero = opzioni.value(porta).toInt(&ok);
-        portaLato.reset(creaPortaSistema(impostazioniLato, nullptr));
-        if (!ok || !portaLato->setCommPort(qint16(numero)) || !portaLato->setPortOpen(true)) {
-            std::fprintf(stderr, "Impossibile aprire la porta %s: %s\n", qPrintable(opzioni.value(porta)),
-                         qPrintable(portaLato->descrizioneErrore()));
-            return 1;
-        }
-        dispositivoPtr = std::make_unique<DispositivoSimulato>(*portaLato);
-    } else {
-        dispositivoPtr = std::make_unique<DispositivoSimulato>();
-        if (!dispositivoPtr->valido()) {
-            std::fprintf(stderr, "Impossibile creare lo pseudo-terminale: %s\n", qPrintable(dispositivoPtr->errore()));
-            return 1;
-        }
-    }
-    DispositivoSimulato &dispositivo = *dispositivoPtr;
-    dispositivo.impostaImpulso(qMax(1, opzioni.value(impulso).toInt()));
-    scrivi(QStringLiteral("Dispositivo: %1").arg(dispositivo.percorso()));
-
-    // Clean-up on every way out, signals included.
-    QString link;
-    std::unique_ptr<ImpostazioniPorta> store;
-    QString chiaveCom, valorePrecedente;
-    const auto pulisci = [&] {
-        if (!link.isEmpty()) QFile::remove(link);
-        if (store) store->scrivi(QString::fromUtf8(chiaviPorta::sezionePorte), chiaveCom, valorePrecedente);
-    };
-
-    if (opzioni.isSet(collegamento)) {
-        link = opzioni.value(collegamento);
-        QFile::remove(link);
-        if (!QFile::link(dispositivo.percorso(), link)) {
-            std::fprintf(stderr, "Impossibile creare il collegamento %s\n", qPrintable(link));
-            return 1;
-        }
-        scrivi(QStringLiteral("Collegamento: %1").arg(link));
-    }
-    if (opzioni.isSet(com)) {
-        bool ok = false;
-        const int numero = opzioni.value(com).toInt(&ok);
-        if (!ok || numero < 1 || numero > 255) {
-            std::fprintf(stderr, "Numero di porta non valido: %s\n", qPrintable(opzioni.value(com)));
-            pulisci();
-            return 1;
-        }
-        store = opzioni.isSet(fileImpostazioni) ? std::make_unique<ImpostazioniPorta>(opzioni.value(fileImpostazioni))
-                                                : std::make_unique<ImpostazioniPorta>();
-        chiaveCom = QStringLiteral("Com%1").arg(numero);
-        const QString sezione = QString::fromUtf8(chiaviPorta::sezionePorte);
-        valorePrecedente = store->leggi(sezione, chiaveCom);
-        store->scrivi(sezione, chiaveCom, link.isEmpty() ? dispositivo.percorso() : link);
-        scrivi(QStringLiteral("Com%1 -> %2 (in %3)").arg(numero).arg(store->leggi(sezione, chiaveCom), store->percorso()));
-    }
-
+    Simulatore simulatore(riga, o);
+    if (!simulatore.creaDispositivo() || !simulatore.collega() || !simulatore.collegaCom()
+        || !simulatore.caricaProgramma(app))
+        return 1;
     Console console;
-    QObject::connect(&console, &Console::fineRichiesta, &app, &QCoreApplication::quit);
-
-    if (opzioni.isSet(programma)) {
-        QFile file(opzioni.value(programma));
-        QString errore;
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)
-            || !dispositivo.programma(QString::fromUtf8(file.readAll()), &errore)) {
-            std::fprintf(stderr, "Programma %s non valido: %s\n", qPrintable(file.fileName()),
-                         qPrintable(errore.isEmpty() ? file.errorString() : errore));
-            pulisci();
-            return 1;
-        }
-        if (opzioni.isSet(fineProgramma))
-            QObject::connect(&dispositivo, &DispositivoSimulato::programmaFinito, &app,
-                             [&app] { QTimer::singleShot(1000, &app, &QCoreApplication::quit); });
-    }
-    if (opzioni.isSet(durata)) QTimer::singleShot(opzioni.value(durata).toInt(), &app, &QCoreApplication::quit);
-
-    // Tell the person at the keyboard what the program does with the device.
-    QTimer silenzio;
-    silenzio.setSingleShot(true);
-    silenzio.setInterval(2000);
-    bool collegato = false;
-    QObject::connect(&dispositivo, &DispositivoSimulato::interrogato, &app, [&](quint8) {
-        if (!collegato) scrivi(QStringLiteral("Il programma interroga il dispositivo."));
-        collegato = true;
-        silenzio.start();
-    });
-    QObject::connect(&silenzio, &QTimer::timeout, &app, [&] {
-        collegato = false;
-        scrivi(QStringLiteral("Nessuna interrogazione da 2 secondi."));
-    });
-    QObject::connect(&dispositivo, &DispositivoSimulato::portaLiberata, &app, [] {
-        scrivi(QStringLiteral("Il programma non interroga più: la porta è di nuovo libera."));
-    });
-    QObject::connect(&dispositivo, &DispositivoSimulato::lineeCambiate, &app,
-                     [](quint8 stato) { scrivi(descriviLinee(stato)); });
-
-    QObject::connect(&console, &Console::riga, &app, [&](const QString &riga) {
-        const QString r = riga.trimmed();
-        if (r == u"q") app.quit();
-        else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
-        else if (!r.isEmpty() && !dispositivo.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
-    });
-    if (Console::interattiva()) scrivi(QString::fromUtf8(aiuto));
-
+    simulatore.seguiConsole(app, console);
     const int esito = app.exec();
-    pulisci();
-    scrivi(QStringLiteral("Interrogazioni ricevute: %1").arg(dispositivo.interrogazioni()));
+    simulatore.ripristina();
+    scrivi(QStringLiteral("Interrogazioni ricevute: %1").arg(simulatore.dispositivo().interrogazioni()));
     return esito;
 }

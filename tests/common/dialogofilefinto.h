@@ -1,5 +1,5 @@
 #pragma once
-#include "database/dialogofile.h"
+#include "comune/dialogofile.h"
 
 #include <QList>
 

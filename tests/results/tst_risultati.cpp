@@ -255,7 +255,7 @@ private slots:
         const auto &r = b.dialogo.richieste;
         QVERIFY(r.size() == 7 && r[4].salvataggio && r[4].titolo == "Salva Tempi" && r[5].titolo == "Carica Tempi");
         QCOMPARE(r[5].filtro, u"Salvataggi|*.qlt|Tutti i file|*.*"_s);
-        QCOMPARE(DialogoFileQt::filtriQt(r[5].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
+        QCOMPARE(filtriDialogo(r[5].filtro), (Testi{"Salvataggi (*.qlt)", "Tutti i file (*)"}));
         // Loading the database itself, by any path or a second hard link, changes nothing and says so.
         const QByteArray ora = contenuto(b.percorso);
         QStringList stessi{b.cartella.path() + "/./" + QString::fromUtf8(identita::fileDatabase)};

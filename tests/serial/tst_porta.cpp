@@ -1,8 +1,8 @@
 // The real port over QSerialPort against a pseudo-terminal; the settings store.
 #include "aiuti.h"
 #include "serial/coppiapty.h"
-#include "serial/impostazioniporta.h"
-#include "serial/unix/portaqt.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,12 +19,12 @@ private slots:
         QTemporaryDir cartella;
         const QString ini = cartella.filePath(u"a-mano.ini"_s);
         QVERIFY(scriviFile(ini, "[Properties]\nSettings=19200,o,8,1.5\n\n[Porte]\nCom3=/dev/ttyUSB0\n"));
-        ImpostazioniPorta store(ini);
+        Impostazioni store(ini);
         // Without quotes the INI reader sees a list; it comes back as the text it was.
-        QCOMPARE(store.leggi(u"Properties"_s, u"Settings"_s), u"19200,o,8,1.5"_s);
+        QCOMPARE(store.testo(u"Properties"_s, u"Settings"_s), u"19200,o,8,1.5"_s);
         QCOMPARE(dispositivoPorta(3, store), u"/dev/ttyUSB0"_s);
         QCOMPARE(dispositivoPorta(16, store), u"/dev/ttyS15"_s);
-        PortaQt porta(store);
+        PortaReale porta(store);
         // Malformed texts, and what no port here can do, are refused and change nothing.
         for (const auto &[testo, parola] : QList<std::pair<QString, QString>>{
                  {"", "separati"}, {"96OO,n,8,1", "Velocità"}, {"0,n,8,1", "Velocità"}, {"9600,x,8,1", "Parità"},

@@ -1,9 +1,11 @@
 // The Windows port on a real COM port, wired by the test run to the device simulator
 // (SAETTINO_COM_PROVA names the port; the simulator holds line 3 active).
-#include "serial/win32/portawin32.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <windows.h>
@@ -14,7 +16,7 @@ class TstPortaWin32 : public QObject {
     Q_OBJECT
 
     // Polls `volte` times; each reply must be the simulator's status byte with line 3 active.
-    static QList<qint64> interroga(PortaWin32 &porta, int volte)
+    static QList<qint64> interroga(PortaReale &porta, int volte)
     {
         QList<qint64> ritardi;
         QSignalSpy arrivati(&porta, &PortaSeriale::onComm);
@@ -39,7 +41,9 @@ private slots:
     {
         const int com = qEnvironmentVariableIntValue("SAETTINO_COM_PROVA");
         if (com == 0) QSKIP("no COM port wired to the simulator in this run");
-        PortaWin32 porta;
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(u"utente.ini"_s));
+        PortaReale porta(store);
 
         // What no Windows port takes is refused, and the settings stay.
         QVERIFY(!porta.setSettings(u"9600,n,4,1"_s) && porta.descrizioneErrore().contains(u"4 bit"_s));
@@ -56,7 +60,7 @@ private slots:
         QVERIFY(!porta.setCommPort(1) && porta.commPort() == com);
         // The same port a second time is busy (Wine lets any number of handles share a port).
         if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
-            PortaWin32 altra;
+            PortaReale altra(store);
             QVERIFY(altra.setCommPort(qint16(com)));
             QVERIFY(!altra.setPortOpen(true));
             QVERIFY2(altra.descrizioneErrore().contains(u"già in uso"_s), qPrintable(altra.descrizioneErrore()));

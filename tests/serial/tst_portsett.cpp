@@ -2,7 +2,7 @@
 // neither even parity nor 7 data bits) and a settings file in a temporary folder.
 #include "messaggifinti.h"
 #include "portafinta.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "serial/portsett.h"
 
 #include <QComboBox>
@@ -44,7 +44,7 @@ private slots:
         QFETCH(QString, messaggio);
         QFETCH(QString, dopo);
         QTemporaryDir cartella;
-        ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
         MessaggiFinti messaggi;
         PortaFinta porta;
         const QStringList valori = prima.split(u'|');
@@ -69,7 +69,7 @@ private slots:
         if (dopo == u"=") dopo = prima;
         QCOMPARE(QStringLiteral("%1|%2|%3|%4").arg(porta.testo).arg(porta.numero).arg(porta.flusso).arg(porta.aperta ? "aperta" : "chiusa"), dopo);
         const bool riuscito = messaggio.isEmpty() && !annulla;
-        const auto letto = [&](const char *chiave) { return store.leggi(QStringLiteral("Properties"), QString::fromUtf8(chiave)); };
+        const auto letto = [&](const char *chiave) { return store.testo(QStringLiteral("Properties"), QString::fromUtf8(chiave)); };
         QCOMPARE(letto("Settings") + u'|' + letto("CommPort") + u'|' + letto("Handshaking"), riuscito ? dopo.section(u'|', 0, 2) : "||");
         QCOMPARE(d.isVisible(), !messaggio.isEmpty()); // a failure leaves the dialog open
         QCOMPARE(messaggi.mostrati.size(), messaggio.isEmpty() ? 0 : 1);

@@ -1,8 +1,8 @@
 // The device simulator as the saettino-simulatore program an operator starts,
 // answering polls through the real port.
 #include "aiuti.h"
-#include "serial/impostazioniporta.h"
-#include "serial/unix/portaqt.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -32,7 +32,7 @@ private slots:
     void programmaDaRigaDiComando()
     {
         QTemporaryDir cartella;
-        ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
         store.scrivi(QStringLiteral("Porte"), QStringLiteral("Com1"), QStringLiteral("/dev/ttyUSB0"));
         // Line 6 held, a short pass on line 2 that ends by itself, then line 4 held as well.
         QVERIFY(scriviFile(cartella.filePath("giri.txt"), "# prova\n0 +6, 2\n1000\t+4 # dopo il passaggio\n"));
@@ -42,13 +42,13 @@ private slots:
         QByteArray uscita;
         QTRY_VERIFY((uscita += processo.readAll()).contains("Linee attive: 6\nLinee attive: 2 6\nLinee attive: 6\nLinee attive: 4 6\n"));
         // Com1 now points at the simulator: each blank is answered with the line state, anything else is no poll.
-        PortaQt porta(store);
+        PortaReale porta(store);
         QVERIFY2(porta.setPortOpen(true) && porta.output(QStringLiteral("   x\r\n")), qPrintable(porta.descrizioneErrore()));
         QByteArray risposte;
         QTRY_COMPARE(risposte += porta.input().toLatin1(), QByteArray("\xD7\xD7\xD7"));
         // When it ends, Com1 goes back to what it was.
         processo.terminate();
-        QTRY_COMPARE(store.leggi(QStringLiteral("Porte"), QStringLiteral("Com1")), QStringLiteral("/dev/ttyUSB0"));
+        QTRY_COMPARE(store.testo(QStringLiteral("Porte"), QStringLiteral("Com1")), QStringLiteral("/dev/ttyUSB0"));
     }
 
     // A program killed with the port open leaves the terminal exclusive; once its polls stop the

@@ -6,8 +6,8 @@
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
 #include "serial/dispositivosimulato.h"
-#include "serial/impostazioniporta.h"
-#include "serial/unix/portaqt.h"
+#include "comune/impostazioni.h"
+#include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
 #include "timing/lineaseriale.h"
 #include "timing/rilevago.h"
@@ -32,7 +32,7 @@ struct ArchivioLento : ArchivioFinto {
 template <typename OrologioT = OrologioManuale, typename ArchivioT = ArchivioFinto> struct Banco {
     QTemporaryDir cartella;
     CoppiaPty pty;
-    ImpostazioniPorta store{cartella.filePath(QStringLiteral("utente.ini"))};
+    Impostazioni store{cartella.filePath(QStringLiteral("utente.ini"))};
     OrologioT orologio;
     MessaggiFinti messaggi;
     ArchivioT archivio;
@@ -145,7 +145,7 @@ private slots:
             Banco b;
             b.store.scrivi(QStringLiteral("Properties"), QStringLiteral("Settings"), settings);
             b.store.scrivi(QStringLiteral("Properties"), QStringLiteral("CommPort"), commPort);
-            PortaQt altroProgramma(b.store);
+            PortaReale altroProgramma(b.store);
             if (parola == u"già in uso") QVERIFY(altroProgramma.setPortOpen(true));
             b.carica();
             QCOMPARE(b.messaggi.mostrati.size(), 1);

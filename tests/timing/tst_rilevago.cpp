@@ -1,7 +1,7 @@
 #include "archiviofinto.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/rilevago.h"
 #include "timing/tempominimo.h"
 
@@ -161,7 +161,7 @@ private slots:
     void tempoMinimoSulGiro()
     {
         QTemporaryDir cartella;
-        ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
         const QString titolo = QStringLiteral("Gestione Tempi Pista"), conMinimo = titolo + " - Tempo minimo sul giro: %1 s";
         // What is stored, the seconds it gives, the title it shows (none: refused with a message).
         for (const auto &[salvato, secondi, mostrato] : QList<std::tuple<QString, double, QString>>{
@@ -186,7 +186,7 @@ private slots:
         risposta = 2.5;
         voce->trigger();
         QCOMPARE(f.w.sessione().lockout(), 2.5);
-        QCOMPARE(store.leggi(TempoMinimoGiro::sezione, TempoMinimoGiro::chiave), QStringLiteral("2.5"));
+        QCOMPARE(store.testo(TempoMinimoGiro::sezione, TempoMinimoGiro::chiave), QStringLiteral("2.5"));
         QCOMPARE(f.w.windowTitle(), conMinimo.arg("2,5"));
     }
 };

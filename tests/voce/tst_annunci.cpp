@@ -1,7 +1,7 @@
 #include "archiviofinto.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/sessione.h"
 #include "voce/annunci.h"
 #include "voce/dialogovoce.h"
@@ -347,7 +347,7 @@ private slots:
     void servizioInThreadEDialogo()
     {
         QTemporaryDir cartella;
-        ImpostazioniPorta store(cartella.filePath(QStringLiteral("utente.ini")));
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
         QCOMPARE(ImpostazioniVoce::leggi(store), ImpostazioniVoce{}); // all off by default
         OrologioManuale orologio{1000.0};
         MessaggiFinti messaggi;

@@ -4,7 +4,7 @@
 #include "../results/databaseprova.h"
 #include "database/archivioasincrono.h"
 #include "orologiomanuale.h"
-#include "serial/impostazioniporta.h"
+#include "comune/impostazioni.h"
 #include "timing/globale.h"
 #include "timing/sessione.h"
 #include "timing/tempotesto.h"
@@ -53,7 +53,7 @@ int giriIn(const QJsonDocument &stato)
 // file of their own, and a session of two lanes on a hand-moved clock.
 struct Banco : DatabaseProva {
     OrologioManuale orologio{100.0};
-    ImpostazioniPorta impostazioni{file(u"utente.ini"_s)};
+    Impostazioni impostazioni{file(u"utente.ini"_s)};
     ArchivioAsincrono archivio{db, percorso, messaggi};
     Sessione sessione{orologio, messaggi, archivio};
     RisultatiInRete rete{impostazioni, archivio}; // stops serving before the session goes

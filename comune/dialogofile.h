@@ -3,10 +3,10 @@
 #include <QStringList>
 
 class Messaggi;
-class QWidget;
 
-// Open and save dialogs behind an interface, so tests can answer them. The
-// filter is a list of "description|pattern" pairs joined by "|".
+// Open and save dialogs behind an interface, so tests can answer them (the real
+// ones are the shell's). The filter is a list of "description|pattern" pairs
+// joined by "|".
 class DialogoFile {
 public:
     virtual ~DialogoFile() = default;
@@ -17,14 +17,8 @@ public:
     virtual QString salva(const QString &titolo, const QString &filtro) = 0;
 };
 
-class DialogoFileQt : public DialogoFile {
-public:
-    QString apri(const QString &titolo, const QString &filtro) override;
-    QString salva(const QString &titolo, const QString &filtro) override;
-
-    // "Salvataggi|*.qlt|Tutti i file|*.*" in the form QFileDialog takes.
-    static QStringList filtriQt(const QString &filtro);
-};
+// "Salvataggi|*.qlt|Tutti i file|*.*" as a file dialog lists it: "Salvataggi (*.qlt)", "Tutti i file (*)".
+QStringList filtriDialogo(const QString &filtro);
 
 // "Il file gara.qlt esiste già. Sostituirlo?", with No as the default answer.
 QString domandaSostituzione(const QString &file);

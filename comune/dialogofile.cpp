@@ -1,11 +1,9 @@
-#include "database/dialogofile.h"
+#include "comune/dialogofile.h"
 #include "comune/messaggi.h"
 
-#include <QApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 
-QStringList DialogoFileQt::filtriQt(const QString &filtro)
+QStringList filtriDialogo(const QString &filtro)
 {
     const QStringList parti = filtro.split(QLatin1Char('|'));
     QStringList filtri;
@@ -17,34 +15,6 @@ QStringList DialogoFileQt::filtriQt(const QString &filtro)
         filtri.append(parti[i] + QStringLiteral(" (") + schema + QLatin1Char(')'));
     }
     return filtri;
-}
-
-namespace {
-QString mostra(const QString &titolo, const QString &filtro, bool salvataggio)
-{
-    QFileDialog dialogo(QApplication::activeWindow(), titolo);
-    dialogo.setNameFilters(DialogoFileQt::filtriQt(filtro));
-    if (salvataggio) {
-        dialogo.setAcceptMode(QFileDialog::AcceptSave);
-        dialogo.setFileMode(QFileDialog::AnyFile);
-        dialogo.setOption(QFileDialog::DontConfirmOverwrite);
-    } else {
-        dialogo.setAcceptMode(QFileDialog::AcceptOpen);
-        dialogo.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty()) return {};
-    return dialogo.selectedFiles().first();
-}
-} // namespace
-
-QString DialogoFileQt::apri(const QString &titolo, const QString &filtro)
-{
-    return mostra(titolo, filtro, false);
-}
-
-QString DialogoFileQt::salva(const QString &titolo, const QString &filtro)
-{
-    return mostra(titolo, filtro, true);
 }
 
 QString domandaSostituzione(const QString &file)
