@@ -65,15 +65,20 @@ void ArchivioTempi::ricostruisciTempoTotale(Database &db)
 
 void ArchivioTempi::inserisciGiro(Database &db, const GiroCompletato &giro)
 {
-    Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista) "
-                                "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    Istruzione ins = db.prepara("INSERT INTO Giri (pilota, giroN, tempoGiro, Tempo, Data, ora, pista, "
+                                "istante, stampato, manche) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     ins.lega(1, giro.pilota)
         .lega(2, giro.giroN)
         .lega(3, static_cast<double>(giro.tempoGiro))
         .lega(4, giro.tempo)
         .lega(5, giro.quando.date().toString(QStringLiteral("dd/MM/yyyy")))
         .lega(6, giro.quando.time().toString(QStringLiteral("H:m:s")))
-        .lega(7, giro.pista);
+        .lega(7, giro.pista)
+        .lega(8, giro.istante)
+        .lega(9, giro.stampato ? 1 : 0);
+    // A practice lap belongs to no heat.
+    if (giro.manche > 0) ins.lega(10, giro.manche);
+    else ins.legaNullo(10);
     ins.esegui();
 }
 

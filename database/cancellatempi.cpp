@@ -29,6 +29,12 @@ bool CancellaTempi::copiaPrimaDelReset(CopieSicurezza &copie, Messaggi &messaggi
 void CancellaTempi::svuota(Database &db, bool conGiri)
 {
     Transazione t(db);
+    svuotaTabelle(db, conGiri);
+    t.conferma();
+}
+
+void CancellaTempi::svuotaTabelle(Database &db, bool conGiri)
+{
     if (conGiri) {
         db.esegui(QStringLiteral("DELETE FROM Giri"));
         db.esegui(QStringLiteral("DELETE FROM TempoTotale"));
@@ -36,7 +42,6 @@ void CancellaTempi::svuota(Database &db, bool conGiri)
     // Exactly one row, whatever the file held: the fastest-lap update edits the row it finds.
     db.esegui(QStringLiteral("DELETE FROM Tempofast"));
     db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) VALUES (0)"));
-    t.conferma();
 }
 
 bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri)

@@ -34,6 +34,8 @@ public:
     // The database part alone: laps and standings emptied when `conGiri`, and
     // Tempofast left with its one row at 0. Throws ErroreDatabase, changing nothing.
     static void svuota(Database &db, bool conGiri);
+    // The same inside the caller's transaction (a reset that clears more with it).
+    static void svuotaTabelle(Database &db, bool conGiri);
 
 private:
     Database &db_;

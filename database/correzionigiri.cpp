@@ -4,6 +4,8 @@
 #include "database/database.h"
 #include "timing/tempotesto.h"
 
+#include <QDateTime>
+
 namespace correzioni {
 
 namespace {
@@ -19,9 +21,10 @@ std::optional<CorrezioneGiri> correggi(Database &db, const GiroScelto &giro, Tip
 {
     Transazione t(db);
     CorrezioneGiri c;
+    QVariant manche; // the race heat of the lap, if any
     c.pilota = giro.pilota;
     {
-        Istruzione q = db.prepara("SELECT tempoGiro FROM Giri WHERE id = ? AND pilota = ? AND giroN = ?");
+        Istruzione q = db.prepara("SELECT tempoGiro, manche FROM Giri WHERE id = ? AND pilota = ? AND giroN = ?");
         q.lega(1, giro.id).lega(2, giro.pilota).lega(3, giro.giroN);
         if (!q.passo()) {
             if (motivo)
@@ -31,6 +34,7 @@ std::optional<CorrezioneGiri> correggi(Database &db, const GiroScelto &giro, Tip
             return std::nullopt;
         }
         c.tempiTolti.append(static_cast<float>(q.reale(0)));
+        manche = q.valore(1);
     }
     int tolto = giro.giroN;
     {
@@ -78,6 +82,22 @@ std::optional<CorrezioneGiri> correggi(Database &db, const GiroScelto &giro, Tip
         if (veloce != 0 && c.tempiTolti.contains(veloce)) ArchivioTempi::aggiornaGiroVeloce(db, c.giroPiuVeloce);
     }
     ArchivioTempi::ricostruisciTempoTotale(db);
+    {
+        // Race control's trail keeps each correction beside the penalties.
+        const QString tempo = testoTempo(c.tempiTolti.first());
+        const QString cosa = tipo == Tipo::Elimina
+            ? QStringLiteral("Giro %1 eliminato (%2)").arg(giro.giroN).arg(tempo)
+            : QStringLiteral("Giro %1 (%2) unito al giro successivo").arg(giro.giroN).arg(tempo);
+        Istruzione r = db.prepara("INSERT INTO RegistroGara (quando, gara, manche, pilota, tipo, motivo) "
+                                  "VALUES (?, (SELECT gara FROM Manche WHERE id = ?), ?, ?, ?, ?)");
+        r.lega(1, QDateTime::currentDateTime().toString(Qt::ISODate))
+            .lega(2, manche)
+            .lega(3, manche)
+            .lega(4, giro.pilota)
+            .lega(5, tipo == Tipo::Elimina ? QStringLiteral("eliminazione") : QStringLiteral("unione"))
+            .lega(6, cosa);
+        r.esegui();
+    }
     {
         Istruzione q = db.prepara("SELECT giroN, tempoGiro FROM Giri WHERE pilota = ? AND giroN IS NOT NULL "
                                   "ORDER BY giroN, id");

@@ -3,6 +3,7 @@
 #include "database/archiviotempi.h"
 #include "database/database.h"
 #include "database/posizionearchivio.h"
+#include "database/schemagara.h"
 #include "comune/identita.h"
 
 #include <QCoreApplication>
@@ -131,14 +132,21 @@ struct Oggetto {
     QVector<Colonna> colonne;
 };
 
-// The tables and views the program reads; the running totals table is
-// checked only when the file has it, as older files get it on opening.
+// The tables and views the program reads; the running totals table and the
+// race tables are checked only when the file has them, as older files get
+// them on opening.
 QStringList nomiControllati()
 {
     QStringList nomi;
     for (const char *n : oggettiRichiesti()) nomi.append(QString::fromLatin1(n));
     nomi.append(QStringLiteral("TotaliPiloti"));
+    nomi.append(tabelleGara());
     return nomi;
+}
+
+bool facoltativo(const QString &nome)
+{
+    return nome == QLatin1String("TotaliPiloti") || tabelleGara().contains(nome);
 }
 
 std::optional<Oggetto> leggiOggetto(Database &db, const QString &nome)
@@ -193,7 +201,7 @@ QString differenze(Database &db)
             return che + nome + QStringLiteral(" non si legge (") + e.descrizione() + QLatin1Char(')');
         }
         if (!trovato) {
-            if (nome == QLatin1String("TotaliPiloti")) continue;
+            if (facoltativo(nome)) continue;
             return QStringLiteral("manca ") + che + nome;
         }
         if (trovato->vista != atteso.vista)
@@ -212,7 +220,10 @@ QString differenze(Database &db)
         for (const Colonna &c : trovato->colonne) colonne.insert(c.nome.toLower(), c);
         for (const Colonna &voluta : atteso.colonne) {
             const auto c = colonne.constFind(voluta.nome.toLower());
-            if (c == colonne.cend()) return nella + nome + QStringLiteral(" manca la colonna ") + voluta.nome;
+            if (c == colonne.cend()) {
+                if (colonnaAggiunta(nome, voluta.nome)) continue;
+                return nella + nome + QStringLiteral(" manca la colonna ") + voluta.nome;
+            }
             if (c->tipo.compare(voluta.tipo, Qt::CaseInsensitive) != 0)
                 return nella + nome + QStringLiteral(" la colonna ") + voluta.nome + QStringLiteral(" è ")
                      + tipoLeggibile(c->tipo) + QStringLiteral(" invece di ") + tipoLeggibile(voluta.tipo);
@@ -238,8 +249,9 @@ QString differenze(Database &db)
 
 QStringList ricostruisci(Database &db)
 {
-    static const QStringList propri = {"giri_pilota", "giri_tempo", "giri_pilota_tempo", "giri_aggiunto",
-                                       "giri_tolto", "giri_cambiato", "classifica", "sunto", "sunto2"};
+    static const QStringList propri = QStringList{"giri_pilota", "giri_tempo", "giri_pilota_tempo", "giri_aggiunto",
+                                                  "giri_tolto", "giri_cambiato", "classifica", "sunto", "sunto2"}
+                                      + indiciGara();
     Transazione t(db);
     QList<std::pair<QString, QString>> presenti; // type, name
     {
@@ -261,6 +273,7 @@ QStringList ricostruisci(Database &db)
     db.esegui(QStringLiteral("DROP TABLE IF EXISTS TotaliPiloti"));
     db.esegui(QString::fromLatin1(sqlTotali));
     db.esegui(QString::fromLatin1(sqlSchema));
+    preparaGara(db);
     ArchivioTempi::ricostruisciTempoTotale(db);
     db.esegui(QStringLiteral("DELETE FROM Tempofast"));
     db.esegui(QStringLiteral("INSERT INTO Tempofast (Tempo) "
@@ -289,6 +302,7 @@ void prepara(Database &db, bool nuovo)
         db.esegui(QString::fromLatin1(sqlTotali));
     }
     db.esegui(QString::fromLatin1(sqlSchema));
+    preparaGara(db);
     {
         Istruzione q = db.prepara("SELECT count(*) FROM Tempofast");
         const bool vuota = q.passo() && q.intero(0) == 0;

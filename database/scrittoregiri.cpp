@@ -3,6 +3,7 @@
 #include "comune/identita.h"
 #include "database/archiviotempi.h"
 #include "database/schema.h"
+#include "database/schemagara.h"
 
 #include <QDir>
 
@@ -127,6 +128,8 @@ bool ScrittoreGiri::fileAlSuoPosto()
             apriFile();
             const QString diverso = schema::differenze(db_);
             if (diverso.isEmpty()) {
+                // A file of an earlier version lacks the columns each lap now fills.
+                schema::completaGara(db_);
                 perso_ = false;
                 fermo_ = true;
                 inErrore_ = false;

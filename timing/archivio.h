@@ -12,6 +12,9 @@ struct GiroCompletato {
     QString tempo;    // the same duration as time text
     QString pista;    // the session's track
     QDateTime quando; // when the lap was completed
+    double istante = 0;      // the crossing that ended it, clock time (Orologio::adesso)
+    bool stampato = false;   // that instant was stamped by the timing device, not taken on arrival
+    qint64 manche = 0;       // the heat of a race it belongs to; 0 outside races
 };
 
 // What the file holds for a driver once race control deleted one of the

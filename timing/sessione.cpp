@@ -114,7 +114,7 @@ void Sessione::finebottone(int i)
 
 void Sessione::marca(int i) { marca(i, orologio_.adesso()); }
 
-void Sessione::marca(int i, double istante)
+void Sessione::marca(int i, double istante, bool stampato)
 {
     if (i < 0 || i >= numCorsie) return;
     if (startAbilitato_ || riprendiVisibile_) return;
@@ -125,7 +125,8 @@ void Sessione::marca(int i, double istante)
     bool ignorato = false;
     if (istante - c.ultimoSegnale > lockout_ && c.inCorsa) {
         fineGiro(i, istante, &passaggio);
-        memorizza();
+        passaggio.stampato = stampato;
+        memorizza(istante, stampato);
         c.ultimoSegnale = istante;
     } else {
         ignorato = c.inCorsa;
@@ -181,7 +182,7 @@ void Sessione::fineGiro(int i, double ora, PassaggioGiro *esito)
     }
 }
 
-void Sessione::memorizza()
+void Sessione::memorizza(double istante, bool stampato)
 {
     const Corsia &c = corsie_[pilotaCorrente_];
     GiroCompletato g;
@@ -191,6 +192,9 @@ void Sessione::memorizza()
     g.tempo = c.tempolast;
     g.pista = globale().nomePista;
     g.quando = orologio_.dataOra();
+    g.istante = istante;
+    g.stampato = stampato;
+    g.manche = manche_;
     archivio_.memorizza(g);
 }
 

@@ -17,6 +17,7 @@ struct PassaggioGiro {
     int giro = 0;              // the driver's lap number
     float tempo = 0;           // seconds, as stored
     double istante = 0;        // the crossing, clock time
+    bool stampato = false;     // stamped by the timing device at the crossing
     bool migliorePersonale = false; // better than a lap the driver already had
     bool recordSessione = false;    // better than the session's fastest lap so far
 };
@@ -70,8 +71,9 @@ public:
     void stop(int i);            // asks "Stop Pilota" first
     void finebottone(int i);
     // intertempoBtn_Click: a mark of lane i taken at `istante`, the moment its
-    // input reached the program (button, key or timing device).
-    void marca(int i, double istante);
+    // input reached the program (button, key or timing device), or the moment
+    // the device saw the crossing when it stamps them (`stampato`).
+    void marca(int i, double istante, bool stampato = false);
     void marca(int i);           // at the current instant
     void tick();                 // Timer1
     void impostaSettempo(const QString &testo);
@@ -97,6 +99,9 @@ public:
     // The file now in use counts other lap numbers: each lane's last lap becomes
     // the number `ultimi` gives its driver (0 when not named), and the next follows on.
     void riallineaGiri(const QHash<QString, int> &ultimi);
+    // The race heat the laps from now on belong to (0: none, a practice session).
+    void impostaManche(qint64 manche) { manche_ = manche; }
+    qint64 manche() const { return manche_; }
 
     const Corsia &corsia(int i) const { return corsie_[i]; }
     int numPiloti() const { return numPiloti_; }
@@ -129,7 +134,7 @@ signals:
 private:
     // Completes lane i's lap at `ora`; fills `esito` with what it was.
     void fineGiro(int i, double ora, PassaggioGiro *esito = nullptr);
-    void memorizza();
+    void memorizza(double istante, bool stampato);
 
     Orologio &orologio_;
     Messaggi &messaggi_;
@@ -150,4 +155,5 @@ private:
     double tempoPausa_ = 0;
     float giroVeloce_ = 0;
     double lockout_ = lockoutPredefinito;
+    qint64 manche_ = 0;
 };
