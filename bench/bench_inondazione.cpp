@@ -19,7 +19,7 @@
 #include "database/schema.h"
 #include "comune/priorita.h"
 #include "messaggifinti.h"
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "timing/lineaseriale.h"
 #include "timing/orologio.h"

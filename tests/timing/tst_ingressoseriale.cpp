@@ -5,7 +5,7 @@
 #include "dispositivointhread.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"

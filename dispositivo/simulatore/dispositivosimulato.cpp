@@ -1,4 +1,4 @@
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "serial/portareale.h"
 
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // saettino-simulatore: the timing device on a pseudo-terminal, for rehearsals
 // without hardware and for the end-to-end tests.
 #include "console.h"
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "serial/portaseriale.h"
