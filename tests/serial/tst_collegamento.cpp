@@ -1,0 +1,495 @@
+// The program's side of the timing device's link, in simulated time: asking for the extended
+// protocol, the clock fit, crossings through garbled, lost and late replies, gaps, restarts,
+// silence, and the classic poll's judgement of noise. The device is the firmware's own logic
+// (or an older device of the classic protocol, or nothing) behind a line paced at 9600 baud
+// with the latencies of a busy computer; every run is the same.
+#include "dispositivo/firmware/logica.h"
+#include "serial/collegamentodispositivo.h"
+#include "serial/mappaorologio.h"
+
+#include <QTest>
+#include <cmath>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+
+namespace {
+
+constexpr double infinito = std::numeric_limits<double>::infinity();
+constexpr double passo = 0.00025;
+constexpr double byteSulFilo = 10.0 / 9600;
+using Tipo = AvvisoDispositivo::Tipo;
+
+struct Linea : AscoltoDispositivo {
+    enum class Dispositivo { Esteso, Classico, Muto };
+
+    explicit Linea(Dispositivo d = Dispositivo::Esteso, double ppmOrologio = 0) : tipo(d), ppm(ppmOrologio)
+    {
+        logica_avvia(&dev, avvio, 0, 0);
+        c.avvia(0);
+    }
+
+    CollegamentoDispositivo c{*this};
+    Dispositivo tipo;
+    double ppm;
+    logica dev;
+    uint32_t avvio = 7;
+    double ora = 0;
+    double origine = 0;             // program time of the device's tick 0
+    std::mt19937 caso{1};
+    double latenzaMassima = 0.003;  // each way, from 0.3 ms
+    double ritardiRari = 0;         // share of replies read 5-25 ms late (a busy machine)
+    double mutoFino = -1;           // the cable is out until then
+    double silenzioAvvio = 0;       // an Arduino's bootloader: deaf until then
+    std::function<void(std::vector<uint8_t> &)> guasto; // does what it likes to each reply
+    uint8_t attivi = 0;
+
+    // What the program heard.
+    std::vector<std::pair<uint8_t, double>> stati;
+    std::vector<std::pair<int, double>> passaggi;
+    std::vector<AvvisoDispositivo> avvisi;
+    int riposi = 0, ciao = 0;
+    std::vector<double> veri[8]; // the crossings as they happened, program time
+
+    void stato(uint8_t byte, double istante) override { stati.emplace_back(byte, istante); }
+    void linee(uint8_t) override {}
+    void passaggio(int corsia, double istante) override { passaggi.emplace_back(corsia, istante); }
+    void riposo() override { ++riposi; }
+    void avviso(const AvvisoDispositivo &a) override { avvisi.push_back(a); }
+
+    int quanti(Tipo t) const { return int(std::count_if(avvisi.begin(), avvisi.end(), [t](auto &a) { return a.tipo == t; })); }
+    uint64_t tick(double t) const
+    {
+        return uint64_t(std::llround((t - origine) * LOG_TICK_AL_SECONDO * (1 + ppm * 1e-6))) & SPD_MASCHERA48;
+    }
+    double latenza() { return std::uniform_real_distribution<>(0.0003, latenzaMassima)(caso); }
+
+    // Lane `corsia` crosses at `t` for `durata` seconds.
+    void passa(int corsia, double t, double durata = 0.04)
+    {
+        eventi.emplace(t, [this, corsia, t] {
+            veri[corsia].push_back(t);
+            linea(attivi | (1u << corsia), t);
+        });
+        eventi.emplace(t + durata, [this, corsia, t, durata] { linea(attivi & ~(1u << corsia), t + durata); });
+    }
+    // Bytes that reach the program at `t` from nowhere.
+    void inietta(double t, std::vector<uint8_t> byte)
+    {
+        eventi.emplace(t, [this, t, byte] {
+            for (uint8_t b : byte) versoProg.emplace_back(std::max(t, versoProg.empty() ? 0 : versoProg.back().first), b);
+        });
+    }
+    void riavvia(double t)
+    {
+        eventi.emplace(t, [this, t] {
+            origine = t;
+            logica_avvia(&dev, ++avvio, attivi, 0);
+        });
+    }
+    void esegui(double fino)
+    {
+        for (; ora < fino; ora += passo) {
+            while (!eventi.empty() && eventi.begin()->first <= ora) {
+                auto f = std::move(eventi.begin()->second);
+                eventi.erase(eventi.begin());
+                f();
+            }
+            dispositivo();
+            std::vector<uint8_t> letti;
+            while (!versoProg.empty() && versoProg.front().first <= ora) {
+                letti.push_back(versoProg.front().second);
+                versoProg.pop_front();
+            }
+            c.ricevi(letti.data(), letti.size(), ora);
+            if (ora >= c.prossimo()) invia(c.passo(ora));
+            if (c.modo() == CollegamentoDispositivo::Modo::Classico && ora >= prossimaClassica) {
+                c.interrogaClassico(ora);
+                invia({0x20});
+                prossimaClassica = ora + 0.1;
+            } else if (c.modo() != CollegamentoDispositivo::Modo::Classico) {
+                prossimaClassica = ora + 0.1;
+            }
+        }
+    }
+    // Lap errors of every lane, in seconds, from the second crossing on.
+    std::vector<double> errori(double dopo = 0) const
+    {
+        std::vector<double> e;
+        std::vector<double> visti[8];
+        for (auto [k, t] : passaggi) visti[k].push_back(t);
+        for (int k = 0; k < 8; ++k)
+            for (size_t i = 1; i < visti[k].size() && i < veri[k].size(); ++i)
+                if (veri[k][i - 1] >= dopo) e.push_back(std::abs((visti[k][i] - visti[k][i - 1]) - (veri[k][i] - veri[k][i - 1])));
+        return e;
+    }
+    size_t veriTotali() const
+    {
+        size_t n = 0;
+        for (auto &v : veri) n += v.size();
+        return n;
+    }
+
+private:
+    std::multimap<double, std::function<void()>> eventi;
+    std::deque<std::pair<double, uint8_t>> versoDisp, versoProg;
+    double liberoDisp = 0, liberoProg = 0, prossimaClassica = infinito;
+
+    void linea(uint8_t nuovi, double t)
+    {
+        attivi = nuovi;
+        logica_linee(&dev, attivi, 0xFF, tick(t));
+    }
+    void invia(const std::vector<uint8_t> &byte)
+    {
+        if (byte.size() == 5 && byte[2] == SPD_CIAO) ++ciao;
+        double t = std::max(ora + latenza(), liberoDisp);
+        for (uint8_t b : byte) versoDisp.emplace_back(t += byteSulFilo, b);
+        liberoDisp = t;
+    }
+    void rispondi(std::vector<uint8_t> r, double da)
+    {
+        if (r.empty()) return;
+        if (guasto) guasto(r);
+        if (r.empty() || ora < mutoFino) return;
+        const double ritardo = latenza() + (std::bernoulli_distribution(ritardiRari)(caso)
+                                                ? std::uniform_real_distribution<>(0.005, 0.025)(caso) : 0);
+        double t = std::max(da, liberoProg);
+        for (uint8_t b : r) {
+            t += byteSulFilo;
+            const double arrivo = std::max(t + ritardo, versoProg.empty() ? 0 : versoProg.back().first);
+            versoProg.emplace_back(arrivo, b);
+        }
+        liberoProg = t;
+    }
+    void dispositivo()
+    {
+        uint8_t out[SPD_TRAMA_MAX];
+        while (!versoDisp.empty() && versoDisp.front().first <= ora) {
+            const uint8_t b = versoDisp.front().second;
+            versoDisp.pop_front();
+            if (ora < mutoFino || ora < silenzioAvvio) continue;
+            if (tipo == Dispositivo::Classico) rispondi({uint8_t(~attivi)}, ora);
+            else if (tipo == Dispositivo::Esteso)
+                rispondi(std::vector<uint8_t>(out, out + logica_byte(&dev, b, tick(ora), out)), ora + 0.00025);
+        }
+        if (tipo == Dispositivo::Esteso)
+            if (uint8_t n = logica_passo(&dev, tick(ora), out)) rispondi(std::vector<uint8_t>(out, out + n), ora + 0.00025);
+    }
+};
+
+double massimo(const std::vector<double> &v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+
+// Crossings on four lanes every 1.1-2.9 s, from `da` to `a`.
+void traffico(Linea &l, double da, double a, unsigned seme = 3)
+{
+    std::mt19937 caso(seme);
+    for (int k = 0; k < 4; ++k)
+        for (double t = da + 0.3 * k; t < a; t += std::uniform_real_distribution<>(1.1, 2.9)(caso)) l.passa(k, t);
+}
+
+} // namespace
+
+class TstCollegamento : public QObject {
+    Q_OBJECT
+private slots:
+    // The fit alone: a device 0.5 % fast read through exchanges of uneven length.
+    void mappa()
+    {
+        MappaOrologio m;
+        std::mt19937 caso(5);
+        const double frequenza = 2e6 * 1.005, zero = 40000.0; // the device started at program time 40000
+        const auto tick = [&](double t) { return int64_t(std::llround((t - zero) * frequenza)); };
+        double errorePrima = 0;
+        for (double t = zero + 1; t < zero + 120; t += 0.05) {
+            const double andata = std::exponential_distribution<>(1000)(caso), ritorno = std::exponential_distribution<>(400)(caso);
+            m.campione(tick(t), t - andata, t + ritorno);
+            // Before a line can be drawn: the nominal rate, through the best exchange.
+            if (t < zero + 2.5) errorePrima = std::max(errorePrima, std::abs(m.istante(tick(t)) - t));
+        }
+        QVERIFY2(errorePrima < 0.02, qPrintable(QString::number(errorePrima)));
+        QVERIFY(m.adattata());
+        QVERIFY2(std::abs(m.tickAlSecondo() / frequenza - 1) < 2e-6, qPrintable(QString::number(m.tickAlSecondo())));
+        // A lap of a minute to a tenth of a millisecond; the offset within a few.
+        const double giro = m.istante(tick(zero + 110)) - m.istante(tick(zero + 50));
+        QVERIFY2(std::abs(giro - 60) < 1e-4, qPrintable(QString::number(giro - 60, 'g', 9)));
+        QVERIFY(std::abs(m.istante(tick(zero + 110)) - (zero + 110)) < 0.003);
+        // Restarted: what it learned about the rate stays, its time is anchored anew.
+        m.nuovaOrigine();
+        m.campione(5'000'000, zero + 200, zero + 200.001);
+        QVERIFY(std::abs(m.istante(5'000'000 + int64_t(10 * frequenza)) - (zero + 210.0005)) < 1e-4);
+    }
+
+    void domanda_data()
+    {
+        QTest::addColumn<int>("dispositivo");
+        QTest::addColumn<double>("sordoFino");
+        QTest::addColumn<bool>("rumore");
+        QTest::addColumn<bool>("esteso");
+        QTest::newRow("esteso") << int(Linea::Dispositivo::Esteso) << 0.0 << false << true;
+        QTest::newRow("esteso dopo il bootloader") << int(Linea::Dispositivo::Esteso) << 2.0 << false << true;
+        QTest::newRow("classico, ogni linea attiva") << int(Linea::Dispositivo::Classico) << 0.0 << false << false;
+        QTest::newRow("nessuno") << int(Linea::Dispositivo::Muto) << 0.0 << false << false;
+        QTest::newRow("rumore") << int(Linea::Dispositivo::Muto) << 0.0 << true << false;
+    }
+    // Asking: an identification with a valid checksum or nothing; no byte seen meanwhile is a status.
+    void domanda()
+    {
+        QFETCH(int, dispositivo);
+        QFETCH(double, sordoFino);
+        QFETCH(bool, rumore);
+        QFETCH(bool, esteso);
+        Linea l{Linea::Dispositivo(dispositivo)};
+        l.silenzioAvvio = sordoFino;
+        l.attivi = 0xFF; // a classic device would report every lane
+        std::mt19937 caso(9);
+        for (double t = 0.05; rumore && t < 3; t += 0.02) { // random bytes, and frames forged from them
+            std::vector<uint8_t> b(1 + caso() % 6);
+            for (uint8_t &x : b) x = uint8_t(caso());
+            if (caso() % 4 == 0) b.insert(b.begin(), {SPD_INIZIO, 49, SPD_R_IDENTITA});
+            l.inietta(t, b);
+        }
+        l.esegui(2.95); // the first classic status would be read at 3.0
+        QCOMPARE(l.c.modo() == CollegamentoDispositivo::Modo::Esteso, esteso);
+        QVERIFY(l.stati.empty());
+        QVERIFY2(l.ciao >= 1 && l.ciao <= ProtocolloEsteso::ciaoMassimi, qPrintable(QString::number(l.ciao)));
+        if (esteso) {
+            QCOMPARE(l.quanti(Tipo::Esteso), 1);
+            QCOMPARE(QString::fromStdString(l.avvisi[0].nome), QStringLiteral("SaettinoPro cronometro"));
+            QCOMPARE(l.avvisi[0].firmware[0], LOG_FIRMWARE_MAGGIORE);
+        } else {
+            QVERIFY(l.avvisi.empty());
+            QCOMPARE(l.ciao, 9); // every 0.3 s for 2.5 s
+        }
+    }
+
+    // Noise that looks like an identification (a start byte, the right length and type) never is one.
+    void identitaFalsa()
+    {
+        Linea l(Linea::Dispositivo::Classico);
+        std::mt19937 caso(11);
+        l.guasto = [&](std::vector<uint8_t> &r) {
+            r.assign(54, 0);
+            r[0] = SPD_INIZIO, r[1] = 49, r[2] = SPD_R_IDENTITA;
+            for (size_t i = 3; i < r.size(); ++i) r[i] = uint8_t(caso());
+        };
+        l.esegui(4);
+        QCOMPARE(l.c.modo(), CollegamentoDispositivo::Modo::Classico);
+        QVERIFY(l.stati.empty());
+        QCOMPARE(l.quanti(Tipo::Esteso), 0);
+        QCOMPARE(l.quanti(Tipo::Rumore), 1); // and on the classic poll it is noise
+    }
+
+    void giriEsatti_data()
+    {
+        QTest::addColumn<double>("ppm");
+        QTest::addColumn<double>("ritardiRari");
+        QTest::newRow("quarzo") << 0.0 << 0.0;
+        QTest::newRow("risonatore +0,5%") << 5000.0 << 0.0;
+        QTest::newRow("risonatore -0,5%, computer carico") << -5000.0 << 0.2;
+    }
+    // Laps as the device stamped them: within a millisecond from the start, and after a
+    // minute to a tenth of one whatever the resonator; no crossing lost or doubled.
+    void giriEsatti()
+    {
+        QFETCH(double, ppm);
+        QFETCH(double, ritardiRari);
+        Linea l(Linea::Dispositivo::Esteso, ppm);
+        l.ritardiRari = ritardiRari;
+        traffico(l, 3, 150);
+        l.esegui(152);
+        QCOMPARE(l.passaggi.size(), l.veriTotali());
+        for (size_t i = 1; i < l.passaggi.size(); ++i) QVERIFY(l.passaggi[i].second >= l.passaggi[i - 1].second - 0.002);
+        const double tutti = massimo(l.errori()), dopoUnMinuto = massimo(l.errori(63));
+        QVERIFY2(tutti < 0.001, qPrintable(QString::number(tutti * 1000)));
+        QVERIFY2(dopoUnMinuto < 0.0001, qPrintable(QString::number(dopoUnMinuto * 1000)));
+        // On the program's clock: within a few milliseconds of when they happened.
+        QVERIFY(std::abs(l.passaggi.front().second - l.veri[l.passaggi.front().first].front()) < 0.005);
+        QCOMPARE(l.avvisi.size(), size_t(1)); // the identification only
+    }
+
+    void risposteRovinate_data()
+    {
+        QTest::addColumn<int>("guasto");
+        QTest::newRow("perse") << 0;
+        QTest::newRow("un byte cambiato") << 1;
+        QTest::newRow("troncate") << 2;
+        QTest::newRow("rumore in coda") << 3;
+    }
+    // A third of the replies lost, garbled, cut short or followed by junk: every crossing
+    // once, in order, and laps still within a millisecond.
+    void risposteRovinate()
+    {
+        QFETCH(int, guasto);
+        Linea l;
+        std::mt19937 caso(21);
+        l.guasto = [&](std::vector<uint8_t> &r) {
+            if (l.ora < 3 || caso() % 3) return;
+            switch (guasto) {
+            case 0: r.clear(); break;
+            case 1: r[3 + caso() % (r.size() - 3)] ^= uint8_t(1 + caso() % 255); break;
+            case 2: r.resize(r.size() / 2); break;
+            default: for (int i = 0; i < 6; ++i) r.push_back(uint8_t(caso()));
+            }
+        };
+        traffico(l, 4, 60);
+        l.esegui(63);
+        QCOMPARE(l.passaggi.size(), l.veriTotali());
+        QVERIFY2(massimo(l.errori()) < 0.001, qPrintable(QString::number(massimo(l.errori()) * 1000)));
+        QCOMPARE(l.quanti(Tipo::Persi), 0);
+        QCOMPARE(l.quanti(Tipo::Silenzio), 0);
+        // Bytes that make no valid frame are noise on the line, told once; lost replies are not.
+        QCOMPARE(l.quanti(Tipo::Rumore), guasto == 0 ? 0 : 1);
+    }
+
+    // The device drops the oldest of a full queue while the cable is out: the gap is told
+    // (once, with its size), the crossings it kept are taken, none twice.
+    void buco()
+    {
+        Linea l;
+        l.esegui(3);
+        for (int i = 0; i < 70; ++i) l.passa(i % 4, 4 + i * 0.06, 0.01);
+        l.mutoFino = 12;
+        l.esegui(16);
+        QCOMPARE(l.quanti(Tipo::Persi), 1);
+        const auto persi = std::find_if(l.avvisi.begin(), l.avvisi.end(), [](auto &a) { return a.tipo == Tipo::Persi; });
+        QCOMPARE(persi->quanti, 70 - LOG_CODA);
+        QCOMPARE(l.passaggi.size(), size_t(LOG_CODA));
+        QCOMPARE(l.quanti(Tipo::Silenzio), 1);
+        QCOMPARE(l.quanti(Tipo::Risponde), 1);
+    }
+
+    // A restart mid-session: told once, the crossings since it taken on its new clock, laps
+    // across it within a few milliseconds, and those after it exact again.
+    void riavvio()
+    {
+        Linea l(Linea::Dispositivo::Esteso, 3000);
+        traffico(l, 3, 41);
+        traffico(l, 42, 80, 4);
+        l.riavvia(41.5);
+        l.esegui(82);
+        QCOMPARE(l.quanti(Tipo::Riavviato), 1);
+        QCOMPARE(l.passaggi.size(), l.veriTotali());
+        QVERIFY2(massimo(l.errori()) < 0.005, qPrintable(QString::number(massimo(l.errori()) * 1000)));
+        QVERIFY2(massimo(l.errori(45)) < 0.001, qPrintable(QString::number(massimo(l.errori(45)) * 1000)));
+        QCOMPARE(l.quanti(Tipo::Persi), 0);
+    }
+
+    void silenzio_data()
+    {
+        QTest::addColumn<int>("dispositivo");
+        QTest::newRow("esteso") << int(Linea::Dispositivo::Esteso);
+        QTest::newRow("classico") << int(Linea::Dispositivo::Classico);
+    }
+    // Three seconds without an answer: told after about one, lamps to rest, told again when
+    // it answers; the extended device hands over what crossed meanwhile.
+    void silenzio()
+    {
+        QFETCH(int, dispositivo);
+        Linea l{Linea::Dispositivo(dispositivo)};
+        l.esegui(5);
+        if (dispositivo == int(Linea::Dispositivo::Esteso)) traffico(l, 5, 14);
+        l.mutoFino = 8;
+        l.esegui(5.9);
+        QCOMPARE(l.quanti(Tipo::Silenzio), 0);
+        const int riposiPrima = l.riposi;
+        l.esegui(6.4);
+        QCOMPARE(l.quanti(Tipo::Silenzio), 1);
+        QCOMPARE(l.riposi, riposiPrima + 1);
+        l.esegui(9);
+        QCOMPARE(l.quanti(Tipo::Risponde), 1);
+        l.esegui(15);
+        QCOMPARE(l.quanti(Tipo::Silenzio), 1);
+        if (dispositivo == int(Linea::Dispositivo::Esteso)) QCOMPARE(l.passaggi.size(), l.veriTotali());
+    }
+
+    // A classic line: each reply is one byte and becomes a status with its arrival instant.
+    // Then five seconds of 1-6 random bytes per poll: none is read as a status, the operator
+    // hears of it once, and once more when the line is sound again.
+    void rumoreClassico()
+    {
+        Linea l(Linea::Dispositivo::Classico);
+        l.esegui(4);
+        const size_t prima = l.stati.size();
+        QVERIFY(prima >= 7);
+        for (size_t i = 0; i < prima; ++i) QCOMPARE(l.stati[i].first, uint8_t(0xFF));
+        // One byte, about 2 ms after its blank: statuses a poll apart.
+        QVERIFY(std::abs((l.stati[prima - 1].second - l.stati[prima - 2].second) - 0.1) < 0.01);
+        std::mt19937 caso(77);
+        bool rumore = true;
+        l.guasto = [&](std::vector<uint8_t> &r) {
+            if (!rumore) return;
+            r.resize(1 + caso() % 6);
+            for (uint8_t &b : r) b = uint8_t(caso());
+        };
+        l.esegui(9);
+        const size_t duranteRumore = l.stati.size();
+        rumore = false;
+        l.esegui(11);
+        QCOMPARE(l.quanti(Tipo::Rumore), 1);
+        QCOMPARE(l.quanti(Tipo::RumoreFinito), 0);
+        QVERIFY(l.riposi >= 1);
+        l.esegui(16);
+        QCOMPARE(l.quanti(Tipo::RumoreFinito), 1);
+        // Only the idle byte of the device ever became a status: no lane was ever read active.
+        for (auto [b, t] : l.stati) QCOMPARE(b, uint8_t(0xFF));
+        QVERIFY2(duranteRumore - prima <= 2, qPrintable(QString::number(duranteRumore - prima)));
+        QVERIFY(l.stati.size() > duranteRumore + 30);
+        QCOMPARE(l.quanti(Tipo::Silenzio), 0);
+    }
+
+    // Classic replies that are not one byte per poll: two that ran together, a reply split
+    // by its read, bytes between polls.
+    void classicoUnBytePerPoll()
+    {
+        Linea l(Linea::Dispositivo::Classico);
+        l.attivi = 0x01;
+        std::optional<uint8_t> tardi;
+        l.guasto = [&](std::vector<uint8_t> &r) {
+            if (l.ora > 4 && !tardi) { // late ...
+                tardi = r[0];
+                r.clear();
+            } else if (tardi && *tardi != 0) { // ... and read with the next one
+                r.push_back(*tardi);
+                tardi = 0;
+            }
+        };
+        l.esegui(6);
+        std::vector<double> istanti;
+        for (auto [b, t] : l.stati) {
+            QCOMPARE(b, uint8_t(0xFE));
+            istanti.push_back(t);
+        }
+        // Around the pair run together, and for the ten polls after it, no status.
+        int buchi = 0;
+        for (size_t i = 1; i < istanti.size(); ++i) buchi += istanti[i] - istanti[i - 1] > 0.15;
+        QCOMPARE(buchi, 1);
+        QVERIFY(l.avvisi.empty());
+    }
+
+    // The outputs go to a device of the extended protocol only, and back on after a restart.
+    void uscite()
+    {
+        Linea classico(Linea::Dispositivo::Classico);
+        classico.esegui(4);
+        QVERIFY(!classico.c.impostaUscite(0x1F, true));
+        Linea l;
+        QVERIFY(!l.c.impostaUscite(0x1F, true)); // still asking
+        l.esegui(1);
+        QVERIFY(l.c.impostaUscite(0x15, true));
+        l.esegui(1.2);
+        QCOMPARE(l.dev.luci, uint8_t(0x15));
+        QCOMPARE(l.dev.rele, uint8_t(1));
+        l.riavvia(2);
+        l.esegui(2.001);
+        QCOMPARE(l.dev.luci, uint8_t(0));
+        l.esegui(3);
+        QCOMPARE(l.dev.luci, uint8_t(0x15));
+        QCOMPARE(l.dev.rele, uint8_t(1));
+    }
+};
+
+QTEST_APPLESS_MAIN(TstCollegamento)
+#include "tst_collegamento.moc"
