@@ -17,9 +17,22 @@ LineaSeriale::LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &me
     // The port and its timer are closed and destroyed on their own thread, as it ends.
     connect(&thread_, &QThread::finished, radice_, &QObject::deleteLater);
     connect(interrogatore_, &InterrogatoreSeriale::risposta, &ingresso_, &IngressoSeriale::Binario);
+    connect(interrogatore_, &InterrogatoreSeriale::lineeDispositivo, &ingresso_, &IngressoSeriale::lineeEstese);
+    connect(interrogatore_, &InterrogatoreSeriale::passaggioStampato, &ingresso_, &IngressoSeriale::passaggioStampato);
+    connect(interrogatore_, &InterrogatoreSeriale::lampadeARiposo, &ingresso_, &IngressoSeriale::mostraRiposo);
+    connect(interrogatore_, &InterrogatoreSeriale::avvisoDispositivo, &ingresso_, &IngressoSeriale::avvisoDispositivo);
+    connect(interrogatore_, &InterrogatoreSeriale::protocolloEsteso, this, [this](bool si) { esteso_ = si; });
     // The stamps of the device's replies come first: above every other thread where the system allows.
     connect(&thread_, &QThread::started, &thread_, [] { priorita::alzaQuesto(); }, Qt::DirectConnection);
     thread_.start(QThread::TimeCriticalPriority);
+}
+
+bool LineaSeriale::impostaUscite(quint8 luci, bool rele)
+{
+    if (!esteso_) return false;
+    // The port's thread sends them with its next request; nothing here waits.
+    QMetaObject::invokeMethod(interrogatore_, [i = interrogatore_, luci, rele] { i->impostaUscite(luci, rele); });
+    return true;
 }
 
 LineaSeriale::~LineaSeriale()
