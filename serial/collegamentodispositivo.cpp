@@ -7,7 +7,8 @@ CollegamentoDispositivo::CollegamentoDispositivo(AscoltoDispositivo &ascolto) : 
 void CollegamentoDispositivo::ricomincia()
 {
     finestra_ = Finestra{};
-    sospeso_.reset();
+    sospesi_.clear();
+    vuota_ = false;
     buone_ = fiducia; // nothing wrong seen yet
     risposto_ = muto_ = rumoroso_ = false;
     rumori_.clear();
@@ -38,10 +39,8 @@ void CollegamentoDispositivo::ricevi(const uint8_t *byte, size_t n, double ora)
     case Modo::Classico:
         // Before the first blank: late answers of a classic device to the HELLOs.
         if (!finestra_.aperta) break;
-        if (finestra_.byte == 0) {
-            finestra_.primo = byte[0];
-            finestra_.istante = ora;
-        }
+        if (finestra_.byte == 0) finestra_.istante = ora;
+        for (size_t i = 0; i < n && finestra_.byte + int(i) < 2; ++i) finestra_.primi[finestra_.byte + i] = byte[i];
         finestra_.byte += int(n);
         break;
     case Modo::Fermo:
@@ -62,22 +61,27 @@ std::vector<uint8_t> CollegamentoDispositivo::passo(double ora)
 
 // A classic device answers each blank with one byte. What came between two blanks is
 // judged when the second goes out: exactly one byte is a reply; none is a silent poll;
-// more than one (wrong speed, noise, a cable fault, or two replies run together because
-// one was late) is no reply at all, since its first byte is as random as the rest.
-// A reply is read as a status only once the poll after it has shown the line sound
-// (a burst of noise may begin with a lone byte), and after a bad reply only once ten
-// in a row have been well formed. Statuses arrive up to two polls late, still stamped
-// with the instant they arrived.
+// two after a silent poll are that poll's reply, late, and this one's. Anything else
+// with more than one byte (wrong speed, noise, a cable fault) is no reply at all, since
+// its first byte is as random as the rest. A reply is read as a status only once the
+// poll after it has shown the line sound (a burst of noise may begin with a lone byte),
+// and after a bad reply only once ten in a row have been well formed. Statuses reach the
+// session up to two polls late, stamped with the instant they arrived.
 void CollegamentoDispositivo::interrogaClassico(double ora)
 {
     if (modo_ != Modo::Classico) return;
     if (finestra_.aperta) {
-        const bool cattiva = finestra_.byte >= 2;
-        if (sospeso_ && !cattiva && buone_ >= fiducia) ascolto_.stato(sospeso_->first, sospeso_->second);
-        sospeso_.reset();
+        const int n = finestra_.byte;
+        const bool inRitardo = n == 2 && vuota_;
+        const bool cattiva = n >= 2 && !inRitardo;
+        if (!cattiva && buone_ >= fiducia)
+            for (const auto &[byte, istante] : sospesi_) ascolto_.stato(byte, istante);
+        sospesi_.clear();
         buone_ = cattiva ? 0 : std::min(buone_ + 1, fiducia);
-        if (finestra_.byte == 1) sospeso_.emplace(finestra_.primo, finestra_.istante);
-        esito(finestra_.byte == 0 ? Esito::Vuota : cattiva ? Esito::Cattiva : Esito::Buona, ora);
+        if (!cattiva)
+            for (int i = 0; i < n; ++i) sospesi_.emplace_back(finestra_.primi[i], finestra_.istante);
+        vuota_ = n == 0;
+        esito(n == 0 ? Esito::Vuota : cattiva ? Esito::Cattiva : Esito::Buona, ora);
     }
     finestra_ = Finestra{};
     finestra_.aperta = true;

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <string>
 
 // Something about the device the operator should know; each kind replaces the
@@ -98,11 +97,12 @@ private:
     // Classic: the bytes since the last blank, and a status held until the next poll shows it was one.
     struct Finestra {
         int byte = 0;
-        uint8_t primo = 0;
+        uint8_t primi[2] = {};
         double istante = 0;
         bool aperta = false; // a blank went out
     } finestra_;
-    std::optional<std::pair<uint8_t, double>> sospeso_;
+    std::vector<std::pair<uint8_t, double>> sospesi_;
+    bool vuota_ = false;  // the last blank had no reply
     int buone_ = fiducia; // well-formed replies in a row
 
     // Both: silence and noise, told once each.

@@ -1,16 +1,21 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 // Turns the timing device's clock (ticks counted since its start) into the
 // program's (seconds, as Orologio gives them), from the exchanges of the poll:
 // each reply carries the device's time when the request arrived, which lies
-// somewhere between the request written and the reply read. The exchanges with
-// the shortest round trip say it best: the best one of every half second is
-// kept, for a minute, and a weighted least-squares line through them gives the
-// offset and the device's true rate (a ceramic resonator is off by up to 0.5 %).
-// Until a line can be drawn, the nominal rate is anchored to the best exchange.
-// A lap is a difference of two mapped stamps, so only the rate enters it.
+// somewhere between the request written and the reply read. A minute of
+// exchanges is kept and a line drawn through them by weighted least squares,
+// giving the offset and the device's true rate (a ceramic resonator is off by
+// up to 0.5 %). The exchanges that took the usual shortest time weigh most:
+// a longer one was held up on the way, and one much shorter than usual comes
+// from a device that was itself running late (it then catches up faster than
+// the line). Exchanges far off the line weigh little, whatever their length.
+// Until a line can be drawn, the rate known (nominal, or learned before a
+// restart) is anchored to the best exchanges. A lap is a difference of two
+// mapped stamps, so only the rate and the line's steadiness enter it.
 class MappaOrologio {
 public:
     explicit MappaOrologio(double tickAlSecondo = 2'000'000.0);
@@ -29,19 +34,18 @@ public:
     double tickAlSecondo() const { return frequenza_; }
     bool adattata() const { return adattata_; }
 
-    static constexpr double finestra = 60.0;   // seconds of exchanges kept
-    static constexpr double scomparto = 0.5;   // one exchange kept per this many seconds
+    static constexpr double finestra = 60.0; // seconds of exchanges kept
 
 private:
     struct Campione {
         int64_t tick;
         double t;    // middle of the exchange
-        double giro; // its round trip beyond the bytes on the wire
+        double giro; // its length beyond the bytes on the wire
     };
     void rifai();
+    std::vector<double> pesi() const;
 
-    std::deque<Campione> campioni_; // the best of each bucket, oldest first
-    int64_t scompartoUltimo_ = 0;
+    std::deque<Campione> campioni_; // oldest first
     double nominale_;
     double frequenza_;
     bool adattata_ = false;

@@ -4,10 +4,10 @@
 
 namespace {
 constexpr double infinito = std::numeric_limits<double>::infinity();
-constexpr double silenzioTrama = SPD_SILENZIO_MS / 1000.0;
 // From the request's last byte to the reply's first, on the device.
 constexpr double lavoroDispositivo = 0.00025;
 constexpr double attesaRisposta = 0.1; // beyond the bytes on the wire either way
+constexpr double correzioneMassima = 0.0001;
 
 template <class F, class... A> std::vector<uint8_t> scritta(F scrivi, A... a)
 {
@@ -53,14 +53,12 @@ void ProtocolloEsteso::uscite(uint8_t luci, bool rele)
 
 double ProtocolloEsteso::prossimo() const
 {
-    double t = infinito;
-    if (spd_in_corso(&dec_)) t = ultimoByte_ + silenzioTrama;
     switch (fase_) {
     case Fase::Domanda:
         // The next HELLO, or the end of the wait for an answer to the last one.
-        return std::min(t, prossimoCiao_);
+        return prossimoCiao_;
     case Fase::Attiva:
-        return std::min(t, inCorso_ ? inCorso_->scadenza : prossimaRichiesta_);
+        return inCorso_ ? inCorso_->scadenza : prossimaRichiesta_;
     case Fase::Ferma:
     case Fase::Assente:
         break;
@@ -75,18 +73,26 @@ std::vector<uint8_t> ProtocolloEsteso::invia(std::vector<uint8_t> byte, uint8_t 
     return byte;
 }
 
-std::vector<uint8_t> ProtocolloEsteso::passo(double ora)
+// The bytes of a frame that never finished are given up; they may still hide a frame.
+// The device abandons a request after 10 ms of silence; here a reply, which may reach
+// the program in pieces as the system and a USB adapter deliver them, is given up only
+// when the time for it has run out.
+void ProtocolloEsteso::abbandona(double ora)
 {
-    // A frame broken off by silence is given up; what it held may still hide a frame.
-    if (spd_in_corso(&dec_) && ora - ultimoByte_ >= silenzioTrama && spd_silenzio(&dec_)) {
+    if (spd_in_corso(&dec_) && spd_silenzio(&dec_)) {
         do trama(ora);
         while (spd_ancora(&dec_));
     }
+}
+
+std::vector<uint8_t> ProtocolloEsteso::passo(double ora)
+{
     if (fase_ == Fase::Domanda) {
         if (ora < primoCiao_) return {};
         if (ciaoInviati_ < ciaoMassimi && prossimoCiao_ - primoCiao_ < durataDomanda) {
             if (ora < prossimoCiao_) return {};
             if (ciaoInviati_ == 0) spd_decodificatore_avvia(&dec_, memoria_, sizeof memoria_); // what came before is drained
+            else abbandona(ora);
             ++ciaoInviati_;
             prossimoCiao_ += intervalloCiao;
             return invia(scritta(spd_chiedi_ciao), SPD_CIAO, ora);
@@ -97,11 +103,14 @@ std::vector<uint8_t> ProtocolloEsteso::passo(double ora)
     }
     if (fase_ != Fase::Attiva) return {};
     if (inCorso_ && ora >= inCorso_->scadenza) {
-        // No answer: the same request (the same ack) goes again; the device resends.
-        scambio(false, ora);
-        inCorso_.reset();
-        senzaCampione_ = true;
-        prossimaRichiesta_ = ora;
+        abbandona(ora); // what it held may yet have been the reply
+        if (inCorso_) {
+            // No answer: the same request (the same ack) goes again; the device resends.
+            scambio(false, ora);
+            inCorso_.reset();
+            senzaCampione_ = true;
+            prossimaRichiesta_ = ora;
+        }
     }
     if (inCorso_ || ora < prossimaRichiesta_) return {};
     prossimaRichiesta_ = ora + periodo;
@@ -119,7 +128,6 @@ void ProtocolloEsteso::ricevi(const uint8_t *byte, size_t n, double ora)
     if (fase_ == Fase::Ferma || fase_ == Fase::Assente) return;
     // Before the first HELLO, whatever comes is drained.
     if (fase_ == Fase::Domanda && ora < primoCiao_) return;
-    ultimoByte_ = ora;
     ricevuti_ += n;
     for (size_t i = 0; i < n; ++i)
         if (spd_ricevi(&dec_, byte[i])) {
@@ -196,6 +204,7 @@ void ProtocolloEsteso::identita(const spd_identita &id, double ora)
         riferimento_ = static_cast<int64_t>(id.p.tempo);
         mappa_.nuovaOrigine();
         mappa_.impostaNominale(id.tick_al_secondo);
+        ultimoPerCorsia_ = {};
     }
     if (primo) {
         ack_ = id.ultimo; // what happened before the program came is not this session's
@@ -224,8 +233,25 @@ void ProtocolloEsteso::passaggi(const spd_passaggi &pp)
         if (avanti == 0 || avanti >= 0x8000) continue; // received already
         if (avanti > 1) eventi_.persi(avanti - 1);
         ack_ = v.numero;
-        if (v.corsia < 8) eventi_.passaggio(v.corsia, mappa_.istante(continuo(v.tempo)));
+        if (v.corsia < 8) eventi_.passaggio(v.corsia, istante(v.corsia, continuo(v.tempo)));
     }
+}
+
+// A lap is the difference of the device's stamps at the rate fitted now. Each crossing is
+// placed from its lane's previous one by that difference; the line's own moves (it is
+// redrawn at every poll) reach the lane at most a tenth of a millisecond per lap, so
+// they bend no lap while the lane keeps to the program's clock.
+double ProtocolloEsteso::istante(int corsia, int64_t tick)
+{
+    const double mappato = mappa_.istante(tick);
+    std::optional<std::pair<int64_t, double>> &prima = ultimoPerCorsia_[corsia];
+    double t = mappato;
+    if (prima && tick > prima->first && tick - prima->first < MappaOrologio::finestra * mappa_.tickAlSecondo()) {
+        const double catena = prima->second + (tick - prima->first) / mappa_.tickAlSecondo();
+        t = catena + std::clamp(mappato - catena, -correzioneMassima, correzioneMassima);
+    }
+    prima.emplace(tick, t);
+    return t;
 }
 
 void ProtocolloEsteso::campione(uint64_t tempo, size_t lunghezzaRisposta, double ora)
@@ -233,17 +259,20 @@ void ProtocolloEsteso::campione(uint64_t tempo, size_t lunghezzaRisposta, double
     // The device read its clock once the request was in, and answered right after.
     const double da = inCorso_->inviata + secondiSulFilo(inCorso_->lunghezza);
     const double a = ora - secondiSulFilo(lunghezzaRisposta) - lavoroDispositivo;
-    // Earlier than written: a reply to another request.
-    if (a < da - 0.001) return;
+    // Complete before the request was written: a reply to another one.
+    if (a < inCorso_->inviata - 0.001) return;
     mappa_.campione(continuo(tempo), da, a);
 }
 
 // One request is over. Bytes since the previous one that made no valid frame (junk after
-// a reply included) are noise on the line.
+// a reply included) are noise on the line; a reply that is merely late is not.
 void ProtocolloEsteso::scambio(bool risposto, double ora)
 {
-    eventi_.scambio(risposto, ricevuti_ > validi_, ora);
-    ricevuti_ = validi_ = 0;
+    // A frame still arriving is no noise yet: its bytes count with the next request.
+    const size_t sospesi = spd_in_corso(&dec_) ? size_t(dec_.n - dec_.pronta) : 0;
+    eventi_.scambio(risposto, ricevuti_ > validi_ + sospesi, ora);
+    ricevuti_ = sospesi;
+    validi_ = 0;
 }
 
 // A 48-bit device time as a count that does not wrap, from the latest reply's.

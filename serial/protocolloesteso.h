@@ -2,6 +2,7 @@
 #include "dispositivo/protocollo/protocollo.h"
 #include "serial/mappaorologio.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -70,6 +71,8 @@ private:
     void identita(const spd_identita &id, double ora);
     void passaggi(const spd_passaggi &pp);
     void scambio(bool risposto, double ora);
+    void abbandona(double ora);
+    double istante(int corsia, int64_t tick);
     void campione(uint64_t tempo, size_t lunghezzaRisposta, double ora);
     int64_t continuo(uint64_t tempo48) const;
     std::vector<uint8_t> invia(std::vector<uint8_t> byte, uint8_t tipo, double ora);
@@ -82,7 +85,6 @@ private:
 
     uint8_t memoria_[SPD_TRAMA_MAX];
     spd_decodificatore dec_;
-    double ultimoByte_ = 0;
     size_t ricevuti_ = 0;   // bytes since the last request ended, and of them
     size_t validi_ = 0;     // those that made valid frames
 
@@ -101,6 +103,7 @@ private:
     uint16_t ack_ = 0;
     uint64_t riferimento48_ = 0;  // the latest reply's device time, and the same unwrapped
     int64_t riferimento_ = 0;
+    std::array<std::optional<std::pair<int64_t, double>>, 8> ultimoPerCorsia_; // stamp, instant
     std::optional<std::pair<uint8_t, uint8_t>> usciteDaInviare_;
     std::pair<uint8_t, uint8_t> usciteImpostate_{0, 0};
 };
