@@ -18,6 +18,7 @@ struct AvvisoDispositivo {
         Rumore,       // replies that are no status keep coming: speed or cable
         RumoreFinito, // the replies are regular again
     };
+    AvvisoDispositivo(Tipo t) : tipo(t) {}
     Tipo tipo;
     std::string nome;          // the device's name, for Esteso and Riavviato
     std::array<int, 3> firmware{};
