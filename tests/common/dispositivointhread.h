@@ -5,14 +5,12 @@
 #include <QVector>
 #include <atomic>
 #include <mutex>
-#include <random>
 #include <thread>
 
 // The timing device on a thread of its own, so it answers whatever the
 // program's threads are doing: each blank is answered at once with the idle
-// byte (or the lines `tieni` holds), or with the lines asked for by `impulso`,
-// and the instants of the polls and of the crossings it reported are kept.
-// It can go quiet, or answer each blank with 1-6 random bytes instead.
+// byte, or with the lines asked for by `impulso`, and the instants of the polls
+// and of the crossings it reported are kept.
 class DispositivoInThread {
 public:
     explicit DispositivoInThread(Orologio &orologio)
@@ -20,9 +18,6 @@ public:
     QString percorso() const { return pty_.percorso(); }
     // The next reply carries these lines active: bit k at 0 for lane k.
     void impulso(quint8 byte) { prossimo_ = byte; }
-    void tieni(quint8 byte) { riposo_ = byte; }
-    void silenzia(bool si) { muto_ = si; }
-    void disturba(bool si) { rumore_ = si; }
     QVector<double> interrogazioni() const { std::lock_guard g(m_); return interrogazioni_; }
     QVector<double> passaggi() const { std::lock_guard g(m_); return passaggi_; }
 
@@ -31,19 +26,13 @@ private:
     {
         while (!fine.stop_requested()) {
             for (char c : pty_.leggi(20)) {
-                if (c != ' ' || muto_) continue;
+                if (c != ' ') continue;
                 const double ora = orologio_.adesso();
-                if (rumore_) {
-                    QByteArray r(1 + int(caso_() % 6), 0);
-                    for (char &b : r) b = char(caso_());
-                    pty_.scrivi(r);
-                    continue;
-                }
-                const quint8 risposta = prossimo_.exchange(0xFF) & riposo_;
+                const quint8 risposta = prossimo_.exchange(0xFF);
                 pty_.scrivi(QByteArray(1, char(risposta)));
                 std::lock_guard g(m_);
                 interrogazioni_.append(ora);
-                if (risposta != riposo_) passaggi_.append(ora);
+                if (risposta != 0xFF) passaggi_.append(ora);
             }
         }
     }
@@ -51,9 +40,6 @@ private:
     Orologio &orologio_;
     CoppiaPty pty_;
     std::atomic<quint8> prossimo_{0xFF};
-    std::atomic<quint8> riposo_{0xFF};
-    std::atomic<bool> muto_{false}, rumore_{false};
-    std::mt19937 caso_{2024};
     mutable std::mutex m_;
     QVector<double> interrogazioni_, passaggi_;
     std::jthread thread_; // last: starts once everything above exists, and stops and joins first
