@@ -275,9 +275,10 @@ private slots:
         QTest::newRow("classico") << false;
         QTest::newRow("esteso") << true;
     }
-    // The device stops answering with a line held: after about a second its lamp goes to
-    // rest and a notice says it does not answer; when it answers again, that notice is
-    // replaced by one that says so. The outputs reach a device of the extended protocol only.
+    // The simulator, classic or extended: its laps. Then it stops answering with a line held:
+    // after about a second the lamp goes to rest and a notice says it does not answer; when it
+    // answers again, that notice is replaced by one that says so. The outputs reach a device
+    // of the extended protocol only.
     void dispositivoMuto()
     {
         QFETCH(bool, esteso);
@@ -287,7 +288,21 @@ private slots:
         b.carica();
         QCOMPARE(b.modo(), esteso ? CollegamentoDispositivo::Modo::Esteso : CollegamentoDispositivo::Modo::Classico);
         QTRY_COMPARE(b.avvisi(QStringLiteral("dispositivo")).size(), int(esteso)); // named once
+        // Laps: of the device's stamps when it has them, to the millisecond.
+        QVector<quint64> stampe;
+        QObject::connect(&dispositivo, &DispositivoSimulato::passaggioStampato, [&](int, quint64 t) { stampe << t; });
+        b.w.sessione().start();
+        for (int i = 0; i < 3; ++i) {
+            QTest::qWait(1200);
+            dispositivo.impulso(0);
+        }
+        QTRY_COMPARE(b.archivio.giri.size(), 3);
+        for (int i = 1; i < 3; ++i) {
+            QCOMPARE(b.archivio.giri[i].stampato, esteso);
+            if (esteso) QVERIFY(qAbs(b.archivio.giri[i].tempoGiro - (stampe[i] - stampe[i - 1]) / 2e6) < 0.001);
+        }
         dispositivo.tieni(0);
+        QTest::qWait(400); // classic statuses come up to two polls late
         QTRY_VERIFY(!b.w.connesso(0)->isHidden());
         dispositivo.impostaMuto(true);
         QElapsedTimer t;
