@@ -19,13 +19,14 @@
 #include "database/schema.h"
 #include "piattaforma/priorita.h"
 #include "messaggifinti.h"
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "timing/lineaseriale.h"
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
 #include "web/risultatiinrete.h"
 #include "web/serverrisultati.h"
+#include "carico.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -93,105 +94,6 @@ int dispositivo()
     QSocketNotifier fine(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&fine, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     return app.exec();
-}
-
-// ---- two cores kept busy --------------------------------------------------------------------
-int occupa(int secondi)
-{
-    const qint64 fine = oraNs() + qint64(secondi) * 1'000'000'000;
-    volatile unsigned long x = 0;
-    while (oraNs() < fine)
-        for (int i = 0; i < 100000; ++i) x = x + i;
-    return 0;
-}
-
-// ---- the flood ------------------------------------------------------------------------------
-int inonda(quint16 porta, int secondi)
-{
-    QCoreApplication app(argcFiglio, argvFiglio);
-    QElapsedTimer tempo;
-    tempo.start();
-    long risposte = 0, rifiutate = 0, troppoLunghe = 0, connessioni = 0;
-    double gettoni = 0;
-    QList<QTcpSocket *> inAttesa; // keep-alive clients waiting for a token
-    const QByteArray richiesta = "GET / HTTP/1.1\r\nHost: prova\r\n\r\n";
-    auto chiedi = [&](QTcpSocket *s) {
-        if (gettoni >= 1) {
-            gettoni -= 1;
-            s->write(richiesta);
-        } else {
-            inAttesa.append(s);
-        }
-    };
-    // Keep-alive clients: one request at a time each, 3,000 a second in all.
-    std::function<void(int)> apriPagina = [&](int n) {
-        if (tempo.elapsed() > secondi * 1000 || ++connessioni > 20000) return;
-        auto *s = new QTcpSocket(&app);
-        s->bind(QHostAddress(quint32(0x7F000002 + n % 60)));
-        QObject::connect(s, &QTcpSocket::connected, s, [&, s] { chiedi(s); });
-        QObject::connect(s, &QTcpSocket::readyRead, s, [&, s] {
-            QByteArray d = s->property("d").toByteArray() + s->readAll();
-            for (;;) {
-                const qsizetype fine = d.indexOf("\r\n\r\n");
-                if (fine < 0) break;
-                const qsizetype l = d.indexOf("Content-Length: ");
-                const qsizetype lunghezza = l >= 0 && l < fine ? d.mid(l + 16, d.indexOf('\r', l) - l - 16).toLongLong() : 0;
-                if (d.size() < fine + 4 + lunghezza) break;
-                if (d.startsWith("HTTP/1.1 200")) ++risposte;
-                else ++rifiutate;
-                d.remove(0, fine + 4 + lunghezza);
-                chiedi(s);
-            }
-            s->setProperty("d", d);
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [&, s, n] {
-            inAttesa.removeAll(s);
-            s->deleteLater();
-            QTimer::singleShot(50, &app, [&, n] { apriPagina(n); });
-        });
-        s->connectToHost(QHostAddress::LocalHost, porta);
-    };
-    // 100 clients sending a 4 MB header in 64 kB pieces, again and again.
-    const QByteArray pezzo(64 * 1024, 'x');
-    std::function<void(int)> apriGrande = [&](int n) {
-        if (tempo.elapsed() > secondi * 1000 || ++connessioni > 20000) return;
-        auto *s = new QTcpSocket(&app);
-        s->bind(QHostAddress(quint32(0x7F000064 + n)));
-        s->setProperty("inviati", 0);
-        auto avanti = [s, &pezzo] {
-            const int inviati = s->property("inviati").toInt();
-            if (inviati >= 64 || s->bytesToWrite() > 0) return;
-            s->write(inviati == 0 ? QByteArray("GET / HTTP/1.1\r\nX-Grande: ") + pezzo : pezzo);
-            s->setProperty("inviati", inviati + 1);
-        };
-        QObject::connect(s, &QTcpSocket::connected, s, avanti);
-        QObject::connect(s, &QTcpSocket::bytesWritten, s, avanti);
-        QObject::connect(s, &QTcpSocket::readyRead, s, [&, s] {
-            if (s->readAll().startsWith("HTTP/1.1 431")) ++troppoLunghe;
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [&, s, n] {
-            s->deleteLater();
-            QTimer::singleShot(100, &app, [&, n] { apriGrande(n); });
-        });
-        QObject::connect(s, &QTcpSocket::errorOccurred, s, [s] { s->abort(); });
-        s->connectToHost(QHostAddress::LocalHost, porta);
-    };
-    QTimer rubinetto;
-    rubinetto.setTimerType(Qt::PreciseTimer);
-    QElapsedTimer ultimo;
-    ultimo.start();
-    QObject::connect(&rubinetto, &QTimer::timeout, &app, [&] {
-        gettoni = std::min(gettoni + ultimo.restart() * 3.0, 300.0);
-        while (gettoni >= 1 && !inAttesa.isEmpty()) chiedi(inAttesa.takeFirst());
-        if (tempo.elapsed() > secondi * 1000) app.quit();
-    });
-    rubinetto.start(5);
-    for (int n = 0; n < 60; ++n) apriPagina(n);
-    for (int n = 0; n < 100; ++n) apriGrande(n);
-    app.exec();
-    std::printf("richieste servite %ld (%.0f al secondo), rifiutate %ld, teste troppo lunghe rifiutate %ld, connessioni %ld\n",
-                risposte, risposte / (tempo.elapsed() / 1000.0), rifiutate, troppoLunghe, connessioni);
-    return 0;
 }
 
 // ---- the program and the measure ------------------------------------------------------------
@@ -351,8 +253,8 @@ int main(int argc, char *argv[])
     const QByteArray ruolo = qgetenv("BENCH_RUOLO");
     const int secondi = argc > 1 ? qMax(5, QString::fromLocal8Bit(argv[1]).toInt()) : 30;
     if (ruolo == "dispositivo") return dispositivo();
-    if (ruolo == "occupa") return occupa(secondi);
-    if (ruolo == "inonda") return inonda(quint16(qEnvironmentVariableIntValue("BENCH_ARG")), secondi);
+    if (ruolo == "occupa") return carico::occupa(secondi);
+    if (ruolo == "inonda") return carico::inonda(argcFiglio, argvFiglio, quint16(qEnvironmentVariableIntValue("BENCH_ARG")), secondi);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     return misura(secondi);

@@ -48,11 +48,25 @@ Messaggi::Risposta MessaggiQt::mostra(const QString &testo, Pulsanti pulsanti, I
     }
 }
 
-void MessaggiQt::avvisa(const QString &testo, Icona tipo)
+namespace {
+QMessageBox *nuovoAvviso(const QString &testo, Messaggi::Icona tipo)
 {
     auto *box = new QMessageBox(icona(tipo), QString::fromUtf8(identita::titolo), testo, QMessageBox::Ok,
                                 proprietario());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+    return box;
+}
+} // namespace
+
+void MessaggiQt::avvisa(const QString &testo, Icona tipo)
+{
+    nuovoAvviso(testo, tipo);
+}
+
+void MessaggiQt::sostituisciAvviso(const QString &chiave, const QString &testo, Icona tipo)
+{
+    if (QMessageBox *prima = avvisi_.value(chiave)) prima->close();
+    avvisi_.insert(chiave, nuovoAvviso(testo, tipo));
 }

@@ -75,7 +75,23 @@ void IngressoSeriale::apriPorta()
     porta_.setPortOpen(true); // a second try; its refusal is not shown
 }
 
-void IngressoSeriale::Binario(qint16 Decim, double istante)
+void IngressoSeriale::Binario(qint16 Decim, double istante) { decodifica(Decim, istante, true); }
+
+// The device reports crossings itself: its line states are only shown.
+void IngressoSeriale::lineeEstese(quint8 stato) { decodifica(qint16(stato), 0, false); }
+
+void IngressoSeriale::passaggioStampato(int corsia, double istante)
+{
+    if (corsia >= 0 && corsia < Sessione::numCorsie && sessione_.corsia(corsia).btnAbilitato)
+        sessione_.marca(corsia, istante, true);
+}
+
+void IngressoSeriale::avvisoDispositivo(const QString &chiave, const QString &testo, bool informazione)
+{
+    messaggi_.sostituisciAvviso(chiave, testo, informazione ? Messaggi::Icona::Informazione : Messaggi::Icona::Esclamazione);
+}
+
+void IngressoSeriale::decodifica(qint16 Decim, double istante, bool segna)
 {
     vista_.abilitaText2(false);
     QString s = Decim < 0 ? QStringLiteral("1") : QStringLiteral("0");
@@ -88,7 +104,7 @@ void IngressoSeriale::Binario(qint16 Decim, double istante)
             s += u'0';
             vista_.mostraConnesso(k, true); // drawn over nonconnesso, which keeps its state
             // Every line of one reply is marked at the one instant the reply arrived.
-            if (sessione_.corsia(k).btnAbilitato) sessione_.marca(k, istante);
+            if (segna && sessione_.corsia(k).btnAbilitato) sessione_.marca(k, istante);
         }
     }
     vista_.scriviText2(s);

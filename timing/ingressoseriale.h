@@ -50,11 +50,19 @@ public:
     void apriPorta();
     // A status byte and the instant it arrived: every active line is marked at that instant.
     void Binario(qint16 Decim, double istante);
+    // A device of the extended protocol: its lines light the lamps, and each crossing
+    // it stamped is marked at its own instant.
+    void lineeEstese(quint8 stato);
+    void passaggioStampato(int corsia, double istante);
+    // Every lamp at rest, as when no line is active.
+    void mostraRiposo();
+    // What the link has to say about the device, in place of its last word of the same kind.
+    void avvisoDispositivo(const QString &chiave, const QString &testo, bool informazione);
 
 private:
     void avvisa(const QString &descrizione);
-    // Every lamp at rest, as when no line is active.
-    void mostraRiposo();
+    // Lamps and Text2 for a status byte; marks the active lanes when `segna`.
+    void decodifica(qint16 Decim, double istante, bool segna);
 
     PortaSeriale &porta_;
     Sessione &sessione_;

@@ -2,6 +2,7 @@
 #include "comune/threaddedicato.h"
 #include "serial/portaremota.h"
 #include "timing/ingressoseriale.h"
+#include "timing/uscitedispositivo.h"
 
 #include <memory>
 
@@ -11,8 +12,9 @@ class Orologio;
 
 // The serial lap input of one timing window, wired across two threads: the
 // port and its poll on a thread of their own, the marks on the window's thread.
-// The port closes, and the thread ends, with this object.
-class LineaSeriale : public QObject {
+// The port closes, and the thread ends, with this object. It also drives the
+// device's outputs for races, without waiting on the port's thread.
+class LineaSeriale : public QObject, public UsciteDispositivo {
     Q_OBJECT
 public:
     LineaSeriale(Impostazioni &store, Orologio &orologio, Messaggi &messaggi, Sessione &sessione,
@@ -25,6 +27,9 @@ public:
     // Lives on the port's thread: only for signals and reading its state in tests.
     InterrogatoreSeriale &interrogatore() { return *interrogatore_; }
     QThread &thread() { return thread_.thread(); }
+    // Whether the device on the line speaks the extended protocol, as last heard.
+    bool esteso() const { return esteso_; }
+    bool impostaUscite(quint8 luci, bool rele) override;
 
 private:
     // The stamps of the device's replies come first: above every other thread where the system allows.
@@ -35,4 +40,5 @@ private:
     InterrogatoreSeriale *interrogatore_;
     PortaRemota remota_;
     IngressoSeriale ingresso_;
+    bool esteso_ = false;
 };

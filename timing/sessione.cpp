@@ -197,7 +197,8 @@ void Sessione::memorizza(double istante, bool stampato)
     g.tempoGiro = c.tempiGiro.value(c.numGiri);
     g.tempo = c.tempolast;
     g.pista = globale().nomePista;
-    g.quando = orologio_.dataOra();
+    // The date and time of the crossing itself, which a device may have stamped a while ago.
+    g.quando = orologio_.dataOra().addMSecs(-qRound64((orologio_.adesso() - istante) * 1000.0));
     g.istante = istante;
     g.stampato = stampato;
     g.manche = manche_;

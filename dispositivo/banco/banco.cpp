@@ -1,5 +1,6 @@
 #include "banco.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -304,7 +305,10 @@ void PontePty::esegui(const std::function<bool()> &basta, const std::function<vo
 
         ssize_t n;
         while ((n = read(master_, buf, sizeof buf)) > 0) {
-            banco_.invia(std::vector<uint8_t>(buf, buf + n));
+            std::vector<uint8_t> arrivati(buf, buf + n);
+            if (solo_classico)
+                arrivati.erase(std::remove(arrivati.begin(), arrivati.end(), uint8_t(SPD_INIZIO)), arrivati.end());
+            banco_.invia(arrivati);
             ultimo_ingresso = monotonic_s();
             liberata = false;
         }

@@ -104,6 +104,9 @@ public:
     void esegui(const std::function<bool()> &basta, const std::function<void()> &ogni_passo = {});
     // How far the simulation fell behind the wall clock at worst.
     double ritardo_max_ms() const { return ritardo_max_ms_; }
+    // The chip never sees a frame's start byte: it then answers every byte with a status
+    // byte, as a device of the classic protocol alone would.
+    bool solo_classico = false;
 
 private:
     Banco &banco_;

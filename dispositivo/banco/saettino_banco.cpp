@@ -28,6 +28,8 @@ const char *const AIUTO =
     "                      (altrimenti dall'accensione del chip)\n"
     "  --durata MS         finisce MS dopo l'origine (predefinita: 2000 dopo l'ultimo\n"
     "                      evento; senza eventi, alla riga \"fine\", a Ctrl-C o a SIGTERM)\n"
+    "  --classico          il chip non riceve mai l'inizio di una trama (0xA5): risponde a ogni\n"
+    "                      byte con un byte di stato, come un dispositivo del solo protocollo classico\n"
     "  --diagnostica       i messaggi del simulatore su standard error\n"
     "Standard input: \"via\", \"reset\", \"fine\", o una riga di passaggio come nel file.\n"
     "Standard output, una riga per evento (tempi in secondi, simulato in ms dall'origine):\n"
@@ -66,7 +68,7 @@ bool leggi_evento(const std::string &riga, Evento &e)
 int main(int argc, char **argv)
 {
     std::string elf, collegamento, passaggi;
-    bool via = false, diagnostica = false;
+    bool via = false, diagnostica = false, classico = false;
     double durata = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -77,6 +79,7 @@ int main(int argc, char **argv)
         else if (a == "--durata" && valore) durata = std::atof(argv[++i]);
         else if (a == "--via") via = true;
         else if (a == "--diagnostica") diagnostica = true;
+        else if (a == "--classico") classico = true;
         else if (a == "--help" || a == "-h") { std::fputs(AIUTO, stdout); return 0; }
         else { std::fprintf(stderr, "saettino-banco: opzione non valida: %s\n%s", a.c_str(), AIUTO); return 2; }
     }
@@ -125,6 +128,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "saettino-banco: %s\n", ponte.errore().c_str());
         return 1;
     }
+    ponte.solo_classico = classico;
     std::signal(SIGINT, al_segnale);
     std::signal(SIGTERM, al_segnale);
     // Ahead of a busy machine, so the chip keeps to the wall clock; refused without rights.

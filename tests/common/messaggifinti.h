@@ -12,6 +12,7 @@ struct MessaggiFinti : Messaggi {
         QString titolo;
         int predefinito;
         bool avviso = false; // shown without waiting for an answer
+        QString chiave;      // a notice that replaced the last of its kind
     };
     QList<Mostrato> mostrati;
     QList<Risposta> risposte;
@@ -22,5 +23,9 @@ struct MessaggiFinti : Messaggi {
         return !risposte.isEmpty() ? risposte.takeFirst() : (pulsanti == Pulsanti::SiNo ? Risposta::Si : Risposta::Ok);
     }
     void avvisa(const QString &testo, Icona icona) override { mostrati.append({testo, Pulsanti::Ok, icona, QString(), 0, true}); }
+    void sostituisciAvviso(const QString &chiave, const QString &testo, Icona icona) override
+    {
+        mostrati.append({testo, Pulsanti::Ok, icona, QString(), 0, true, chiave});
+    }
     QString ultimo() const { return mostrati.isEmpty() ? QString() : mostrati.last().testo; }
 };

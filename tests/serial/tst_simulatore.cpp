@@ -2,6 +2,7 @@
 // answering polls through the real port.
 #include "aiuti.h"
 #include "comune/impostazioni.h"
+#include "dispositivo/protocollo/protocollo.h"
 #include "serial/portareale.h"
 
 #include <QProcess>
@@ -51,6 +52,33 @@ private slots:
         QTRY_COMPARE(store.testo(QStringLiteral("Porte"), QStringLiteral("Com1")), QStringLiteral("/dev/ttyUSB0"));
     }
 
+    // With --esteso the firmware's logic answers: the classic poll latched, then the
+    // identification of the extended protocol, and it says when the program uses it.
+    void protocolloEsteso()
+    {
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
+        QProcess processo;
+        processo.start(QCoreApplication::applicationDirPath() + "/../bin/saettino-simulatore",
+                       {"--esteso", "--deriva", "-3000", "--com", "1", "--impostazioni", store.percorso(), "--durata", "20000"});
+        QByteArray uscita;
+        QTRY_VERIFY((uscita += processo.readAll()).contains("Com1 ->"));
+        PortaReale porta(store);
+        QVERIFY2(porta.setPortOpen(true) && porta.output(QStringLiteral(" ")), qPrintable(porta.descrizioneErrore()));
+        QByteArray risposte;
+        QTRY_COMPARE(risposte += porta.input().toLatin1(), QByteArray("\xFF"));
+        uint8_t ciao[SPD_TRAMA_MAX];
+        porta.output(QString::fromLatin1(reinterpret_cast<const char *>(ciao), spd_chiedi_ciao(ciao)));
+        risposte.clear();
+        QTRY_COMPARE((risposte += porta.input().toLatin1()).size(), qsizetype(SPD_TRAMA(SPD_IDENTITA_PAYLOAD)));
+        spd_identita id;
+        QVERIFY(spd_leggi_identita(reinterpret_cast<const uint8_t *>(risposte.constData()) + 3, SPD_IDENTITA_PAYLOAD, &id));
+        QCOMPARE(QByteArray(id.nome).trimmed(), QByteArray("SaettinoPro cronometro"));
+        QTRY_VERIFY((uscita += processo.readAll()).contains("Il programma usa il protocollo esteso."));
+        processo.terminate();
+        processo.waitForFinished();
+    }
+
     // A program killed with the port open leaves the terminal exclusive; once its polls stop the
     // simulator clears that, and not before.
     void esclusivaLiberataQuandoIlProgrammaSparisce()
@@ -88,7 +116,8 @@ private slots:
         QTest::addColumn<QStringList>("testi");
         QTest::newRow("aiuto") << QStringList{"--help"} << 0
                                << QStringList{"Uso: saettino-simulatore [opzioni]", "Opzioni:", "-h, --help, -?",
-                                              "--com <N>", "Mostra questo aiuto ed esce.", "rilascia tutte le linee"};
+                                              "--com <N>", "Mostra questo aiuto ed esce.", "rilascia tutte le linee",
+                                              "--esteso", "--deriva <ppm>", "si riavvia"};
         QTest::newRow("opzione sconosciuta") << QStringList{"--porto", "3"} << 2
                                              << QStringList{"opzione sconosciuta: porto", "saettino-simulatore --help"};
         QTest::newRow("valore mancante") << QStringList{"--com"} << 2 << QStringList{"manca il valore dell'opzione --com"};

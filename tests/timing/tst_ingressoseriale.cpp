@@ -5,7 +5,7 @@
 #include "dispositivointhread.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "timing/interrogatoreseriale.h"
@@ -58,12 +58,37 @@ template <typename OrologioT = OrologioManuale, typename ArchivioT = ArchivioFin
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        // The program asks for the extended protocol first; a classic device is polled after.
+        if (porta().portOpen()) QTRY_VERIFY_WITH_TIMEOUT(modo() != CollegamentoDispositivo::Modo::Domanda, 5000);
     }
-    // One reply of the device, handled by the window before this returns.
+    CollegamentoDispositivo::Modo modo()
+    {
+        auto m = CollegamentoDispositivo::Modo::Fermo;
+        QMetaObject::invokeMethod(&linea->interrogatore(), [&] { m = linea->interrogatore().modo(); },
+                                  Qt::BlockingQueuedConnection);
+        return m;
+    }
+    // The notices of one kind, as the operator read them.
+    QStringList avvisi(const QString &chiave) const
+    {
+        QStringList t;
+        for (const auto &m : messaggi.mostrati)
+            if (m.chiave == chiave) t << m.testo;
+        return t;
+    }
+    // The reply to the next blank, as a classic device gives it.
+    void rispondi(const QByteArray &byte)
+    {
+        pty.leggi(0);
+        QByteArray visti;
+        QTRY_VERIFY((visti += pty.leggi(5)).contains(' '));
+        QVERIFY(pty.scrivi(byte));
+    }
+    // One reply, handled by the window before this returns.
     void risposta(const QByteArray &byte)
     {
         const int prima = risposte;
-        QVERIFY(pty.scrivi(byte));
+        rispondi(byte);
         QTRY_VERIFY(risposte > prima);
     }
     bool pollAttivo()
@@ -124,15 +149,24 @@ private slots:
         QVERIFY(b.lampade(true, true));
         QCOMPARE(b.piloti().mid(1), (QStringList{"Verdi", "Bianchi", "Rossi"}));
         b.orologio.avanza(2);
-        b.risposta("\xFB\xFE\xFD"); // one read of three bytes: the first only
-        QCOMPARE(b.w.text2()->text(), QStringLiteral("011111011"));
-        QCOMPARE(b.piloti().mid(4), QStringList{QStringLiteral("Verdi")});
+        // Three bytes for one blank are no reply: not even the first is a status.
+        b.rispondi("\xFB\xFE\xFD");
+        QTest::qWait(300);
+        QCOMPARE(b.w.text2()->text(), QStringLiteral("000000000"));
+        QCOMPARE(b.piloti().size(), 4);
         // An event whose read returns nothing changes nothing.
         auto &interrogatore = b.linea->interrogatore();
         QMetaObject::invokeMethod(&interrogatore, [&] { interrogatore.MSComm1_OnComm(); }, Qt::BlockingQueuedConnection);
         QTest::qWait(50);
+        QCOMPARE(b.w.text2()->text(), QStringLiteral("000000000"));
+        QCOMPARE(b.piloti().size(), 4);
+        // Once the line has kept to one byte a blank for a second, replies are read again.
+        QTest::qWait(1100);
+        b.risposta("\xFB");
         QCOMPARE(b.w.text2()->text(), QStringLiteral("011111011"));
-        QCOMPARE(b.piloti().size(), 5);
+        QCOMPARE(b.piloti().mid(4), QStringList{QStringLiteral("Verdi")});
+        // One bad reply is no faulty line (the second without replies was a silence, told and over).
+        for (const auto &m : b.messaggi.mostrati) QVERIFY2(m.chiave == u"silenzio", qPrintable(m.testo));
     }
 
     // A port that cannot be used at load is told once, and the load goes no further.
@@ -233,6 +267,58 @@ private slots:
         // Past the shortest lap, at the next poll: up to 0.1 s more (more on a busy machine).
         for (const GiroCompletato &g : b.archivio.giri)
             QVERIFY2(g.tempoGiro > 0.5 && g.tempoGiro < 0.95, qPrintable(QString::number(g.tempoGiro)));
+    }
+
+    void dispositivoMuto_data()
+    {
+        QTest::addColumn<bool>("esteso");
+        QTest::newRow("classico") << false;
+        QTest::newRow("esteso") << true;
+    }
+    // The simulator, classic or extended: its laps. Then it stops answering with a line held:
+    // after about a second the lamp goes to rest and a notice says it does not answer; when it
+    // answers again, that notice is replaced by one that says so. The outputs reach a device
+    // of the extended protocol only.
+    void dispositivoMuto()
+    {
+        QFETCH(bool, esteso);
+        DispositivoSimulato dispositivo;
+        if (esteso) dispositivo.impostaEsteso();
+        Banco<OrologioSistema> b(dispositivo.percorso());
+        b.carica();
+        QCOMPARE(b.modo(), esteso ? CollegamentoDispositivo::Modo::Esteso : CollegamentoDispositivo::Modo::Classico);
+        QTRY_COMPARE(b.avvisi(QStringLiteral("dispositivo")).size(), int(esteso)); // named once
+        // Laps: of the device's stamps when it has them, to the millisecond.
+        QVector<quint64> stampe;
+        QObject::connect(&dispositivo, &DispositivoSimulato::passaggioStampato, [&](int, quint64 t) { stampe << t; });
+        b.w.sessione().start();
+        for (int i = 0; i < 3; ++i) {
+            QTest::qWait(1200);
+            dispositivo.impulso(0);
+        }
+        QTRY_COMPARE(b.archivio.giri.size(), 3);
+        for (int i = 1; i < 3; ++i) {
+            QCOMPARE(b.archivio.giri[i].stampato, esteso);
+            if (esteso) QVERIFY(qAbs(b.archivio.giri[i].tempoGiro - (stampe[i] - stampe[i - 1]) / 2e6) < 0.001);
+        }
+        dispositivo.tieni(0);
+        QTest::qWait(400); // classic statuses come up to two polls late
+        QTRY_VERIFY(!b.w.connesso(0)->isHidden());
+        dispositivo.impostaMuto(true);
+        QElapsedTimer t;
+        t.start();
+        QTRY_VERIFY(b.w.connesso(0)->isHidden());
+        QVERIFY2(t.elapsed() > 700, qPrintable(QString::number(t.elapsed())));
+        QTRY_COMPARE(b.avvisi(QStringLiteral("silenzio")).size(), 1);
+        QVERIFY2(b.messaggi.ultimo().contains(u"su Com1 non risponde"), qPrintable(b.messaggi.ultimo()));
+        QTest::qWait(1500);
+        QCOMPARE(b.avvisi(QStringLiteral("silenzio")).size(), 1); // once
+        dispositivo.impostaMuto(false);
+        QTRY_COMPARE(b.avvisi(QStringLiteral("silenzio")).size(), 2);
+        QVERIFY(b.avvisi(QStringLiteral("silenzio"))[1].contains(u"risponde di nuovo"));
+        QTRY_VERIFY(!b.w.connesso(0)->isHidden());
+        QCOMPARE(b.linea->impostaUscite(0x15, true), esteso);
+        QTRY_COMPARE(dispositivo.luci(), quint8(esteso ? 0x15 : 0));
     }
 };
 

@@ -284,6 +284,26 @@ private slots:
         QCOMPARE(archivio.giri[1].tempo, QStringLiteral("01:23,456"));
         QCOMPARE(archivio.giri[1].quando, muro); // the stored date and time are the wall clock's
     }
+
+    // A crossing the device stamped reaches the session later: its lap, the shortest-lap rule
+    // and the stored date and time are those of the crossing, not of its arrival.
+    void passaggioStampato()
+    {
+        Banco b;
+        b.orologio.impostaData(QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0)));
+        b.a(100).start();
+        b.a(130.2).marca(0, 130.0, true); // arrives 0.2 s after it was stamped
+        QCOMPARE(b.archivio.giri.size(), 1);
+        QCOMPARE(b.archivio.giri[0].tempoGiro, 30.0f);
+        QVERIFY(b.archivio.giri[0].stampato);
+        QCOMPARE(b.archivio.giri[0].istante, 130.0);
+        QCOMPARE(b.archivio.giri[0].quando, QDateTime(QDate(2026, 12, 5), QTime(9, 59, 59, 800)));
+        b.a(131.3).marca(0, 130.9, true); // 0.9 s after the last one: within the shortest lap
+        QCOMPARE(b.archivio.giri.size(), 1);
+        b.a(131.4).marca(0, 131.05, true);
+        QCOMPARE(b.archivio.giri.size(), 2);
+        QCOMPARE(b.archivio.giri[1].tempoGiro, 1.05f);
+    }
 };
 
 QTEST_APPLESS_MAIN(TstSessione)

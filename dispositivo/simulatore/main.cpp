@@ -1,7 +1,7 @@
 // saettino-simulatore: the timing device on a pseudo-terminal, for rehearsals
 // without hardware and for the end-to-end tests.
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "piattaforma/console.h"
-#include "serial/dispositivosimulato.h"
 #include "comune/impostazioni.h"
 #include "serial/portareale.h"
 #include "serial/portaseriale.h"
@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -37,7 +38,9 @@ const char aiuto[] =
     "Comandi (uno o più per riga, separati da spazi):\n"
     "  3     passaggio sulla corsia 3 (pilota 3)\n"
     "  +3    tiene attiva la linea 3     -3   la rilascia\n"
-    "  -     rilascia tutte le linee     q    esce";
+    "  -     rilascia tutte le linee     q    esce\n"
+    "  m     il dispositivo smette di rispondere (di nuovo m: risponde)\n"
+    "  r     il dispositivo si riavvia (con --esteso)";
 
 // "Uso: ...", the description, every option with its value and text, and the
 // commands typed while it runs.
@@ -98,6 +101,13 @@ struct Opzioni {
                                         QStringLiteral("Usa questo file INI al posto delle "
                                                        "impostazioni dell'utente (per --com)."),
                                         QStringLiteral("file")};
+    QCommandLineOption esteso{QStringLiteral("esteso"),
+                              QStringLiteral("Risponde anche al protocollo esteso, con la logica del firmware: "
+                                             "passaggi marcati dall'orologio del dispositivo, numerati e confermati.")};
+    QCommandLineOption deriva{QStringLiteral("deriva"),
+                              QStringLiteral("Con --esteso: l'orologio del dispositivo va avanti di tante parti per "
+                                             "milione (indietro se negativo), come un risonatore impreciso."),
+                              QStringLiteral("ppm"), QStringLiteral("0")};
     QCommandLineOption porta{QStringLiteral("porta"),
                              QStringLiteral("Simula il dispositivo sulla porta COMn di questo computer, "
                                             "collegata a quella del programma (dove non ci sono "
@@ -105,12 +115,13 @@ struct Opzioni {
                              QStringLiteral("N")};
     QList<QCommandLineOption> elenco() const
     {
-        return {aiuto, com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni, porta};
+        return {aiuto, com, collegamento, programma, impulso, durata, fineProgramma, fileImpostazioni, esteso, deriva, porta};
     }
 };
 
 const char descrizione[] = "Simula il dispositivo di cronometraggio su uno pseudo-terminale: risponde a ogni spazio "
-                           "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva).";
+                           "ricevuto con un byte di stato (bit k a 0 = linea della corsia k attiva); con --esteso "
+                           "parla anche il protocollo esteso, come il firmware.";
 
 // The device and what it changed on this computer (a link, a port's entry in the
 // settings), put back on every way out, signals included.
@@ -169,6 +180,15 @@ bool Simulatore::creaDispositivo()
         }
     }
     dispositivo_->impostaImpulso(qMax(1, riga_.value(o_.impulso).toInt()));
+    if (riga_.isSet(o_.esteso)) {
+        bool ok = false;
+        const double ppm = riga_.value(o_.deriva).toDouble(&ok);
+        if (!ok || std::abs(ppm) > 20000) {
+            std::fprintf(stderr, "Deriva non valida: %s (ammessa da -20000 a 20000 ppm)\n", qPrintable(riga_.value(o_.deriva)));
+            return false;
+        }
+        dispositivo_->impostaEsteso(ppm);
+    }
     scrivi(QStringLiteral("Dispositivo: %1").arg(dispositivo_->percorso()));
     return true;
 }
@@ -247,10 +267,21 @@ void Simulatore::seguiConsole(QCoreApplication &app, Console &console)
         scrivi(QStringLiteral("Il programma non interroga più: la porta è di nuovo libera."));
     });
     QObject::connect(&d, &DispositivoSimulato::lineeCambiate, &app, [](quint8 stato) { scrivi(descriviLinee(stato)); });
+    QObject::connect(&d, &DispositivoSimulato::protocolloCambiato, &app, [](bool esteso) {
+        scrivi(esteso ? QStringLiteral("Il programma usa il protocollo esteso.")
+                      : QStringLiteral("Il dispositivo è tornato al protocollo classico."));
+    });
     QObject::connect(&console, &Console::riga, &app, [&app, &d](const QString &riga) {
         const QString r = riga.trimmed();
         if (r == u"q") app.quit();
         else if (r == u"?" || r == u"h") scrivi(QString::fromUtf8(aiuto));
+        else if (r == u"m") {
+            d.impostaMuto(!d.muto());
+            scrivi(d.muto() ? QStringLiteral("Il dispositivo non risponde più.") : QStringLiteral("Il dispositivo risponde di nuovo."));
+        } else if (r == u"r" && d.esteso()) {
+            d.riavvia();
+            scrivi(QStringLiteral("Il dispositivo si è riavviato."));
+        }
         else if (!r.isEmpty() && !d.comando(r)) scrivi(QStringLiteral("Comando non capito: %1 (? per l'aiuto)").arg(r));
     });
     if (Console::interattiva()) scrivi(QString::fromUtf8(aiuto));

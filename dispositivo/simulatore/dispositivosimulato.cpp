@@ -1,9 +1,11 @@
-#include "serial/dispositivosimulato.h"
+#include "dispositivo/simulatore/dispositivosimulato.h"
 #include "serial/portareale.h"
 
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QStringList>
+
+#include <algorithm>
 
 
 DispositivoSimulato::DispositivoSimulato(QObject *parent) : QObject(parent)
@@ -60,21 +62,83 @@ void DispositivoSimulato::avvisaSeCambiato()
     const quint8 stato = statoByte();
     if (stato == ultimoStato_) return;
     ultimoStato_ = stato;
+    if (logica_) {
+        // The firmware stamps each edge as it comes; a crossing is a new number in its queue.
+        const quint64 t = tick();
+        const uint16_t prima = logica_->ultimo;
+        logica_linee(logica_.get(), quint8(~stato), 0xFF, t);
+        const int nuovi = std::min<int>(uint16_t(logica_->ultimo - prima), logica_->quanti);
+        for (int i = nuovi; i > 0; --i)
+            emit passaggioStampato(logica_->coda[(logica_->primo + logica_->quanti - i) % LOG_CODA].corsia, t);
+    }
     emit lineeCambiate(stato);
+}
+
+void DispositivoSimulato::impostaEsteso(double ppm)
+{
+    rapporto_ = 1 + ppm * 1e-6;
+    logica_ = std::make_unique<logica>();
+    origineNs_ = orologio_.nsecsElapsed();
+    logica_avvia(logica_.get(), avvio_, quint8(~statoByte()), 0);
+    // Between bytes the firmware gives up broken frames and leaves a program that went quiet.
+    passo_.setInterval(2);
+    connect(&passo_, &QTimer::timeout, this, &DispositivoSimulato::passoLogica, Qt::UniqueConnection);
+    passo_.start();
+}
+
+quint64 DispositivoSimulato::tick() const
+{
+    if (!logica_) return 0;
+    const double ns = double(orologio_.nsecsElapsed() - origineNs_) * rapporto_;
+    return quint64(ns * (LOG_TICK_AL_SECONDO / 1e9)) & SPD_MASCHERA48;
+}
+
+void DispositivoSimulato::riavvia()
+{
+    if (!logica_) return;
+    origineNs_ = orologio_.nsecsElapsed();
+    logica_avvia(logica_.get(), ++avvio_, quint8(~statoByte()), 0);
+    passoLogica();
+}
+
+void DispositivoSimulato::passoLogica()
+{
+    uint8_t out[SPD_TRAMA_MAX];
+    if (const uint8_t n = logica_passo(logica_.get(), tick(), out); n && !muto_)
+        rispondi(QByteArray(reinterpret_cast<const char *>(out), n));
+    if (logica_->esteso != inEsteso_) {
+        inEsteso_ = logica_->esteso;
+        emit protocolloCambiato(inEsteso_);
+    }
+}
+
+void DispositivoSimulato::rispondi(const QByteArray &byte)
+{
+    if (porta_) porta_->output(QString::fromLatin1(byte));
+    else pty_.scrivi(byte);
 }
 
 void DispositivoSimulato::leggi()
 {
     const QByteArray arrivati = porta_ ? porta_->input().toLatin1() : pty_.leggi(0);
+    if (muto_) return; // what came is lost, as on a cable pulled out
+    uint8_t out[SPD_TRAMA_MAX];
     for (char c : arrivati) {
-        if (c != ' ') continue;
-        const char risposta = char(statoByte());
-        if (porta_) porta_->output(QString(QChar(uchar(risposta))));
-        else pty_.scrivi(QByteArray(1, risposta));
+        QByteArray risposta;
+        if (logica_) {
+            risposta = QByteArray(reinterpret_cast<const char *>(out), logica_byte(logica_.get(), uchar(c), tick(), out));
+            if (risposta.isEmpty()) continue;
+        } else if (c == ' ') {
+            risposta = QByteArray(1, char(statoByte()));
+        } else {
+            continue;
+        }
+        rispondi(risposta);
         ++interrogazioni_;
         ultimaInterrogazione_ = orologio_.elapsed();
-        emit interrogato(quint8(risposta));
+        emit interrogato(risposta.size() == 1 ? quint8(risposta[0]) : statoByte());
     }
+    if (logica_) passoLogica();
 }
 
 void DispositivoSimulato::tieni(int corsia)
