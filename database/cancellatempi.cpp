@@ -56,6 +56,12 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
+    Lavoro lavoro = [](Database &db, bool conGiri) { svuota(db, conGiri); };
+    if (scelta_) {
+        const std::optional<Lavoro> scelto = scelta_();
+        if (!scelto) return false;
+        lavoro = *scelto;
+    }
     // Nothing cleared, lanes included, without a copy to go back to.
     if (archivio_) archivio_->svuota();
     if (!copiaPrimaDelReset(copie_, messaggi_)) return false;
@@ -63,14 +69,14 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
     // Nothing is deleted on a failure, so the lanes keep their counters too.
     if (archivio_) {
         QString errore;
-        if (!archivio_->esegui([conGiri](Database &db) { svuota(db, conGiri); }, &errore)) {
+        if (!archivio_->esegui([conGiri, lavoro](Database &db) { lavoro(db, conGiri); }, &errore)) {
             messaggi_.mostra(QStringLiteral("Il reset non è stato fatto: ") + errore, Messaggi::Pulsanti::Ok,
                              Messaggi::Icona::Esclamazione);
             return false;
         }
     } else {
         try {
-            svuota(db_, conGiri);
+            lavoro(db_, conGiri);
         } catch (const ErroreDatabase &e) {
             e.mostra(messaggi_);
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <optional>
 
 class ArchivioAsincrono;
 class CopieSicurezza;
@@ -25,6 +26,11 @@ public:
     // confirmed and the reset went through; the caller refreshes the grids.
     // A backup comes first: when it cannot be made nothing is cleared.
     bool cancellaTempi(const std::function<bool()> &classificaConGiri);
+    // What the reset clears on the writer's connection, chosen after the
+    // confirmation (the race data too, on a further question): the work, or
+    // nothing when the operator cancelled there. Unset: the laps, as always.
+    using Lavoro = std::function<void(Database &db, bool conGiri)>;
+    void impostaScelta(std::function<std::optional<Lavoro>()> scelta) { scelta_ = std::move(scelta); }
     // The menu entry: the reset, then the grids refreshed even after a cancel.
     void menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri);
 
@@ -44,4 +50,5 @@ private:
     Sessione &sessione_;
     CopieSicurezza &copie_;
     ArchivioAsincrono *archivio_;
+    std::function<std::optional<Lavoro>()> scelta_;
 };

@@ -2,6 +2,7 @@
 
 #include "database/cancellatempi.h"
 #include "database/schema.h"
+#include "gara/impostazionigara.h"
 #include "database/sessionisalvate.h"
 #include "results/classificamostrata.h"
 #include "results/esportazionecsv.h"
@@ -27,8 +28,20 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
       rete_(std::make_unique<RisultatiInRete>(impostazioni_, *archivio_)),
       voce_(std::make_unique<ServizioVoce>(impostazioni_, messaggi_, orologio_)),
       avviso_(std::make_unique<AvvisoAttesa>([this] { attesa_->annulla(); })),
-      attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
+      attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_)),
+      lavori_(std::make_unique<LavoriScrittore>(*archivio_)),
+      direzione_(std::make_unique<DirezioneGara>(orologio_, *lavori_, usciteNulle_, casuale_))
 {
+    // What race control says and plays goes to the voice's thread; what it could not do is a notice.
+    connect(direzione_.get(), &DirezioneGara::annuncio, voce_.get(), &ServizioVoce::annunciaGara);
+    connect(direzione_.get(), &DirezioneGara::tono, voce_.get(), [this](DirezioneGara::Tono t) {
+        voce_->tonoGara(t == DirezioneGara::Tono::Via ? Tono::Via : Tono::Luce);
+    });
+    connect(direzione_.get(), &DirezioneGara::errore, this, [this](const QString &testo) { messaggi_.avvisa(testo); });
+    // The start and restart as the race director last set them.
+    const ImpostazioniGara partenza = ImpostazioniGara::leggi(impostazioni_);
+    direzione_->impostaPartenza(partenza.partenza);
+    direzione_->impostaSecondiRipresa(partenza.secondiRipresa);
 }
 
 Applicazione::~Applicazione()
@@ -36,6 +49,7 @@ Applicazione::~Applicazione()
     attesa_->annulla();
     delete rilevaGo_;
     delete rilevaAvvio_;
+    direzione_.reset();
     rete_.reset();
     voce_.reset();
     archivio_->ferma();
@@ -121,6 +135,12 @@ void Applicazione::apriRilevaAvvio()
     connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, this, &Applicazione::esci);
+    connect(finestra, &RilevaAvvio::avviaGara, this, [this](const QStringList &piloti, const gara::Regole &regole) {
+        // A race of the drivers typed: race control puts them on their lanes.
+        apriRilevaGo({});
+        direzione_->garaVeloce(piloti, regole, globale().nomePista);
+    });
+    connect(finestra, &RilevaAvvio::menuGara, this, [this, finestra] { apriGare(finestra, 0, 0); });
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
         dopoIlSalvataggio([this](bool) {
             SessioniSalvate(database_, percorsoDatabase_, dialogo_, messaggi_, copie_, archivio_.get()).carica(nullptr);
@@ -150,6 +170,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
+    collegaGara(finestra);
     finestra->show();
 }
 
@@ -259,6 +280,8 @@ void Applicazione::collegaSessioniSalvate(RilevaGo *finestra)
                                inCaricamento_ = false;
                                avviso_->nascondi();
                                if (caricato && finestra) finestra->sessione().rileggiGiri();
+                               // The event in use as the loaded file has it, or none.
+                               if (caricato) direzione_->rileggi();
                            });
         });
     });
@@ -285,8 +308,10 @@ void Applicazione::collegaCorrezioni(RilevaGo *finestra)
         dopoIlSalvataggio([this, finestra = QPointer<RilevaGo>(finestra)](bool) {
             auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr;
             if (!griglie) return;
-            CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
-                .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+            CancellaTempi reset(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get());
+            reset.impostaScelta([this] { return sceltaReset(); });
+            reset.menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+            direzione_->rileggi();
         });
     });
 }
