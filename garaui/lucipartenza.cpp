@@ -39,7 +39,8 @@ void LuciPartenza::paintEvent(QPaintEvent *)
     // Five lamps across the width, as big as the height leaves room for the text below.
     const double diametro = std::min(h * 0.42, w / 6.2);
     const double passo = w / 5.0;
-    const double cy = h * 0.14 + diametro / 2 + h * 0.06;
+    // Below the title; in the middle of what is left when no line goes under them.
+    const double cy = testo_.isEmpty() ? h * 0.12 + (h * 0.88) / 2 : h * 0.14 + diametro / 2 + h * 0.06;
     for (int k = 0; k < 5; ++k) {
         const QPointF centro(passo * (k + 0.5), cy);
         const bool accesa = k < accese_;

@@ -126,7 +126,8 @@ void VistaGara::creaMenu()
         QAction *a = menu_->addAction(testo);
         a->setObjectName(QString::fromLatin1(nome));
         a->setShortcut(tasto);
-        a->setShortcutContext(Qt::WindowShortcut);
+        // A notice on top (it waits for nobody) must not take race control's keys away.
+        a->setShortcutContext(Qt::ApplicationShortcut);
         connect(a, &QAction::triggered, this, azione);
         return a;
     };

@@ -1,5 +1,7 @@
 #pragma once
+#include "garaui/lucipartenza.h"
 #include "garaui/prospettogara.h"
+#include "garaui/prossimamanche.h"
 #include "results/stampagara.h"
 
 #include <QObject>
@@ -7,9 +9,7 @@
 #include <QTimer>
 
 class DirezioneGara;
-class LuciPartenza;
 class Messaggi;
-class PannelloProssimaManche;
 class QAction;
 class QDockWidget;
 class QLabel;

@@ -12,6 +12,7 @@
 #include "results/visualtempi.h"
 #include "serial/portsett.h"
 #include "shell/frmabout.h"
+#include "timing/globale.h"
 #include "timing/lineaseriale.h"
 #include "timing/tempominimo.h"
 #include "voce/dialogovoce.h"

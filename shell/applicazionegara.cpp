@@ -11,6 +11,7 @@
 #include "results/esportazionegara.h"
 #include "timing/globale.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 

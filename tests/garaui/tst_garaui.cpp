@@ -8,6 +8,10 @@
 #include "gara/direzionegara.h"
 #include "gara/gestionegare.h"
 #include "gara/uscitegara.h"
+#include "comune/impostazioni.h"
+#include "gara/impostazionigara.h"
+#include "gara/testigara.h"
+#include "garaui/dialogopartenza.h"
 #include "garaui/dialogopenalita.h"
 #include "garaui/finestracampionato.h"
 #include "garaui/finestragara.h"
@@ -77,8 +81,7 @@ QString cella(QTableWidget *t, int r, int c) { return t->item(r, c) ? t->item(r,
 // Where on the lights widget the centre of lamp k is: as it draws them.
 QPoint centro(const QWidget &w, int k)
 {
-    const double diametro = std::min(w.height() * 0.42, w.width() / 6.2);
-    return QPoint(int(w.width() / 5.0 * (k + 0.5)), int(w.height() * 0.14 + diametro / 2 + w.height() * 0.06));
+    return QPoint(int(w.width() / 5.0 * (k + 0.5)), int(w.height() * 0.56));
 }
 
 } // namespace
@@ -142,6 +145,7 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F6);
         QCOMPARE(d.fase(), DirezioneGara::Fase::Pronta);
         QCOMPARE(vista.prossima()->titolo(), u"In griglia: manche 1 di 5"_s);
+        QVERIFY(w.grab().save(u"uscita-prova/finestra-griglia.png"_s));
         QCOMPARE(w.sessione().corsieInUso(), (QVector<int>{0, 1, 3}));
         QVERIFY(!w.sessione().corsia(2).inUso);
         QCOMPARE(u"Corsia %1: %2"_s.arg(4).arg(w.sessione().corsia(3).nome), prossimi[2]);
@@ -152,6 +156,7 @@ private slots:
         b.orologio.imposta(106.5);
         d.aggiorna();
         QCOMPARE(vista.luci()->luci(), 2);
+        QVERIFY(w.grab().save(u"uscita-prova/finestra-luci.png"_s));
         QSignalSpy annunci(&d, &DirezioneGara::annuncio);
         // Lane 4 jumps the start: the key preview hears it, wherever the focus is.
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_4);
@@ -352,6 +357,69 @@ private slots:
         QCOMPARE(cella(f.classifica(), 1, 0), u"2"_s);
         QCOMPARE(cella(f.classifica(), 1, 3), u"(2)"_s);
         QVERIFY(!cella(f.classifica(), 1, 6).isEmpty());
+    }
+
+    // The start's settings kept per user and read back; a hold upside down, or a stored value that
+    // cannot be used, keeps the default; the dialog refuses what the start cannot take.
+    void impostazioniDellaPartenza()
+    {
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(u"utente.ini"_s));
+        QCOMPARE(ImpostazioniGara::leggi(store).partenza.secondiContoAllaRovescia, 5);
+        ImpostazioniGara g;
+        g.partenza.secondiContoAllaRovescia = 3;
+        g.partenza.intervalloLuci = 0.5;
+        g.partenza.attesaMinima = 1;
+        g.partenza.attesaMassima = 2.5;
+        g.partenza.correnteDuranteLuci = false;
+        g.secondiRipresa = 10;
+        g.scrivi(store);
+        const ImpostazioniGara letta = ImpostazioniGara::leggi(store);
+        QVERIFY(letta.partenza.secondiContoAllaRovescia == 3 && letta.partenza.intervalloLuci == 0.5
+                && letta.partenza.attesaMassima == 2.5 && !letta.partenza.correnteDuranteLuci && letta.secondiRipresa == 10);
+        store.scrivi(u"Gara"_s, u"AttesaMinima"_s, u"9"_s);
+        store.scrivi(u"Gara"_s, u"SecondiRipresa"_s, u"99"_s);
+        const ImpostazioniGara storta = ImpostazioniGara::leggi(store);
+        QVERIFY(storta.partenza.attesaMinima == 0.2 && storta.partenza.attesaMassima == 3.0 && storta.secondiRipresa == 5);
+        DialogoPartenza d(letta);
+        QCOMPARE(d.intervallo()->text(), u"0,5"_s);
+        QString errore;
+        d.attesaMinima()->setText(u"4"_s);
+        QVERIFY(!d.scelte(&errore));
+        QCOMPARE(errore, u"L'attesa casuale prima del via va da 0 a 60 secondi, e la minima non può superare la massima."_s);
+        d.attesaMinima()->setText(u"tanto"_s);
+        QVERIFY(!d.scelte(&errore));
+        QCOMPARE(errore, u"Scrivere i secondi come numeri, per esempio 0,5."_s);
+        d.attesaMinima()->setText(u"0,25"_s);
+        QCOMPARE(d.scelte(&errore)->partenza.attesaMinima, 0.25);
+    }
+
+    // The race's values as every view writes them.
+    void testiDellaGara()
+    {
+        QCOMPARE(descriviRegole({TipoSessione::GaraAGiri, 0, 1, 2}), u"Gara a giri, 1 giro"_s);
+        QCOMPARE(descriviRegole({TipoSessione::GaraATempo, 90, 0, 2}), u"Gara a tempo, 1,5 minuti"_s);
+        QCOMPARE(descriviRegole({TipoSessione::Qualifica, 600, 0, 2}), u"Qualifica, 10 minuti"_s);
+        QCOMPARE(testoSanzioni({-2, 1.5, true}), u"giri -2, secondi +1,500, squalificato"_s);
+        QCOMPARE(testoSanzioni({}), QString());
+        QCOMPARE(testoGiri(41.5321), u"41,532"_s);
+        RisultatoManche r;
+        r.avviata = true;
+        r.regole.tipo = TipoSessione::GaraAGiri;
+        r.giriAlTermine = 4;
+        QCOMPARE(testoRimanente(r), u"Mancano 4 giri"_s);
+        r.regole.tipo = TipoSessione::GaraATempo;
+        r.giriAlTermine = -1;
+        r.tempoRimanente = 150.2;
+        QCOMPARE(testoRimanente(r), u"Tempo rimasto 02:31"_s);
+        r.neutralizzata = true;
+        QCOMPARE(statoManche(r), u"Neutralizzazione"_s);
+        QString errore;
+        QCOMPARE(leggiTabellaPunti(u" 25;18 / 15-12 "_s, &errore)->punti, (QVector<int>{25, 18, 15, 12}));
+        QVERIFY(!leggiTabellaPunti(u""_s, &errore));
+        QCOMPARE(errore, u"La tabella dei punti è vuota: indicare almeno i punti del primo classificato."_s);
+        QCOMPARE(leggiNumero(u"+1,5"_s), 1.5);
+        QVERIFY(!leggiNumero(u"inf"_s));
     }
 };
 

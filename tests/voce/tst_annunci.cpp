@@ -164,6 +164,7 @@ private slots:
         imp.attivi = attivi;
         imp.gara = gara;
         imp.toniPartenza = toni;
+        imp.partenza = false; // the session's own start would speak first
         Banco b(imp);
         b.annunci.gara(frasi::falsaPartenza(3), 2, 1000);
         b.annunci.tonoGara(Tono::Luce);
