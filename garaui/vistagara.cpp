@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -184,7 +185,9 @@ void VistaGara::neutralizzazioneORipresa()
 void VistaGara::prossimaManche()
 {
     QString errore;
-    if (!direzione_.caricaManche(0, &errore))
+    // The heat after the one on the lanes (a heat on the grid is skipped: it stays to be run).
+    const std::optional<gara::Manche> prossima = direzione_.prossima();
+    if (!direzione_.caricaManche(prossima ? prossima->id : 0, &errore))
         messaggi_.mostra(errore, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione, QStringLiteral("Prossima manche"));
 }
 
@@ -209,6 +212,8 @@ void VistaGara::aggiorna()
     const ProspettoGara &p = prospetto_;
     const Fase fase = direzione_.fase();
     dock_->setVisible(!p.gara.isEmpty());
+    // A heat ends by its own rules: the practice session's limit does not apply to it.
+    finestra_.settempo()->setEnabled(fase == Fase::Nessuna);
     gara_->setText(p.gara);
     manche_->setText(p.manche);
     stato_->setText(p.stato);

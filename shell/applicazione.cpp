@@ -133,7 +133,11 @@ void Applicazione::apriRilevaAvvio()
     auto *finestra = new RilevaAvvio(database_, messaggi_);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     rilevaAvvio_ = finestra;
-    connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
+    connect(finestra, &RilevaAvvio::avvia, this, [this](const QStringList &piloti) {
+        // A practice session: no event is in use any more.
+        direzione_->chiudiGara();
+        apriRilevaGo(piloti);
+    });
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, this, &Applicazione::esci);
     connect(finestra, &RilevaAvvio::avviaGara, this, [this](const QStringList &piloti, const gara::Regole &regole) {

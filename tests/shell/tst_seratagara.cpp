@@ -310,6 +310,21 @@ private slots:
         emit go->menuLoad();
         QTRY_COMPARE_WITH_TIMEOUT(manche(), 11, 10000);
         QTRY_VERIFY(!app.attesa().inCorso());
+        // Practice afterwards is practice again: no race panel, no lights, Start starts.
+        emit go->menuPiloti();
+        QTRY_VERIFY(app.rilevaAvvio() && !go);
+        avvio = app.rilevaAvvio();
+        QVERIFY(QTest::qWaitForWindowActive(avvio));
+        avvio->tipoCmb()->setCurrentIndex(int(TipoSessione::ProvaLibera));
+        QTest::keyClicks(avvio->datiTxt(0), u"Solo prova"_s);
+        avvio->actionbtn(0)->click();
+        QTRY_VERIFY(app.rilevaGo());
+        go = app.rilevaGo();
+        QVERIFY(QTest::qWaitForWindowActive(go));
+        vista = go->findChild<VistaGara *>();
+        QVERIFY(!d.gara() && vista->pannello()->isHidden() && vista->prossima()->isHidden() && !go->sessione().gara());
+        go->partiBtn()->click();
+        QVERIFY(!go->sessione().startAbilitato());
         QSignalSpy fine(&app, &Applicazione::terminata);
         app.esci();
         QTRY_COMPARE(fine.size(), 1);
