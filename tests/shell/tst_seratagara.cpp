@@ -211,7 +211,7 @@ private slots:
                    [&](bool fatto, const QString &e) { penalita = fatto; errore = e; });
         QTRY_VERIFY2(penalita, qPrintable(errore));
         QTest::qWait(300);
-        finoAllaBandiera(go, d, {0, 1, 2, 3}, {0, 1, 2}); // lane 4 does not cross again: out after his grace time
+        finoAllaBandiera(go, d, {0, 1, 2}, {0, 1, 2}); // lane 4 crossed once, long ago: out at the flag
         conclusa(d);
         QCOMPARE(d.risultato()->diCorsia(3)->stato, StatoPilota::Fermo);
         QCOMPARE(d.risultato()->diCorsia(0)->stato, StatoPilota::Arrivato);
