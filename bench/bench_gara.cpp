@@ -11,6 +11,8 @@
 #include "database/schema.h"
 #include "gara/archiviogara.h"
 #include "gara/programma.h"
+#include "results/esportazionegara.h"
+#include "results/stampagara.h"
 #include "timing/tempotesto.h"
 
 #include <QCoreApplication>
@@ -153,6 +155,23 @@ int main(int argc, char *argv[])
     });
     riga("championship table (20 events), warm connection", [&] { c = ag.classificaCampionato(campionato); });
     riga("one heat's result, warm connection", [&] { ag.risultatoManche(ag.manche(ultimaGara).first().id); }, 21);
+    // What race control does at every tick and lap of a heat on the lanes: the rules on what it holds.
+    const DatiManche dati = ag.datiManche(ag.manche(ultimaGara).first().id);
+    riga("a live heat ranked (8 drivers, 15 laps), x100", [&] {
+        for (int k = 0; k < 100; ++k) valuta(dati, dati.partenza + 60);
+    });
+    QVector<VoceStampa> pagine;
+    riga("race pages of an event, read and laid out", [&] {
+        pagine = StampaGara::componi(caldo, StampaGara::Documento::Risultati, ultimaGara, 28.7);
+    });
+    QByteArray csv;
+    riga("race export, read and CSV texts", [&] {
+        const EsportazioneGara::Dati d = EsportazioneGara::leggi(caldo, ultimaGara);
+        csv = EsportazioneGara::csvRisultato(d) + EsportazioneGara::csvManche(d) + EsportazioneGara::csvRegistro(d)
+            + EsportazioneGara::csvCampionato(d);
+    });
+    std::printf("  race pages: %d pages, %d texts; race CSV: %lld kB\n", pagine.isEmpty() ? 0 : pagine.last().pagina + 1,
+                int(pagine.size()), qint64(csv.size() / 1024));
     std::printf("\nEvent: %d heats run, winner %s with %.3f laps; championship: %d drivers, leader %s with %d points\n",
                 r.mancheCorse, qPrintable(r.classifica.first().nome), r.classifica.first().totale, int(c.righe.size()),
                 qPrintable(c.righe.first().nome), c.righe.first().totale);

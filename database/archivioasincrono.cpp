@@ -65,10 +65,11 @@ int ArchivioAsincrono::contaGiri(const QString &pilota)
     return n;
 }
 
-void ArchivioAsincrono::azzera()
+void ArchivioAsincrono::azzera(std::function<void(Database &)> svuota)
 {
     Scrittura s;
     s.tipo = Scrittura::Tipo::Azzera;
+    s.svuota = std::move(svuota);
     invia(s);
 }
 

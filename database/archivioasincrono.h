@@ -38,7 +38,7 @@ public:
     // "Canc.Database" confirmed: handed over as a write, in order. The laps before
     // it are cleared with the rest of the file once the writer has backed it up
     // (`impostaCopie`); the laps after it are the first of the cleared file.
-    void azzera();
+    void azzera(std::function<void(Database &)> svuota = {});
     void impostaCopie(CopieSicurezza *copie);
 
     // Laps handed over and not yet committed.

@@ -57,19 +57,28 @@ bool CancellaTempi::cancellaTempi(const std::function<bool()> &classificaConGiri
                                            Messaggi::Icona::Esclamazione,
                                            QString::fromUtf8(titolo), 1);
     if (risposta != Messaggi::Risposta::Ok) return false;
+    Lavoro lavoro = [](Database &db, bool conGiri) { svuotaTabelle(db, conGiri); };
+    if (scelta_) {
+        // What else goes with the laps (a race's event) is asked before anything is cleared.
+        const std::optional<Lavoro> scelto = scelta_();
+        if (!scelto) return false;
+        lavoro = *scelto;
+    }
     if (archivio_) {
         // At this instant, in the writer's order: every lap marked until now (the
         // question's time included) is committed, backed up and cleared; the lanes
         // count from 0, so the laps marked from now on are the first of the new file.
         sessione_.azzeraTempi();
-        archivio_->azzera();
+        archivio_->azzera([lavoro](Database &db) { lavoro(db, true); });
         return true;
     }
     // Nothing cleared, lanes included, without a copy to go back to.
     if (!copiaPrimaDelReset(copie_, messaggi_)) return false;
     const bool conGiri = classificaConGiri && classificaConGiri();
     try {
-        svuota(db_, conGiri);
+        Transazione t(db_);
+        lavoro(db_, conGiri);
+        t.conferma();
     } catch (const ErroreDatabase &e) {
         // Nothing is deleted on a failure, so the lanes keep their counters too.
         e.mostra(messaggi_);

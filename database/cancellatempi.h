@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <optional>
 
 class ArchivioAsincrono;
 class CopieSicurezza;
@@ -26,6 +27,12 @@ public:
     // A backup comes first: when it cannot be made nothing is cleared (with the
     // writer, the reset then waits for one, as a lap waits for the disk).
     bool cancellaTempi(const std::function<bool()> &classificaConGiri);
+    // What the reset clears on the writer's connection, chosen after the
+    // confirmation (the race data too, on a further question): the work, or
+    // nothing when the operator cancelled there. Unset: the laps, as always. It runs
+    // inside the transaction that clears the file.
+    using Lavoro = std::function<void(Database &db, bool conGiri)>;
+    void impostaScelta(std::function<std::optional<Lavoro>()> scelta) { scelta_ = std::move(scelta); }
     // The menu entry: the reset, then the grids refreshed even after a cancel.
     void menuCancDatabase(Tabelle &tabelle, const std::function<bool()> &classificaConGiri);
 
@@ -45,4 +52,5 @@ private:
     Sessione &sessione_;
     CopieSicurezza &copie_;
     ArchivioAsincrono *archivio_;
+    std::function<std::optional<Lavoro>()> scelta_;
 };

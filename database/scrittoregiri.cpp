@@ -253,6 +253,8 @@ bool ScrittoreGiri::scriviParte()
             nuovi.append({db_.ultimoId(), s.giro});
         } else if (s.tipo == Scrittura::Tipo::GiroVeloce) {
             archivioTempi::aggiornaGiroVeloce(db_, s.tempo);
+        } else if (s.svuota) {
+            s.svuota(db_);
         } else {
             CancellaTempi::svuotaTabelle(db_, true);
         }

@@ -13,6 +13,7 @@
 class QTimer;
 
 class CopieSicurezza;
+class Database;
 
 // One write of the lap store, in the order the session made it.
 struct Scrittura {
@@ -23,6 +24,8 @@ struct Scrittura {
     quint64 numero = 0;  // given by the sender, growing
     GiroCompletato giro; // Tipo::Giro
     float tempo = 0;     // Tipo::GiroVeloce: the session's new fastest lap
+    // Tipo::Azzera: what the reset clears, in the commit's transaction; laps and standings when empty.
+    std::function<void(Database &)> svuota;
 };
 
 // The lap store's writer. It lives on a thread of its own with a connection of

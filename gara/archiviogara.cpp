@@ -453,6 +453,24 @@ bool ArchivioGara::chiudiManche(qint64 id, double fine, QString *errore)
     return true;
 }
 
+bool ArchivioGara::annullaPartenza(qint64 id, QString *errore)
+{
+    const std::optional<Manche> m = mancheDaId(id);
+    if (!m) return rifiuta(errore, mancheSparita);
+    if (m->stato() != Manche::Stato::InCorso)
+        return rifiuta(errore, QStringLiteral("La manche %1 non è in corso.").arg(m->numero));
+    Transazione t(db_);
+    for (const char *sql : {"UPDATE Giri SET manche = NULL WHERE manche = ?",
+                            "DELETE FROM EventiManche WHERE manche = ? AND tipo = 'neutralizzazione'",
+                            "UPDATE Manche SET partenza = NULL, fine = NULL WHERE id = ?"}) {
+        Istruzione q = db_.prepara(sql);
+        q.lega(1, id);
+        q.esegui();
+    }
+    t.conferma();
+    return true;
+}
+
 void ArchivioGara::registraNeutralizzazione(qint64 manche, const Neutralizzazione &n)
 {
     Istruzione q = db_.prepara("INSERT INTO EventiManche (manche, tipo, inizio, fine) VALUES (?, 'neutralizzazione', ?, ?)");
@@ -906,6 +924,13 @@ ClassificaCampionato ArchivioGara::classificaCampionato(qint64 id)
 void ArchivioGara::cancella(Database &db, Cancellazione ambito, qint64 garaId, bool conGiri, const QDateTime &quando)
 {
     Transazione t(db);
+    cancellaTabelle(db, ambito, garaId, conGiri, quando);
+    t.conferma();
+}
+
+void ArchivioGara::cancellaTabelle(Database &db, Cancellazione ambito, qint64 garaId, bool conGiri,
+                                   const QDateTime &quando)
+{
     CancellaTempi::svuotaTabelle(db, conGiri);
     // Every heat lost its laps: back to be run, with what judged its run.
     db.esegui(QStringLiteral("UPDATE Manche SET partenza = NULL, fine = NULL"));
@@ -935,7 +960,6 @@ void ArchivioGara::cancella(Database &db, Cancellazione ambito, qint64 garaId, b
     legaId(q, 2, garaId);
     q.lega(3, codice(TipoVoce::Cancellazione)).lega(4, nota);
     q.esegui();
-    t.conferma();
 }
 
 } // namespace gara

@@ -131,6 +131,10 @@ public:
     // Running a heat. The session's laps carry the heat (Sessione::impostaManche).
     bool avviaManche(qint64 manche, double partenza, QString *errore);
     bool chiudiManche(qint64 manche, double fine, QString *errore);
+    // The start is done again after lights out (a false start under "Ripartenza"
+    // told by a stamp that came late): the heat goes back to be run, without its
+    // track calls; the laps it took stay stored, no longer counted in it.
+    bool annullaPartenza(qint64 manche, QString *errore);
     void registraNeutralizzazione(qint64 manche, const Neutralizzazione &chiamata);
     // A false start: noted on the heat, with the penalty set for the event in the trail. Returns the trail line.
     qint64 registraFalsaPartenza(qint64 manche, int corsia, double istante, PenalitaFalsaPartenza penalita,
@@ -159,6 +163,9 @@ public:
     // `conGiri`, see CancellaTempi) with the race data `ambito` says, in one
     // transaction, noted in the trail. `gara` is the event in use (0: none).
     static void cancella(Database &db, Cancellazione ambito, qint64 gara, bool conGiri, const QDateTime &quando);
+    // The same inside the caller's transaction (the lap writer's reset).
+    static void cancellaTabelle(Database &db, Cancellazione ambito, qint64 gara, bool conGiri,
+                                const QDateTime &quando);
 
 private:
     struct MancheCaricata {

@@ -37,6 +37,10 @@ QByteArray decimale(const std::optional<double> &v)
 
 } // namespace
 
+QByteArray EsportazioneCsv::cella(const QString &testo) { return ::cella(testo); }
+QByteArray EsportazioneCsv::marcaBom() { return bom; }
+QByteArray EsportazioneCsv::aCapo() { return fineRiga; }
+
 EsportazioneCsv::EsportazioneCsv(QString percorsoDatabase, Messaggi &messaggi, DialogoFile &dialogo,
                                  ArchivioAsincrono *archivio)
     : percorso_(std::move(percorsoDatabase)), messaggi_(messaggi), dialogo_(dialogo), archivio_(archivio)

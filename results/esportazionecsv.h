@@ -53,6 +53,11 @@ public:
     static QByteArray testoClassifica(const Dati &dati);
     // Writes `fileGiri` and its standings beside it; false with the reason in Italian.
     static bool scrivi(const QString &fileGiri, const Dati &dati, QString *errore);
+    // One text cell as these files write it (formula guard, quoting), and the
+    // files' two fixed parts, for the other exports in the same form.
+    static QByteArray cella(const QString &testo);
+    static QByteArray marcaBom(); // the byte-order mark
+    static QByteArray aCapo();    // CRLF
     // "gara.csv" -> "gara-classifica.csv".
     static QString fileClassifica(const QString &fileGiri);
 

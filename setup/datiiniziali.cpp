@@ -3,6 +3,7 @@
 #include "database/database.h"
 #include "comune/messaggi.h"
 #include "comune/nomepilota.h"
+#include "gara/regole.h"
 
 #include <QLocale>
 
@@ -140,6 +141,33 @@ void DatiIniziali::cancellaPista(const QString &nome)
 }
 
 QString DatiIniziali::chiaveNome(const QString &nome) { return chiaveNomePilota(nome); }
+
+std::optional<gara::Regole> DatiIniziali::regoleInserite(int tipo, const QString &valore, const QString &grazia)
+{
+    gara::Regole r;
+    r.tipo = gara::tipoDaNumero(tipo).value_or(gara::TipoSessione::ProvaLibera);
+    const auto numero = [](QString t, double vuoto) {
+        t = t.trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
+        if (t.isEmpty()) return vuoto;
+        bool ok = false;
+        const double v = t.toDouble(&ok);
+        return ok && std::isfinite(v) ? v : std::nan("");
+    };
+    r.fattoreGrazia = numero(grazia, 2.0);
+    const double v = numero(valore, 0.0);
+    if (r.tipo == gara::TipoSessione::GaraAGiri) r.giri = v >= 1 && v == std::floor(v) && v <= 100000 ? int(v) : 0;
+    else if (r.tipo != gara::TipoSessione::ProvaLibera) r.durata = v * 60.0;
+    QString motivo = std::isnan(r.fattoreGrazia)
+        ? QStringLiteral("Il tempo concesso dopo la bandiera deve essere un numero (per esempio 2).")
+        : r.errore();
+    if (r.tipo == gara::TipoSessione::GaraAGiri && v > 0 && v != std::floor(v))
+        motivo = QStringLiteral("Il numero di giri di una gara a giri è un numero intero.");
+    if (!motivo.isEmpty()) {
+        messaggi_.mostra(motivo, Messaggi::Pulsanti::Ok, Messaggi::Icona::Esclamazione);
+        return std::nullopt;
+    }
+    return r;
+}
 
 std::optional<QStringList> DatiIniziali::pilotiInseriti(const QStringList &nomi)
 {

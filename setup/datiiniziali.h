@@ -5,6 +5,10 @@
 #include <QVector>
 #include <optional>
 
+namespace gara {
+struct Regole;
+}
+
 class Database;
 class Messaggi;
 
@@ -42,6 +46,11 @@ public:
     // under one name (compared by chiaveNome), the message is shown and
     // nothing is returned.
     std::optional<QStringList> pilotiInseriti(const QStringList &nomi);
+    // The session kind chosen beside the track (0 "Prova libera", as in
+    // gara::nomiTipi) with its minutes or laps and grace factor as typed
+    // (comma or point): the rules of the race, or nothing after the message
+    // why not (a race of 0 laps or 0 minutes, a grace that is no number).
+    std::optional<gara::Regole> regoleInserite(int tipo, const QString &valore, const QString &grazia);
     // What makes two names the same driver: blanks around dropped and inner runs
     // of blanks taken as one, letter case ignored (full Unicode case folding),
     // compatibility forms alike (NFKC: composed and decomposed accents, a

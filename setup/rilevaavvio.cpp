@@ -1,6 +1,7 @@
 #include "setup/rilevaavvio.h"
 
 #include "comune/twips.h"
+#include "gara/regole.h"
 #include "timing/globale.h"
 
 #include <QComboBox>
@@ -13,7 +14,9 @@
 #include <QScreen>
 
 namespace {
-constexpr int larghezzaClient = 6225, altezzaClient = 5580;
+// The start window of old, with one more row below the track for the session kind.
+constexpr int rigaSessione = 720;
+constexpr int larghezzaClient = 6225, altezzaClient = 5580 + rigaSessione;
 const int righe[4] = {240, 600, 960, 1320};
 } // namespace
 
@@ -87,15 +90,15 @@ void RilevaAvvio::creaControlli()
     const char *didascalie[5] = {"&Ok", "&Esci", "&Nuova", "Annulla", "Ok"};
     nuovaPistaFrm_ = new QGroupBox(QStringLiteral("Nuova Pista"), client);
     nuovaPistaFrm_->setObjectName(QStringLiteral("NuovaPistaFrm"));
-    nuovaPistaFrm_->setGeometry(rettangolo(1320, 2280, 3375, 2295));
+    nuovaPistaFrm_->setGeometry(rettangolo(1320, 2280 + rigaSessione, 3375, 2295));
     for (int i = 0; i < 5; ++i) {
         QWidget *genitore = i >= 3 ? static_cast<QWidget *>(nuovaPistaFrm_) : client;
         actionbtn_[i] = new QPushButton(QString::fromUtf8(didascalie[i]), genitore);
         actionbtn_[i]->setObjectName(QStringLiteral("actionbtn%1").arg(i));
         connect(actionbtn_[i], &QPushButton::clicked, this, [this, i] { actionbtnClick(i); });
     }
-    actionbtn_[0]->setGeometry(rettangolo(3360, 4680, 1215, 495));
-    actionbtn_[1]->setGeometry(rettangolo(1080, 4680, 1215, 495));
+    actionbtn_[0]->setGeometry(rettangolo(3360, 4680 + rigaSessione, 1215, 495));
+    actionbtn_[1]->setGeometry(rettangolo(1080, 4680 + rigaSessione, 1215, 495));
     actionbtn_[2]->setGeometry(rettangolo(3000, 1680, 1095, 315));
     actionbtn_[0]->setDefault(true);
 
@@ -115,14 +118,60 @@ void RilevaAvvio::creaControlli()
     actionbtn_[4]->setGeometry(rettangolo(2400, 1680, 735, 375));
     connect(cancellabtn_, &QPushButton::clicked, this, &RilevaAvvio::cancellabtnClick);
     nuovaPistaFrm_->hide();
+    creaSessione(client);
 
     // Tab: boxes 1-4, "&Ok", the track list, "&Nuova", "&Esci", boxes 5-8, then the editor.
     QList<QWidget *> ordine = {datiTxt_[0], datiTxt_[1], datiTxt_[2], datiTxt_[3],
-                               actionbtn_[0], datiCmb_, actionbtn_[2], actionbtn_[1],
+                               actionbtn_[0], datiCmb_, actionbtn_[2], tipoCmb_, valoreTxt_, graziaTxt_, garaBtn_,
+                               actionbtn_[1],
                                datiTxt_[4], datiTxt_[5], datiTxt_[6], datiTxt_[7],
                                text2_[0], text2_[1], cancellabtn_, actionbtn_[3], actionbtn_[4]};
     for (int i = 0; i + 1 < ordine.size(); ++i) setTabOrder(ordine[i], ordine[i + 1]);
     datiTxt_[0]->setFocus();
+}
+
+// "Sessione": the kind beside the track, "Prova libera" unless chosen, with its minutes or laps and grace.
+void RilevaAvvio::creaSessione(QWidget *client)
+{
+    auto *frame = new QGroupBox(QStringLiteral("Sessione"), client);
+    frame->setObjectName(QStringLiteral("sessioneFrm"));
+    frame->setGeometry(rettangolo(360, 2040, 5520, 660));
+    tipoCmb_ = new QComboBox(frame);
+    tipoCmb_->setObjectName(QStringLiteral("tipoCmb"));
+    tipoCmb_->addItems(gara::nomiTipi());
+    tipoCmb_->setGeometry(rettangolo(120, 255, 1575, 315));
+    valoreLbl_ = new QLabel(QStringLiteral("Minuti:"), frame);
+    valoreLbl_->setGeometry(rettangolo(1800, 270, 615, 285));
+    valoreLbl_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    valoreTxt_ = new QLineEdit(frame);
+    valoreTxt_->setObjectName(QStringLiteral("valoreTxt"));
+    valoreTxt_->setGeometry(rettangolo(2460, 270, 495, 285));
+    auto *grazia = new QLabel(QStringLiteral("Grazia:"), frame);
+    grazia->setGeometry(rettangolo(3000, 270, 615, 285));
+    grazia->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    graziaTxt_ = new QLineEdit(QStringLiteral("2"), frame);
+    graziaTxt_->setObjectName(QStringLiteral("graziaTxt"));
+    graziaTxt_->setGeometry(rettangolo(3660, 270, 375, 285));
+    const QString spiegazione = QStringLiteral("Dopo la bandiera a scacchi un pilota ha tante volte il suo miglior giro "
+                                               "per passare ancora; chi non passa è classificato con i giri che ha.");
+    grazia->setToolTip(spiegazione);
+    graziaTxt_->setToolTip(spiegazione);
+    garaBtn_ = new QPushButton(QStringLiteral("&Gara..."), frame);
+    garaBtn_->setObjectName(QStringLiteral("garaBtn"));
+    garaBtn_->setToolTip(QStringLiteral("Gare con iscritti, manche a rotazione delle corsie e campionati"));
+    garaBtn_->setGeometry(rettangolo(4200, 240, 1200, 345));
+    connect(garaBtn_, &QPushButton::clicked, this, &RilevaAvvio::menuGara);
+    connect(tipoCmb_, &QComboBox::currentIndexChanged, this, &RilevaAvvio::tipoScelto);
+    tipoScelto();
+}
+
+void RilevaAvvio::tipoScelto()
+{
+    const auto tipo = gara::tipoDaNumero(tipoCmb_->currentIndex()).value_or(gara::TipoSessione::ProvaLibera);
+    const bool gara = tipo != gara::TipoSessione::ProvaLibera;
+    valoreLbl_->setText(tipo == gara::TipoSessione::GaraAGiri ? QStringLiteral("Giri:") : QStringLiteral("Minuti:"));
+    valoreTxt_->setEnabled(gara);
+    graziaTxt_->setEnabled(gara);
 }
 
 void RilevaAvvio::carica()
@@ -188,13 +237,25 @@ void RilevaAvvio::ok()
 {
     QStringList nomi;
     for (const QLineEdit *t : datiTxt_) nomi.append(t->text());
+    // A race of 0 laps or 0 minutes is refused before anything else is looked at.
+    std::optional<gara::Regole> regole;
+    if (tipoCmb_->currentIndex() > 0) {
+        regole = dati_.regoleInserite(tipoCmb_->currentIndex(), valoreTxt_->text(), graziaTxt_->text());
+        if (!regole) return;
+    }
     const std::optional<QStringList> piloti = dati_.pilotiInseriti(nomi);
     if (!piloti) return;
+    applicaPista();
+    if (regole) emit avviaGara(*piloti, *regole);
+    else emit avvia(*piloti);
+    close();
+}
+
+void RilevaAvvio::applicaPista()
+{
     const PistaCatalogo pista = dati_.pistaDellaLista(indiceLista());
     globale().nomePista = pista.nome;
     globale().lunghezzaPista = pista.lunghezza;
-    emit avvia(*piloti);
-    close();
 }
 
 // Enter presses the focused button, or else the default button "&Ok".

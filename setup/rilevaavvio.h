@@ -1,4 +1,5 @@
 #pragma once
+#include "gara/regole.h"
 #include "setup/datiiniziali.h"
 
 #include <QMainWindow>
@@ -34,6 +35,13 @@ public:
     QGroupBox *nuovaPistaFrm() const { return nuovaPistaFrm_; }
     QLineEdit *text2(int i) const { return text2_[i]; }
     QPushButton *cancellabtn() const { return cancellabtn_; }
+    // The session kind beside the track ("Prova libera" first), its minutes or laps, the grace factor.
+    QComboBox *tipoCmb() const { return tipoCmb_; }
+    QLineEdit *valoreTxt() const { return valoreTxt_; }
+    QLineEdit *graziaTxt() const { return graziaTxt_; }
+    QPushButton *garaBtn() const { return garaBtn_; }
+    // The track chosen in the list goes to the session, as "&Ok" does (for a heat run from "Gara...").
+    void applicaPista();
     QAction *azioneLoad() const { return load_; }
     QAction *azioneSave() const { return save_; }
     QAction *azioneEsci() const { return esci_; }
@@ -45,6 +53,10 @@ public:
 signals:
     // "&Ok" passed: the drivers in lane order; the track is in globale() already.
     void avvia(const QStringList &piloti);
+    // "&Ok" with a race kind: the drivers in lane order and the rules checked.
+    void avviaGara(const QStringList &piloti, const gara::Regole &regole);
+    // "&Gara...": the events, their entries and heats.
+    void menuGara();
     void menuLoad();
     void menuInformazioni();
     void menuEsci();
@@ -57,6 +69,8 @@ private:
     void creaControlli();
     void ok();
     void apriEditor(bool aperto);
+    void creaSessione(QWidget *client);
+    void tipoScelto();
 
     DatiIniziali dati_;
     std::array<QLabel *, 9> datiLbl_{};
@@ -67,6 +81,11 @@ private:
     std::array<QLabel *, 2> nuovaPistaLbl_{};
     std::array<QLineEdit *, 2> text2_{};
     QPushButton *cancellabtn_ = nullptr;
+    QComboBox *tipoCmb_ = nullptr;
+    QLabel *valoreLbl_ = nullptr;
+    QLineEdit *valoreTxt_ = nullptr;
+    QLineEdit *graziaTxt_ = nullptr;
+    QPushButton *garaBtn_ = nullptr;
     QAction *load_ = nullptr;
     QAction *save_ = nullptr;
     QAction *esci_ = nullptr;

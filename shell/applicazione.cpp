@@ -2,6 +2,7 @@
 
 #include "database/cancellatempi.h"
 #include "database/schema.h"
+#include "gara/impostazionigara.h"
 #include "database/sessionisalvate.h"
 #include "results/classificamostrata.h"
 #include "results/esportazionecsv.h"
@@ -11,6 +12,7 @@
 #include "results/visualtempi.h"
 #include "serial/portsett.h"
 #include "shell/frmabout.h"
+#include "timing/globale.h"
 #include "timing/lineaseriale.h"
 #include "timing/tempominimo.h"
 #include "voce/dialogovoce.h"
@@ -30,7 +32,9 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
       avviso_(std::make_unique<AvvisoAttesa>([this] {
           if (annullaCorrente_) annullaCorrente_();
       })),
-      attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_))
+      attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_)),
+      lavori_(std::make_unique<LavoriScrittore>(*archivio_)),
+      direzione_(std::make_unique<DirezioneGara>(orologio_, *lavori_, usciteNulle_, casuale_))
 {
     archivio_->impostaCopie(&copie_); // the backup before a reset, made by the writer in its order
     ritardoAvviso_.setSingleShot(true);
@@ -38,6 +42,16 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
     connect(&ritardoAvviso_, &QTimer::timeout, this, [this] {
         if (!attesaTesto_.isEmpty()) avviso_->mostra(attesaTesto_, attesaAnnullabile_);
     });
+    // What race control says and plays goes to the voice's thread; what it could not do is a notice.
+    connect(direzione_.get(), &DirezioneGara::annuncio, voce_.get(), &ServizioVoce::annunciaGara);
+    connect(direzione_.get(), &DirezioneGara::tono, voce_.get(), [this](DirezioneGara::Tono t) {
+        voce_->tonoGara(t == DirezioneGara::Tono::Via ? Tono::Via : Tono::Luce);
+    });
+    connect(direzione_.get(), &DirezioneGara::errore, this, [this](const QString &testo) { messaggi_.avvisa(testo); });
+    // The start and restart as the race director last set them.
+    const ImpostazioniGara partenza = ImpostazioniGara::leggi(impostazioni_);
+    direzione_->impostaPartenza(partenza.partenza);
+    direzione_->impostaSecondiRipresa(partenza.secondiRipresa);
 }
 
 Applicazione::~Applicazione()
@@ -46,6 +60,7 @@ Applicazione::~Applicazione()
     if (abbandonaCaricamento_) std::exchange(abbandonaCaricamento_, {})();
     delete rilevaGo_;
     delete rilevaAvvio_;
+    direzione_.reset();
     rete_.reset();
     voce_.reset();
     archivio_->ferma();
@@ -222,9 +237,19 @@ void Applicazione::apriRilevaAvvio()
     auto *finestra = new RilevaAvvio(database_, messaggi_);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     rilevaAvvio_ = finestra;
-    connect(finestra, &RilevaAvvio::avvia, this, &Applicazione::apriRilevaGo);
+    connect(finestra, &RilevaAvvio::avvia, this, [this](const QStringList &piloti) {
+        // A practice session: no event is in use any more.
+        direzione_->chiudiGara();
+        apriRilevaGo(piloti);
+    });
     connect(finestra, &RilevaAvvio::menuInformazioni, this, &Applicazione::mostraInformazioni);
     connect(finestra, &RilevaAvvio::menuEsci, this, &Applicazione::esci);
+    connect(finestra, &RilevaAvvio::avviaGara, this, [this](const QStringList &piloti, const gara::Regole &regole) {
+        // A race of the drivers typed: race control puts them on their lanes.
+        apriRilevaGo({});
+        direzione_->garaVeloce(piloti, regole, globale().nomePista);
+    });
+    connect(finestra, &RilevaAvvio::menuGara, this, [this, finestra] { apriGare(finestra, 0, 0); });
     connect(finestra, &RilevaAvvio::menuLoad, this, [this] {
         comanda(QStringLiteral("Load"), [this](Fine fine) {
             dopoIlSalvataggio([this, fine](bool) {
@@ -257,6 +282,7 @@ void Applicazione::apriRilevaGo(const QStringList &piloti)
     voce_->segui(&finestra->sessione());
     for (int i = 0; i < piloti.size() && i < 8; ++i) finestra->sessione().impostaPilota(i, piloti[i]);
     finestra->inizializza();
+    collegaGara(finestra);
     finestra->show();
 }
 
@@ -394,6 +420,8 @@ void Applicazione::collegaSessioniSalvate(RilevaGo *finestra)
                             [this, finestra, fine](bool caricato) {
                                 abbandonaCaricamento_ = nullptr;
                                 if (caricato && finestra) finestra->sessione().rileggiGiri();
+                                // The event in use as the loaded file has it, or none.
+                                if (caricato) direzione_->rileggi();
                                 fine();
                             },
                             griglie);
@@ -414,9 +442,13 @@ void Applicazione::collegaCorrezioni(RilevaGo *finestra)
     connect(finestra, &RilevaGo::menuCancDatabase, this, [this, finestra] {
         comanda(QStringLiteral("Canc.Database"), [this, finestra = QPointer<RilevaGo>(finestra)](Fine fine) {
             dopoIlSalvataggio([this, finestra, fine](bool) {
-                if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr)
-                    CancellaTempi(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_, archivio_.get())
-                        .menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+                if (auto *griglie = finestra ? finestra->findChild<GriglieRisultati *>() : nullptr) {
+                    CancellaTempi reset(database_, percorsoDatabase_, messaggi_, finestra->sessione(), copie_,
+                                        archivio_.get());
+                    reset.impostaScelta([this] { return sceltaReset(); });
+                    reset.menuCancDatabase(*griglie, [griglie] { return classificaConGiri(griglie->classifica()); });
+                    direzione_->rileggi();
+                }
                 fine();
             }, fine);
         });

@@ -1,8 +1,13 @@
 #pragma once
 #include "comune/messaggi.h"
 #include "database/archivioasincrono.h"
+#include "database/cancellatempi.h"
 #include "database/copiesicurezza.h"
 #include "database/database.h"
+#include "gara/direzionegara.h"
+#include "gara/lavorigara.h"
+#include "gara/uscitegara.h"
+#include "results/stampagara.h"
 #include "shell/dialogofileqt.h"
 #include "results/superficiestampa.h"
 #include "comune/impostazioni.h"
@@ -56,6 +61,10 @@ public:
     // The menu command under way (empty when none) and those waiting their turn.
     QString comandoInCorso() const { return inCorso_; }
     QStringList comandiInCoda() const;
+    // Race control: the event in use and the heat on the timing window's lanes.
+    DirezioneGara &direzione() { return *direzione_; }
+    // The device's start lights and track power, where the device offers them (until then none).
+    void impostaUscite(UsciteGara &uscite) { direzione_->impostaUscite(uscite); }
 
 signals:
     // The program may end now, with this exit code.
@@ -80,6 +89,17 @@ private:
     void comanda(const QString &nome, std::function<void(Fine fine)> avvia);
     void finito();
     void aggiornaCoda();
+    // The race day: race control on the timing window, the event and championship windows, race pages and exports.
+    void collegaGara(RilevaGo *finestra);
+    void apriGare(QWidget *sopra, qint64 gara, int scheda);
+    void apriCampionato(QWidget *sopra);
+    void apriImpostazioniPartenza(QWidget *sopra);
+    // A heat chosen in "Gara...": on the timing window's lanes, opening it from the start window.
+    void corriManche(qint64 gara, qint64 manche);
+    void stampaGara(StampaGara::Documento documento, qint64 id);
+    void esportaGara(bool excel, qint64 gara, bool conCampionato);
+    // Canc.Database with race data: the laps only, or the event in use too.
+    std::optional<CancellaTempi::Lavoro> sceltaReset();
     // Runs `azione` once the lap writer has answered, without holding the window up.
     void dopoIlSalvataggio(std::function<void(bool completo)> azione, Fine fine);
     // The notice of a wait of the command under way, after a moment (a quick one shows nothing).
@@ -118,4 +138,8 @@ private:
     bool chiusa_ = false;
     std::unique_ptr<AvvisoAttesa> avviso_;
     std::unique_ptr<AttesaScrittore> attesa_;
+    UsciteNulle usciteNulle_;
+    CasualeDiSistema casuale_;
+    std::unique_ptr<LavoriScrittore> lavori_;
+    std::unique_ptr<DirezioneGara> direzione_;
 };

@@ -6,6 +6,8 @@
 #include "timing/orologio.h"
 #include "timing/tempotesto.h"
 
+#include <utility>
+
 Sessione::Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, QObject *parent)
     : QObject(parent), orologio_(orologio), messaggi_(messaggi), archivio_(archivio)
 {
@@ -25,23 +27,86 @@ void Sessione::impostaPilota(int i, const QString &nome)
 
 void Sessione::inizializza()
 {
-    int n = 0;
-    while (n < numCorsie && corsie_[n].inUso) {
-        corsie_[n].numGiri = archivio_.contaGiri(corsie_[n].nome);
-        corsie_[n].giriPrecedenti = corsie_[n].numGiri;
-        ++n;
+    QVector<int> corsie;
+    while (corsie.size() < numCorsie && corsie_[corsie.size()].inUso) corsie.append(int(corsie.size()));
+    usa(corsie);
+}
+
+void Sessione::inizializza(quint8 maschera)
+{
+    QVector<int> corsie;
+    for (int i = 0; i < numCorsie; ++i) {
+        corsie_[i].inUso = maschera & (1u << i);
+        if (corsie_[i].inUso) corsie.append(i);
     }
-    numPiloti_ = n;
+    usa(corsie);
+}
+
+void Sessione::usa(const QVector<int> &corsie)
+{
+    for (int i : corsie) {
+        corsie_[i].numGiri = archivio_.contaGiri(corsie_[i].nome);
+        corsie_[i].giriPrecedenti = corsie_[i].numGiri;
+    }
+    inUso_ = corsie;
+    numPiloti_ = int(corsie.size());
     anteprimaTasti_ = true;
+    ascoltaPrimaDelVia();
     emit cambiato();
+}
+
+void Sessione::ricomincia()
+{
+    for (int i = 0; i < numCorsie; ++i) {
+        corsie_[i] = Corsia{};
+        corsie_[i].nome = QStringLiteral("Pilota %1:").arg(i + 1);
+        corsie_[i].captionBtn = QString::number(i + 1);
+    }
+    inUso_.clear();
+    numPiloti_ = 0;
+    pilotaCorrente_ = 0;
+    startAbilitato_ = true;
+    pausaVisibile_ = riprendiVisibile_ = false;
+    timer1Attivo_ = true;
+    tempotot_ = QStringLiteral("00:00");
+    prova_.clear();
+    inizioSessione_ = inizioPausa_ = tempoPausa_ = 0;
+    manche_ = 0;
+    // giroVeloce_ stays: it is the evening's fastest lap, as the file holds it.
+    emit cambiato();
+}
+
+void Sessione::impostaGara(bool gara)
+{
+    gara_ = gara;
+    ascoltaPrimaDelVia();
+    emit cambiato();
+}
+
+// Before a race's start the lanes in use take crossings, to tell false starts.
+void Sessione::ascoltaPrimaDelVia()
+{
+    if (!startAbilitato_) return;
+    for (int i : std::as_const(inUso_)) corsie_[i].btnAbilitato = gara_;
 }
 
 void Sessione::start()
 {
+    if (gara_) {
+        if (startAbilitato_) emit richiestaStart();
+        return;
+    }
+    avvia();
+}
+
+void Sessione::via() { avvia(); }
+
+void Sessione::avvia()
+{
     // Only the first Start counts: a second one would complete laps nobody stores.
     if (!startAbilitato_) return;
     const double ora = orologio_.adesso();
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         c.ultimoSegnale = ora;
         c.btnAbilitato = true;
@@ -57,19 +122,47 @@ void Sessione::start()
 
 void Sessione::pausa()
 {
+    if (gara_) {
+        if (!startAbilitato_ && !riprendiVisibile_) emit richiestaPausa();
+        return;
+    }
+    sospendi();
+}
+
+void Sessione::riprendi()
+{
+    if (gara_) {
+        if (riprendiVisibile_) emit richiestaRipresa();
+        return;
+    }
+    riattiva();
+}
+
+void Sessione::neutralizza()
+{
+    if (startAbilitato_ || riprendiVisibile_) return;
+    for (int i : std::as_const(inUso_))
+        if (corsie_[i].inCorsa) corsie_[i].neutralizzato = true;
+    sospendi();
+}
+
+void Sessione::fineNeutralizzazione() { riattiva(); }
+
+void Sessione::sospendi()
+{
     if (startAbilitato_ || riprendiVisibile_) return;
     inizioPausa_ = orologio_.adesso();
     prova_ = QString::number(inizioPausa_);
     timer1Attivo_ = false;
     riprendiVisibile_ = true;
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         corsie_[i].btnAbilitato = false;
         corsie_[i].fineAbilitato = false;
     }
     emit cambiato();
 }
 
-void Sessione::riprendi()
+void Sessione::riattiva()
 {
     if (!riprendiVisibile_) return;
     tempoPausa_ += orologio_.adesso() - inizioPausa_;
@@ -78,7 +171,7 @@ void Sessione::riprendi()
     riprendiVisibile_ = false;
     // A lane ended by Stop stays ended; one ended by the session limit takes marks again
     // (its next mark re-arms it, as at Start).
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         if (c.fermato != 1) {
             c.btnAbilitato = true;
@@ -118,6 +211,7 @@ void Sessione::marca(int i) { marca(i, orologio_.adesso()); }
 void Sessione::marca(int i, double istante, bool stampato)
 {
     if (i < 0 || i >= numCorsie) return;
+    if (startAbilitato_ && gara_ && corsie_[i].inUso) emit passaggioPrimaDelVia(i, istante, stampato);
     if (startAbilitato_ || riprendiVisibile_) return;
     pilotaCorrente_ = qRound(corsie_[i].captionBtn.toDouble() - 1);
     Corsia &c = corsie_[i];
@@ -150,27 +244,30 @@ void Sessione::fineGiro(int i, double ora, PassaggioGiro *esito)
     c.tempoRosso = false;
     if (!c.inCorsa) {
         c.inCorsa = true;
+        c.neutralizzato = false;
         c.ultimoPassaggio = ora - tempoPausa_; // session time, as every crossing: a lane armed after a pause
         return;
     }
+    // A lap across a track call is counted, but is no best lap of the driver nor of the session.
+    const bool valido = !std::exchange(c.neutralizzato, false);
     c.numGiri += 1;
     const double passaggio = ora - tempoPausa_;
     // The difference of two full-precision instants, kept in single precision as stored.
     const float giro = static_cast<float>(passaggio - c.ultimoPassaggio);
     if (c.tempiGiro.size() <= c.numGiri) c.tempiGiro.resize(c.numGiri + 1);
     c.tempiGiro[c.numGiri] = giro;
-    if (c.migliorGiro == 0) c.migliorGiro = giro;
+    if (valido && c.migliorGiro == 0) c.migliorGiro = giro;
     c.ultimoPassaggio = passaggio;
     // Worth telling only against a lap that came before: the first is trivially the best.
-    const bool personale = c.migliorGiroMostrato != 0 && giro < c.migliorGiroMostrato;
+    const bool personale = valido && c.migliorGiroMostrato != 0 && giro < c.migliorGiroMostrato;
     const float recordPrima = giroVeloce_;
     c.tempolast = testoTempo(giro);
     c.vel = avrSpeed(giro, globale().lunghezzaPista) + QStringLiteral(" Km/h");
-    if (c.migliorGiroMostrato == 0 || giro < c.migliorGiroMostrato) {
+    if (valido && (c.migliorGiroMostrato == 0 || giro < c.migliorGiroMostrato)) {
         c.bestlapper = c.tempolast;
         c.migliorGiroMostrato = giro;
     }
-    if (giro <= c.migliorGiro) {
+    if (valido && giro <= c.migliorGiro) {
         c.migliorGiro = giro;
         if (giroVeloce_ == 0 || giroVeloce_ > c.migliorGiro) {
             giroVeloce_ = c.migliorGiro;
@@ -222,9 +319,10 @@ void Sessione::tick()
     }
     const double limite = valoreIniziale(settempo_) * 60.0;
     const bool avviata = inizioSessione_ != 0;
-    if (avviata) emit tempoSessione(trascorso, limite);
-    if (trascorso >= limite) {
-        for (int j = 0; j < numPiloti_; ++j) finebottone(j);
+    // A race heat ends by its finish rules, never by the session limit.
+    if (avviata && !gara_) emit tempoSessione(trascorso, limite);
+    if (!gara_ && trascorso >= limite) {
+        for (int j : std::as_const(inUso_)) finebottone(j);
         inizioSessione_ = 0;
     }
     emit cambiato();
@@ -263,7 +361,7 @@ bool Sessione::tastoGiu(int key, Qt::KeyboardModifiers mod)
 
 void Sessione::azzeraTempi()
 {
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         c.numGiri = 0;
         c.giriPrecedenti = 0;
@@ -278,7 +376,7 @@ void Sessione::azzeraTempi()
 
 void Sessione::rileggiGiri()
 {
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         c.numGiri = archivio_.contaGiri(c.nome);
         c.giriPrecedenti = c.numGiri;
@@ -297,7 +395,7 @@ void Sessione::applicaCorrezione(const CorrezioneGiri &correzione)
 {
     const auto tolto = [&](float t) { return t != 0 && correzione.tempiTolti.contains(t); };
     const int numGiri = correzione.giri.isEmpty() ? 0 : correzione.giri.lastKey();
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         if (c.nome != correzione.pilota) continue;
         const bool avevaGiri = c.numGiri > c.giriPrecedenti;
@@ -334,7 +432,7 @@ void Sessione::applicaCorrezione(const CorrezioneGiri &correzione)
 
 void Sessione::riallineaGiri(const QHash<QString, int> &ultimi)
 {
-    for (int i = 0; i < numPiloti_; ++i) {
+    for (int i : std::as_const(inUso_)) {
         Corsia &c = corsie_[i];
         const int spostamento = ultimi.value(c.nome) - c.numGiri;
         if (spostamento == 0) continue;

@@ -56,13 +56,23 @@ public:
         double ultimoSegnale = 0;     // instant of the last accepted mark, clock time
         int giriPrecedenti = 0;       // laps stored for the driver before this window's session
         int fermato = 0;              // 1 = stopped for good by Stop (OK), 2 = Stop cancelled
+        bool neutralizzato = false;   // the lap in progress runs across a track call: never a best lap
     };
 
     Sessione(Orologio &orologio, Messaggi &messaggi, ArchivioGiri &archivio, QObject *parent = nullptr);
 
     // Filled by the start window before inizializza.
     void impostaPilota(int i, const QString &nome);
+    // The lanes in use are the leading ones without gaps, as the start window fills them.
     void inizializza();
+    // A race heat: exactly the lanes of `corsie` (bit k for lane k) are in use,
+    // gaps and all, since the device's lines are the real lane numbers.
+    void inizializza(quint8 corsie);
+    // Back to the design state for the next heat on the same window: no
+    // driver, no lap, not started. The shortest lap and the race mode stay.
+    void ricomincia();
+    // The lanes in use, in lane order.
+    const QVector<int> &corsieInUso() const { return inUso_; }
 
     // Operator commands.
     void start();
@@ -99,6 +109,19 @@ public:
     // The file now in use counts other lap numbers: each lane's last lap becomes
     // the number `ultimi` gives its driver (0 when not named), and the next follows on.
     void riallineaGiri(const QHash<QString, int> &ultimi);
+    // Race mode: Start, Pausa and Riprendi (buttons and Alt keys) only ask race
+    // control (richiestaStart, richiestaPausa, richiestaRipresa), which starts
+    // the session at lights out (`via`) and freezes it for a track call
+    // (`neutralizza`, `fineNeutralizzazione`). The session limit ends nothing:
+    // the finish rules do. Before the start the lanes in use take crossings
+    // that count no lap, told by passaggioPrimaDelVia (false starts).
+    void impostaGara(bool gara);
+    bool gara() const { return gara_; }
+    // Lights out: the session starts now, as Start does in practice.
+    void via();
+    // A track call: as a pause, and the lap each lane is on will never be a best lap.
+    void neutralizza();
+    void fineNeutralizzazione();
     // The race heat the laps from now on belong to (0: none, a practice session).
     void impostaManche(qint64 manche) { manche_ = manche; }
     qint64 manche() const { return manche_; }
@@ -130,8 +153,19 @@ signals:
     void tempoSessione(double trascorso, double limite);
     // The session limit was reached and every lane stopped.
     void terminata(double istante);
+    // Race mode: the operator's Start, Pausa and Riprendi, for race control to act on.
+    void richiestaStart();
+    void richiestaPausa();
+    void richiestaRipresa();
+    // Race mode, before the start: a crossing of a lane in use, which takes no lap.
+    void passaggioPrimaDelVia(int corsia, double istante, bool stampato);
 
 private:
+    void usa(const QVector<int> &corsie);
+    void ascoltaPrimaDelVia();
+    void avvia();
+    void sospendi();
+    void riattiva();
     // Completes lane i's lap at `ora`; fills `esito` with what it was.
     void fineGiro(int i, double ora, PassaggioGiro *esito = nullptr);
     void memorizza(double istante, bool stampato);
@@ -156,4 +190,6 @@ private:
     float giroVeloce_ = 0;
     double lockout_ = lockoutPredefinito;
     qint64 manche_ = 0;
+    QVector<int> inUso_;
+    bool gara_ = false;
 };

@@ -10,6 +10,7 @@ Annunci::Annunci(Orologio &orologio, FabbricaVoce voce, FabbricaToni toni, QObje
 {
     qRegisterMetaType<PassaggioGiro>();
     qRegisterMetaType<ImpostazioniVoce>();
+    qRegisterMetaType<Tono>();
     controllo_.setInterval(500);
     connect(&controllo_, &QTimer::timeout, this, [this] {
         if (annunciatore_) annunciatore_->controlla();
@@ -167,6 +168,17 @@ void Annunci::tempo(double trascorso, double limite)
     if (passato(60)) testo = frasi::ultimoMinuto();
     else if (passato(300)) testo = frasi::mancanoCinqueMinuti();
     if (!testo.isEmpty() && voceAPosto()) dici(testo, Priorita::Sessione, -1, orologio_.adesso());
+}
+
+void Annunci::gara(const QString &testo, int corsia, double istante)
+{
+    // Above any lap: the lane keeps its newest, the race its own slot.
+    if (impostazioni_.attivi && impostazioni_.gara && voceAPosto()) dici(testo, Priorita::Sessione, corsia, istante);
+}
+
+void Annunci::tonoGara(Tono tono)
+{
+    if (impostazioni_.toniPartenza) suona(tono);
 }
 
 void Annunci::terminata(double istante)

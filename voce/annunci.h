@@ -44,6 +44,9 @@ public slots:
     void avviata(double istante);
     void tempo(double trascorso, double limite);
     void terminata(double istante);
+    // Race control: what it says (for a lane, or -1 for the race), and the start's tones.
+    void gara(const QString &testo, int corsia, double istante);
+    void tonoGara(Tono tono);
 
 signals:
     // A missing or broken speech system or sound output: said once for each.

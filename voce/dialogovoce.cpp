@@ -43,6 +43,9 @@ DialogoVoce::DialogoVoce(ServizioVoce &servizio, QWidget *parent) : QDialog(pare
     tempoRimasto_ = casella(gruppoVoce_, "tempoRimasto",
                             QStringLiteral("Mancano 5 minuti, ultimo minuto e fine della sessione"), v.tempoRimasto);
     partenza_ = casella(gruppoVoce_, "partenza", QStringLiteral("Partenza della sessione"), v.partenza);
+    gara_ = casella(gruppoVoce_, "gara",
+                    QStringLiteral("Gare: ultimo giro, bandiera a scacchi, falsa partenza, neutralizzazione, prossima manche"),
+                    v.gara);
     voce_ = new QComboBox(gruppoVoce_);
     voce_->setObjectName(QStringLiteral("voce"));
     velocita_ = cursore(gruppoVoce_, "velocita", -10, 10, qRound(v.velocita * 10));
@@ -54,7 +57,7 @@ DialogoVoce::DialogoVoce(ServizioVoce &servizio, QWidget *parent) : QDialog(pare
     moduloVoce->addRow(QStringLiteral("Velocità:"), velocita_);
     moduloVoce->addRow(QStringLiteral("Volume:"), volume_);
     auto *layoutVoce = new QVBoxLayout(gruppoVoce_);
-    for (QCheckBox *c : {ogniGiro_, migliorGiro_, giroVeloce_, tempoRimasto_, partenza_}) layoutVoce->addWidget(c);
+    for (QCheckBox *c : {ogniGiro_, migliorGiro_, giroVeloce_, tempoRimasto_, partenza_, gara_}) layoutVoce->addWidget(c);
     layoutVoce->addLayout(moduloVoce);
     layoutVoce->addWidget(prova_, 0, Qt::AlignLeft);
 
@@ -62,9 +65,12 @@ DialogoVoce::DialogoVoce(ServizioVoce &servizio, QWidget *parent) : QDialog(pare
     tonoGiro_ = casella(gruppoToni_, "tonoGiro", QStringLiteral("Tono acuto a ogni giro valido"), v.tonoGiro);
     tonoIgnorato_ = casella(gruppoToni_, "tonoIgnorato",
                             QStringLiteral("Tono grave per un passaggio ignorato (tempo minimo sul giro)"), v.tonoIgnorato);
+    toniPartenza_ = casella(gruppoToni_, "toniPartenza",
+                            QStringLiteral("Toni della partenza di gara (ogni luce e il via)"), v.toniPartenza);
     auto *layoutToni = new QVBoxLayout(gruppoToni_);
     layoutToni->addWidget(tonoGiro_);
     layoutToni->addWidget(tonoIgnorato_);
+    layoutToni->addWidget(toniPartenza_);
 
     stato_ = new QLabel(this);
     stato_->setObjectName(QStringLiteral("stato"));
@@ -103,6 +109,8 @@ ImpostazioniVoce DialogoVoce::scelte() const
     v.volume = volume_->value() / 100.0;
     v.tonoGiro = tonoGiro_->isChecked();
     v.tonoIgnorato = tonoIgnorato_->isChecked();
+    v.gara = gara_->isChecked();
+    v.toniPartenza = toniPartenza_->isChecked();
     return v;
 }
 

@@ -24,8 +24,8 @@ private:
     void cambiato();
 
     ServizioVoce &servizio_;
-    QCheckBox *attivi_, *ogniGiro_, *migliorGiro_, *giroVeloce_, *tempoRimasto_, *partenza_;
-    QCheckBox *tonoGiro_, *tonoIgnorato_;
+    QCheckBox *attivi_, *ogniGiro_, *migliorGiro_, *giroVeloce_, *tempoRimasto_, *partenza_, *gara_;
+    QCheckBox *tonoGiro_, *tonoIgnorato_, *toniPartenza_;
     QComboBox *voce_;
     QSlider *velocita_, *volume_;
     QPushButton *prova_;

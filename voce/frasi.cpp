@@ -57,3 +57,46 @@ QString sessioneIniziata() { return QStringLiteral("sessione iniziata"); }
 QString prova() { return giro(QStringLiteral("Mario Rossi"), 3, 41.235f); }
 
 } // namespace frasi
+
+namespace {
+// Places as said aloud: "primo" to "decimo", then the number.
+QString posto(int n)
+{
+    static const char *const nomi[] = {"primo", "secondo", "terzo", "quarto", "quinto",
+                                       "sesto", "settimo", "ottavo", "nono", "decimo"};
+    return n >= 1 && n <= 10 ? QString::fromLatin1(nomi[n - 1]) : QStringLiteral("posizione %1").arg(n);
+}
+QString secondi(int s) { return s == 1 ? QStringLiteral("un secondo") : QStringLiteral("%1 secondi").arg(s); }
+} // namespace
+
+namespace frasi {
+
+QString ultimoGiro(const QString &pilota) { return QStringLiteral("%1, ultimo giro").arg(nome(pilota)); }
+
+QString bandieraScacchi(const QStringList &vincitori)
+{
+    if (vincitori.isEmpty()) return QStringLiteral("bandiera a scacchi");
+    QStringList nomi;
+    for (const QString &v : vincitori) nomi << nome(v);
+    return QStringLiteral("bandiera a scacchi, %1 %2").arg(nomi.size() == 1 ? QStringLiteral("vince") : QStringLiteral("vincono"),
+                                                          nomi.join(QStringLiteral(" e ")));
+}
+
+QString arrivato(const QString &pilota, int posizione)
+{
+    return QStringLiteral("%1, arrivato %2").arg(nome(pilota), posto(posizione));
+}
+
+QString falsaPartenza(int corsia) { return QStringLiteral("falsa partenza, corsia %1").arg(corsia); }
+QString ripartenza() { return QStringLiteral("partenza annullata, si ripete la partenza"); }
+QString partenzaTra(int s) { return s > 0 ? QStringLiteral("partenza tra %1").arg(secondi(s)) : QStringLiteral("partenza"); }
+QString neutralizzazione() { return QStringLiteral("neutralizzazione, gara ferma"); }
+QString ripresaTra(int s) { return s > 0 ? QStringLiteral("si riparte tra %1").arg(secondi(s)) : QStringLiteral("si riparte"); }
+QString suCorsia(int corsia, const QString &pilota) { return QStringLiteral("corsia %1, %2").arg(corsia).arg(nome(pilota)); }
+
+QString prossimaManche(int numero, const QStringList &corsie)
+{
+    return QStringLiteral("prossima manche: manche %1; %2").arg(numero).arg(corsie.join(QStringLiteral("; ")));
+}
+
+} // namespace frasi

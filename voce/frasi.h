@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // Everything the program says aloud, in one place. Worded by listening to
 // espeak-ng's Italian voice: numbers as digits (every engine reads them), "un
@@ -18,4 +19,20 @@ QString sessioneTerminata();
 QString sessioneIniziata();
 // What "Prova" says.
 QString prova();
+} // namespace frasi
+
+// The race day.
+namespace frasi {
+QString ultimoGiro(const QString &pilota);                 // "Mario Rossi, ultimo giro"
+// "bandiera a scacchi", naming who took it in a lap race.
+QString bandieraScacchi(const QStringList &vincitori);
+QString arrivato(const QString &pilota, int posizione);   // "Mario Rossi, arrivato secondo"
+QString falsaPartenza(int corsia);                        // "falsa partenza, corsia 3"
+QString ripartenza();
+QString partenzaTra(int secondi);
+QString neutralizzazione();
+QString ripresaTra(int secondi);
+QString suCorsia(int corsia, const QString &pilota);      // "corsia 1, Mario Rossi"
+// "prossima manche: manche 3; corsia 1, Mario Rossi; corsia 2, Luca Bianchi"
+QString prossimaManche(int numero, const QStringList &corsie);
 } // namespace frasi

@@ -14,6 +14,7 @@ constexpr Chiavi interruttori[] = {
     {"MigliorGiro", &ImpostazioniVoce::migliorGiro}, {"GiroVeloce", &ImpostazioniVoce::giroVeloce},
     {"TempoRimasto", &ImpostazioniVoce::tempoRimasto}, {"Partenza", &ImpostazioniVoce::partenza},
     {"TonoGiro", &ImpostazioniVoce::tonoGiro},       {"TonoIgnorato", &ImpostazioniVoce::tonoIgnorato},
+    {"Gara", &ImpostazioniVoce::gara},               {"ToniPartenza", &ImpostazioniVoce::toniPartenza},
 };
 } // namespace
 

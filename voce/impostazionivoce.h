@@ -20,6 +20,8 @@ struct ImpostazioniVoce {
     double volume = 1;          // 0..1
     bool tonoGiro = false;      // a short high tone on every accepted lap
     bool tonoIgnorato = false;  // a low tone on a crossing the shortest-lap rule drops
+    bool gara = true;           // race control: last lap, flag, false start, track call, next up
+    bool toniPartenza = true;   // a beep for every second and light of a race start, a high one at lights out
 
     // Something needs the speech engine, or the sound output.
     bool servonoVoce() const { return attivi; }

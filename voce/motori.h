@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -28,7 +29,9 @@ public:
     std::function<void(const QString &)> guasto;
 };
 
-enum class Tono { Giro, Ignorato };
+// Luce: each second and light of a race start; Via: lights out and the restart after a track call.
+enum class Tono { Giro, Ignorato, Luce, Via };
+Q_DECLARE_METATYPE(Tono)
 
 class MotoreToni {
 public:

@@ -40,6 +40,17 @@ void ServizioVoce::prova(const ImpostazioniVoce &impostazioni)
     QMetaObject::invokeMethod(annunci_, "prova", Qt::QueuedConnection, Q_ARG(ImpostazioniVoce, impostazioni));
 }
 
+void ServizioVoce::annunciaGara(const QString &testo, int corsia, double istante)
+{
+    QMetaObject::invokeMethod(annunci_, [a = annunci_, testo, corsia, istante] { a->gara(testo, corsia, istante); },
+                              Qt::QueuedConnection);
+}
+
+void ServizioVoce::tonoGara(Tono tono)
+{
+    QMetaObject::invokeMethod(annunci_, [a = annunci_, tono] { a->tonoGara(tono); }, Qt::QueuedConnection);
+}
+
 void ServizioVoce::prepara()
 {
     QMetaObject::invokeMethod(annunci_, "prepara", Qt::QueuedConnection);

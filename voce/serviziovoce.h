@@ -31,6 +31,9 @@ public:
     void prova(const ImpostazioniVoce &impostazioni);
     // Makes the engines now, so the dialog can list the voices and say what is missing.
     void prepara();
+    // Race control's announcements and the start's tones, on the voice's thread.
+    void annunciaGara(const QString &testo, int corsia, double istante);
+    void tonoGara(Tono tono);
 
     bool statoNoto() const { return statoNoto_; }
     QString problemaVoce() const { return problemaVoce_; }

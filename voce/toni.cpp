@@ -8,9 +8,10 @@ namespace toni {
 
 QByteArray campioni(Tono tono)
 {
-    const bool giro = tono == Tono::Giro;
-    const double frequenza = giro ? 1760.0 : 330.0;
-    const double durata = giro ? 0.08 : 0.25;
+    // Frequency (Hz) and length (s) of each: the start's beeps are long enough to hear over the cars.
+    static const struct { double frequenza, durata; } forme[] = {{1760.0, 0.08}, {330.0, 0.25}, {880.0, 0.15}, {1760.0, 0.6}};
+    const double frequenza = forme[int(tono)].frequenza;
+    const double durata = forme[int(tono)].durata;
     const int n = int(durata * campionamento);
     const int rampa = int(0.005 * campionamento);
     QByteArray dati(n * int(sizeof(qint16)), Qt::Uninitialized);

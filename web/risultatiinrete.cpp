@@ -94,6 +94,13 @@ void RisultatiInRete::seguiSessione(Sessione *sessione)
     inviaFoto();
 }
 
+void RisultatiInRete::impostaGara(const FotoGara &gara)
+{
+    if (gara == gara_) return;
+    gara_ = gara;
+    sessioneCambiata();
+}
+
 // The session changes ten times a second; the page needs no more than four.
 void RisultatiInRete::sessioneCambiata()
 {
@@ -103,9 +110,9 @@ void RisultatiInRete::sessioneCambiata()
 void RisultatiInRete::inviaFoto()
 {
     if (!server_ || !sessione_) return;
-    QMetaObject::invokeMethod(server_, [s = server_, f = fotografa(*sessione_, globale().nomePista)] {
-        s->riceviSessione(f);
-    }, Qt::QueuedConnection);
+    FotoSessione f = fotografa(*sessione_, globale().nomePista);
+    f.gara = gara_;
+    QMetaObject::invokeMethod(server_, [s = server_, f] { s->riceviSessione(f); }, Qt::QueuedConnection);
 }
 
 QStringList RisultatiInRete::indirizzi() const

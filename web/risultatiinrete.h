@@ -40,6 +40,8 @@ public:
 
     // The timing window's session, followed while the page is on.
     void seguiSessione(Sessione *sessione);
+    // The race on the lanes, shown with the session (an empty one in practice).
+    void impostaGara(const FotoGara &gara);
     // The addresses to type on a phone or a TV: every IPv4 address of the
     // machine but the loopback one, as "http://address:port/".
     QStringList indirizzi() const;
@@ -63,5 +65,6 @@ private:
     quint16 portaInAscolto_ = 0;
     QString errore_;
     QPointer<Sessione> sessione_;
+    FotoGara gara_;
     QTimer foto_;
 };

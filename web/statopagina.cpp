@@ -140,13 +140,22 @@ QByteArray json(const StatoPagina &stato)
     for (const FotoSessione::Corsia &c : stato.sessione.corsie)
         corsie.append(QJsonObject{{"corsia", c.numero}, {"pilota", c.pilota}, {"giri", c.giri},
                                   {"ultimoGiro", c.ultimoGiro}, {"migliorGiro", c.migliorGiro}});
+    const FotoGara &g = stato.sessione.gara;
+    QJsonArray postiGara;
+    for (const FotoGara::Posto &p : g.classifica)
+        postiGara.append(QJsonObject{{"posizione", p.posizione}, {"corsia", p.corsia}, {"pilota", p.pilota},
+                                     {"giri", p.giri}, {"stato", p.stato}});
+    const QJsonObject gara{{"gara", g.gara}, {"manche", g.manche}, {"stato", g.stato}, {"rimanente", g.rimanente},
+                           {"classifica", postiGara}, {"prossima", g.prossima},
+                           {"prossimiPiloti", QJsonArray::fromStringList(g.prossimiPiloti)}};
     const QJsonObject tutto{{"pista", stato.sessione.pista},
                             {"tempoSessione", stato.sessione.tempoSessione},
                             {"stato", stato.sessione.stato},
                             {"lettura", qint64(stato.risultati.numero)},
                             {"classifica", posti},
                             {"giriVeloci", veloci},
-                            {"corsie", corsie}};
+                            {"corsie", corsie},
+                            {"gara", gara}};
     return QJsonDocument(tutto).toJson(QJsonDocument::Compact);
 }
 
@@ -162,6 +171,12 @@ QByteArray html(const StatoPagina &stato)
     for (const FotoSessione::Corsia &c : stato.sessione.corsie)
         corsie.append(numero(c.numero) + cella(c.pilota, "nome") + numero(c.giri) + cella(c.ultimoGiro)
                       + cella(c.migliorGiro));
+    const FotoGara &g = stato.sessione.gara;
+    QVector<QByteArray> postiGara;
+    for (const FotoGara::Posto &p : g.classifica)
+        postiGara.append(numero(p.posizione) + numero(p.corsia) + cella(p.pilota, "nome") + numero(p.giri) + cella(p.stato));
+    QByteArray prossimi;
+    for (const QString &riga : g.prossimiPiloti) prossimi += "<li>" + esc(riga) + "</li>";
     const QString pista = stato.sessione.pista.isEmpty() ? QStringLiteral("Risultati") : stato.sessione.pista;
     return compila(modello(), {{"PISTA", esc(pista)},
                                {"TEMPO", esc(stato.sessione.tempoSessione)},
@@ -169,6 +184,15 @@ QByteArray html(const StatoPagina &stato)
                                {"CLASSIFICA", righe(posti, 6, "Nessun giro registrato")},
                                {"VELOCI", righe(veloci, 4, "Nessun giro registrato")},
                                {"CORSIE", righe(corsie, 5, "Nessuna corsia in uso")},
+                               {"GARA_NASCOSTA", g.gara.isEmpty() ? QByteArray(" hidden") : QByteArray()},
+                               {"GARA", esc(g.gara)},
+                               {"MANCHE", esc(g.manche)},
+                               {"STATO_GARA", esc(g.stato)},
+                               {"RIMANENTE", esc(g.rimanente)},
+                               {"CLASSIFICA_GARA", righe(postiGara, 5, "In attesa del via")},
+                               {"PROSSIMA_NASCOSTA", g.prossima.isEmpty() ? QByteArray(" hidden") : QByteArray()},
+                               {"PROSSIMA", esc(g.prossima)},
+                               {"PROSSIMI", prossimi},
                                {"STILE", stile()},
                                {"SCRIPT", script()}});
 }

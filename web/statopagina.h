@@ -4,9 +4,30 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class Sessione;
+
+// The race on the lanes as the page shows it; all empty in practice.
+struct FotoGara {
+    struct Posto {
+        int posizione = 0;
+        int corsia = 0;  // 1 to 8
+        QString pilota;
+        int giri = 0;
+        QString stato;   // "In gara", "Ultimo giro", "Arrivato", ...
+        bool operator==(const Posto &) const = default;
+    };
+    QString gara;        // the event's name; empty when no race is on
+    QString manche;      // "Manche 3 di 10 - Gara a giri, 10 giri"
+    QString stato;       // "In attesa del via", "Partenza", "In corso", "Neutralizzazione", "Bandiera a scacchi", "Conclusa"
+    QString rimanente;   // "Mancano 4 giri", "Tempo rimasto 02:31"
+    QVector<Posto> classifica;
+    QString prossima;        // "Manche 4"
+    QStringList prossimiPiloti; // "Corsia 1: Mario Rossi"
+    bool operator==(const FotoGara &) const = default;
+};
 
 // What the timing window shows of the session, copied on the window's thread
 // for the live results page, which is served from a thread of its own.
@@ -22,6 +43,7 @@ struct FotoSessione {
     QString tempoSessione = QStringLiteral("00:00");
     QString stato;          // "In attesa del via", "In corso", "In pausa", "Terminata"
     QVector<Corsia> corsie; // the lanes in use
+    FotoGara gara;
     bool operator==(const FotoSessione &) const = default;
 };
 

@@ -138,6 +138,54 @@ private slots:
         for (const PistaCatalogo &p : dati.piste()) lette.append(p.lunghezza);
         QCOMPARE(lette, (QList<int>{1200, 0, 32767, 1200, 1202, 1000, 0, 0, 0}));
     }
+
+    // The session kind beside the track: a race of 0 laps or 0 minutes, half a lap or a grace
+    // that is no number is refused with its message and the window stays as it was; a good
+    // race is handed on with its rules; "Prova libera" goes on as it always did.
+    void tipoDiSessione_data()
+    {
+        QTest::addColumn<int>("tipo");
+        QTest::addColumn<QString>("valore");
+        QTest::addColumn<QString>("grazia");
+        QTest::addColumn<QString>("messaggio");
+        QTest::newRow("0 laps") << 3 << u"0"_s << u"2"_s << u"Una gara a giri deve avere almeno un giro: indicare il numero di giri."_s;
+        QTest::newRow("half a lap") << 3 << u"2,5"_s << u"2"_s << u"Il numero di giri di una gara a giri è un numero intero."_s;
+        QTest::newRow("0 minutes") << 2 << u""_s << u"2"_s << u"Una gara a tempo deve durare più di 0 minuti: indicare la durata."_s;
+        QTest::newRow("qualifying") << 1 << u"abc"_s << u"2"_s << u"Una qualifica deve durare più di 0 minuti: indicare la durata."_s;
+        QTest::newRow("grace") << 2 << u"5"_s << u"due"_s << u"Il tempo concesso dopo la bandiera deve essere un numero (per esempio 2)."_s;
+        QTest::newRow("lap race") << 3 << u" 10 "_s << u""_s << QString();
+        QTest::newRow("time race") << 2 << u"1,5"_s << u"3"_s << QString();
+        QTest::newRow("practice") << 0 << u"0"_s << u"x"_s << QString();
+    }
+    void tipoDiSessione()
+    {
+        QFETCH(int, tipo);
+        QFETCH(QString, valore);
+        QFETCH(QString, grazia);
+        QFETCH(QString, messaggio);
+        RilevaAvvio w(db_, messaggi_);
+        w.carica();
+        QCOMPARE(w.tipoCmb()->currentText(), u"Prova libera"_s);
+        QVERIFY(!w.valoreTxt()->isEnabled());
+        QSignalSpy pratica(&w, &RilevaAvvio::avvia), gara(&w, &RilevaAvvio::avviaGara);
+        w.tipoCmb()->setCurrentIndex(tipo);
+        w.valoreTxt()->setText(valore);
+        w.graziaTxt()->setText(grazia);
+        w.datiTxt(0)->setText(u"Alfa"_s);
+        w.datiTxt(1)->setText(u"Beta"_s);
+        messaggi_.mostrati.clear();
+        w.actionbtn(0)->click();
+        QCOMPARE(mostrati(), messaggio.isEmpty() ? QStringList() : QStringList{messaggio});
+        QCOMPARE(pratica.size(), !messaggio.isEmpty() || tipo > 0 ? 0 : 1);
+        QCOMPARE(gara.size(), !messaggio.isEmpty() || tipo == 0 ? 0 : 1);
+        if (gara.isEmpty()) return;
+        const auto regole = gara[0].value(1).value<gara::Regole>();
+        QCOMPARE(gara[0].value(0).toStringList(), (QStringList{u"Alfa"_s, u"Beta"_s}));
+        QCOMPARE(int(regole.tipo), tipo);
+        QCOMPARE(regole.giri, tipo == 3 ? 10 : 0);
+        QCOMPARE(regole.durata, tipo == 2 ? 90.0 : 0.0);
+        QCOMPARE(regole.fattoreGrazia, tipo == 2 ? 3.0 : 2.0);
+    }
 };
 
 QTEST_MAIN(TestRilevaAvvio)

@@ -4,6 +4,7 @@
 #include "timing/globale.h"
 #include "timing/sessione.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -303,6 +304,90 @@ private slots:
         b.a(131.4).marca(0, 131.05, true);
         QCOMPARE(b.archivio.giri.size(), 2);
         QCOMPARE(b.archivio.giri[1].tempoGiro, 1.05f);
+    }
+
+    // A race heat uses exactly its lanes, gaps and all (a broken lane, fewer drivers than
+    // lanes): the device's lines and the keys are the real lane numbers.
+    void corsieDellaManche()
+    {
+        Banco b(0);
+        b.archivio.giriGiaMemorizzati.insert(QStringLiteral("Gamma"), 7);
+        const QStringList piloti{"Alfa", "", "Gamma", "", "", "Zeta"};
+        for (int i : {0, 2, 5}) b.s.impostaPilota(i, piloti[i]);
+        b.s.inizializza(0b100101);
+        QCOMPARE(b.s.numPiloti(), 3);
+        QCOMPARE(b.s.corsieInUso(), (QVector<int>{0, 2, 5}));
+        QVERIFY(!b.s.corsia(1).inUso && b.s.corsia(5).inUso);
+        QCOMPARE(b.s.corsia(2).numGiri, 7);
+        b.a(100).start();
+        QVERIFY(b.s.corsia(5).btnAbilitato && !b.s.corsia(1).btnAbilitato && !b.s.corsia(3).btnAbilitato);
+        QVERIFY(b.a(130).carattereDigitato(QStringLiteral("6"), Qt::NoModifier));
+        QVERIFY(!b.a(131).carattereDigitato(QStringLiteral("2"), Qt::NoModifier));
+        b.a(132).marca(2);
+        QCOMPARE(b.archivio.giri.size(), 2);
+        QCOMPARE(b.archivio.giri[0].pilota, QStringLiteral("Zeta"));
+        QCOMPARE(b.archivio.giri[1].giroN, 8);
+        // Pause, resume and the limit reach the lanes in use and no other.
+        b.a(140).pausa();
+        QVERIFY(!b.s.corsia(5).btnAbilitato);
+        b.a(150).riprendi();
+        QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(5).btnAbilitato && !b.s.corsia(1).btnAbilitato);
+        b.s.impostaSettempo(QStringLiteral("1"));
+        b.a(171).tick();
+        QVERIFY(!b.s.corsia(0).inCorsa && !b.s.corsia(2).inCorsa && !b.s.corsia(5).inCorsa);
+        b.s.azzeraTempi();
+        QVERIFY(b.s.corsia(5).numGiri == 0 && b.s.corsia(5).migliorGiro == 100 && b.s.corsia(1).migliorGiro == 0);
+    }
+
+    // Race mode: Start, Pausa and Riprendi only ask race control; before lights out a crossing
+    // is told, never a lap; the session limit ends nothing; a lap across a track call is no
+    // best lap of the driver nor of the session; the next heat starts from a clean window.
+    void modoGara()
+    {
+        Banco b(2);
+        b.s.impostaGara(true);
+        QVERIFY(b.s.corsia(0).btnAbilitato && b.s.corsia(1).btnAbilitato); // heard for false starts
+        QSignalSpy start(&b.s, &Sessione::richiestaStart), prima(&b.s, &Sessione::passaggioPrimaDelVia),
+            pausa(&b.s, &Sessione::richiestaPausa), ripresa(&b.s, &Sessione::richiestaRipresa);
+        b.a(10).start();
+        QVERIFY(b.s.tastoGiu(Qt::Key_1, Qt::AltModifier));
+        QCOMPARE(start.size(), 2);
+        QVERIFY(b.s.startAbilitato());
+        QVERIFY(b.a(12).carattereDigitato(QStringLiteral("2"), Qt::NoModifier));
+        QCOMPARE(prima.size(), 1);
+        QCOMPARE(prima[0].value(0).toInt(), 1);
+        QCOMPARE(prima[0].value(1).toDouble(), 12.0);
+        QVERIFY(b.archivio.giri.isEmpty());
+        b.a(20).via();
+        QCOMPARE(b.s.inizioSessione(), 20.0);
+        b.a(50).marca(0); // 30 s, the best
+        b.s.impostaSettempo(QStringLiteral("0"));
+        b.a(55).tick();
+        QVERIFY(b.s.corsia(0).inCorsa && b.s.corsia(1).btnAbilitato);
+        b.a(60).pausa();
+        QCOMPARE(pausa.size(), 1);
+        QVERIFY(!b.s.riprendiVisibile());
+        b.a(60).neutralizza();
+        QVERIFY(b.s.riprendiVisibile() && !b.s.corsia(0).btnAbilitato);
+        b.a(61).marca(0);
+        QCOMPARE(b.archivio.giri.size(), 1); // no crossing is taken during the call
+        b.s.riprendi();
+        QCOMPARE(ripresa.size(), 1);
+        QVERIFY(b.s.riprendiVisibile());
+        b.a(100).fineNeutralizzazione(); // a 40 s call
+        b.a(105).marca(0);               // 15 s of racing across the call: counted, no best lap
+        QCOMPARE(b.s.corsia(0).numGiri, 2);
+        QCOMPARE(b.s.corsia(0).tempolast, QStringLiteral("00:15,000"));
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:30,000"));
+        QCOMPARE(b.s.giroVeloce(), 30.0f);
+        b.a(125).marca(0);
+        QCOMPARE(b.s.corsia(0).bestlapper, QStringLiteral("00:20,000"));
+        b.a(130).marca(1); // lane 1's first lap also ran across the call
+        QCOMPARE(b.s.corsia(1).bestlapper, QStringLiteral("00:00,000"));
+        b.s.ricomincia();
+        QVERIFY(b.s.startAbilitato() && b.s.corsieInUso().isEmpty() && !b.s.corsia(0).inUso);
+        QVERIFY(b.s.corsia(0).nome == QStringLiteral("Pilota 1:") && b.s.corsia(0).tempolast == QStringLiteral("00:00,000"));
+        QVERIFY(b.s.gara() && b.s.giroVeloce() == 20.0f && b.s.inizioSessione() == 0);
     }
 };
 

@@ -131,6 +131,48 @@ private slots:
         QCOMPARE(frasi::giroVeloce(QStringLiteral("Rossi"), 72.5f), QStringLiteral("Rossi, giro più veloce, un minuto e 12"));
     }
 
+    void frasiDellaGara()
+    {
+        QCOMPARE(frasi::falsaPartenza(3), QStringLiteral("falsa partenza, corsia 3"));
+        QCOMPARE(frasi::ultimoGiro(QStringLiteral("Mario Rossi:")), QStringLiteral("Mario Rossi, ultimo giro"));
+        QCOMPARE(frasi::bandieraScacchi({}), QStringLiteral("bandiera a scacchi"));
+        QCOMPARE(frasi::bandieraScacchi({QStringLiteral("Rossi"), QStringLiteral("Bianchi")}),
+                 QStringLiteral("bandiera a scacchi, vincono Rossi e Bianchi"));
+        QCOMPARE(frasi::arrivato(QStringLiteral("Rossi"), 2), QStringLiteral("Rossi, arrivato secondo"));
+        QCOMPARE(frasi::arrivato(QStringLiteral("Rossi"), 12), QStringLiteral("Rossi, arrivato posizione 12"));
+        QCOMPARE(frasi::partenzaTra(1), QStringLiteral("partenza tra un secondo"));
+        QCOMPARE(frasi::prossimaManche(4, {frasi::suCorsia(1, QStringLiteral("Rossi")), frasi::suCorsia(3, QStringLiteral("Bianchi"))}),
+                 QStringLiteral("prossima manche: manche 4; corsia 1, Rossi; corsia 3, Bianchi"));
+    }
+
+    // Race control's words only with the voice on and "Gare" ticked; the start's tones on their own tick.
+    void annunciDiGara_data()
+    {
+        QTest::addColumn<bool>("attivi");
+        QTest::addColumn<bool>("gara");
+        QTest::addColumn<bool>("toni");
+        QTest::newRow("tutto") << true << true << true;
+        QTest::newRow("voce spenta") << false << true << true;
+        QTest::newRow("gare spente") << true << false << false;
+    }
+    void annunciDiGara()
+    {
+        QFETCH(bool, attivi);
+        QFETCH(bool, gara);
+        QFETCH(bool, toni);
+        ImpostazioniVoce imp;
+        imp.attivi = attivi;
+        imp.gara = gara;
+        imp.toniPartenza = toni;
+        imp.partenza = false; // the session's own start would speak first
+        Banco b(imp);
+        b.annunci.gara(frasi::falsaPartenza(3), 2, 1000);
+        b.annunci.tonoGara(Tono::Luce);
+        b.annunci.tonoGara(Tono::Via);
+        QCOMPARE(b.detti(), attivi && gara ? QStringList{QStringLiteral("falsa partenza, corsia 3")} : QStringList{});
+        QCOMPARE(b.toni ? b.toni->suonati : QList<Tono>{}, toni ? (QList<Tono>{Tono::Luce, Tono::Via}) : QList<Tono>{});
+    }
+
     // Each lap says the most important thing it was, among what is turned on.
     void unAnnuncioPerGiro_data()
     {

@@ -24,8 +24,7 @@ public:
             return;
         }
         uscita_ = std::make_unique<QAudioSink>(uscita, formato);
-        campioni_[0] = toni::campioni(Tono::Giro);
-        campioni_[1] = toni::campioni(Tono::Ignorato);
+        for (Tono t : {Tono::Giro, Tono::Ignorato, Tono::Luce, Tono::Via}) campioni_[int(t)] = toni::campioni(t);
     }
 
     QString problema() const override { return problema_; }
@@ -36,7 +35,7 @@ public:
         // A new tone cuts the one still playing: each stays as short as it was made.
         uscita_->stop();
         dati_.close();
-        dati_.setData(campioni_[tono == Tono::Giro ? 0 : 1]);
+        dati_.setData(campioni_[int(tono)]);
         dati_.open(QIODevice::ReadOnly);
         uscita_->start(&dati_);
         if (uscita_->error() == QAudio::OpenError || uscita_->error() == QAudio::FatalError)
@@ -46,7 +45,7 @@ public:
 private:
     QString problema_;
     std::unique_ptr<QAudioSink> uscita_;
-    QByteArray campioni_[2];
+    QByteArray campioni_[4];
     QBuffer dati_;
 };
 } // namespace

@@ -3,7 +3,8 @@
   var colonne = {
     classifica: ['posizione', 'pilota', 'giri', 'tempoTotale', 'migliorGiro', 'distacco'],
     veloci: ['posizione', 'pilota', 'giro', 'tempo'],
-    corsie: ['corsia', 'pilota', 'giri', 'ultimoGiro', 'migliorGiro']
+    corsie: ['corsia', 'pilota', 'giri', 'ultimoGiro', 'migliorGiro'],
+    garaclassifica: ['posizione', 'corsia', 'pilota', 'giri', 'stato']
   };
   function testo(id, valore) {
     document.getElementById(id).textContent = valore === undefined || valore === null ? '' : String(valore);
@@ -52,6 +53,22 @@
     riempi('classifica', stato.classifica || []);
     riempi('veloci', stato.giriVeloci || []);
     riempi('corsie', stato.corsie || []);
+    var gara = stato.gara || {};
+    document.getElementById('sezione-gara').hidden = !gara.gara;
+    testo('gara', gara.gara);
+    testo('manche', gara.manche);
+    testo('stato-gara', gara.stato);
+    testo('rimanente', gara.rimanente);
+    riempi('garaclassifica', gara.classifica || []);
+    document.getElementById('sezione-prossima').hidden = !gara.prossima;
+    testo('prossima', gara.prossima);
+    var lista = document.getElementById('prossimi');
+    while (lista.firstChild) lista.removeChild(lista.firstChild);
+    (gara.prossimiPiloti || []).forEach(function (riga) {
+      var voce = document.createElement('li');
+      voce.textContent = riga;
+      lista.appendChild(voce);
+    });
     var ora = new Date();
     collegamento('In diretta, aggiornato alle ' + due(ora.getHours()) + ':' + due(ora.getMinutes()) + ':' +
                  due(ora.getSeconds()), false);
