@@ -1,7 +1,7 @@
 // Race control on a real file and a session on a clock moved by hand: heats put
 // on their lanes (gaps and all), the start with its lights and false starts,
 // track calls, the finish, penalties, "next up", a restart and a quick race.
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
 #include "database/schema.h"
 #include "gara/direzionegara.h"
 #include "gara/uscitegara.h"
@@ -35,7 +35,7 @@ struct Banco {
     QTemporaryDir cartella;
     Database db;
     MessaggiFinti messaggi;
-    ArchivioTempi tempi{db, messaggi};
+    ArchivioDiretto tempi{db};
     OrologioManuale orologio{100.0};
     Fissa casuale;
     LavoriDiretti lavori{db};

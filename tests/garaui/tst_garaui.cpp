@@ -3,7 +3,7 @@
 // the schedule by hand), the penalty dialog, the championship window, and the
 // race on the live page.
 #include "aiuti.h"
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
 #include "database/schema.h"
 #include "gara/direzionegara.h"
 #include "gara/gestionegare.h"
@@ -121,7 +121,7 @@ private slots:
     void vistaSullaFinestraDeiTempi()
     {
         Banco b;
-        ArchivioTempi tempi(b.db, b.messaggi);
+        ArchivioDiretto tempi(b.db);
         RilevaGo w(b.orologio, b.messaggi, tempi);
         DirezioneGara d(b.orologio, b.lavori, b.uscite, b.casuale);
         VistaGara vista(w, d, b.messaggi);
@@ -338,12 +338,12 @@ private slots:
             const qint64 id = b.evento(2, 0b11, c);
             const Manche m = b.ag.manche(id)[0];
             QVERIFY(b.ag.avviaManche(m.id, 10, &b.errore));
-            ArchivioTempi tempi(b.db, b.messaggi);
+            ArchivioDiretto tempi(b.db);
             const QString vince = e == 0 ? u"Pilota A"_s : u"Pilota B"_s;
             GiroCompletato g{vince, tempi.contaGiri(vince) + 1, 5, QString(), QString(), QDateTime(QDate(2026, 12, 12 + e), QTime(21, 0))};
             g.istante = 15;
             g.manche = m.id;
-            tempi.memorizzaOEccezione(g);
+            tempi.memorizza(g);
             QVERIFY(b.ag.chiudiManche(m.id, 20, &b.errore));
         }
         gestione.aggiorna();

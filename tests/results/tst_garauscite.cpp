@@ -2,7 +2,7 @@
 // the PDF with poppler's pdftotext, the CSV files by their own grammar, the
 // workbook with python3-openpyxl.
 #include "comune/dialogofile.h"
-#include "database/archiviotempi.h"
+#include "archiviodiretto.h"
 #include "databaseprova.h"
 #include "dialogofilefinto.h"
 #include "gara/archiviogara.h"
@@ -55,7 +55,7 @@ struct Banco : DatabaseProva, Stampanti {
     {
         const Manche &m = manche[numero - 1];
         QVERIFY(ag.avviaManche(m.id, partenza, &errore));
-        ArchivioTempi tempi(db, messaggi);
+        ArchivioDiretto tempi(db);
         for (int c = 0; c < passaggi.size(); ++c) {
             QString pilota;
             for (const Iscritto &i : ag.iscritti(gara))
@@ -65,7 +65,7 @@ struct Banco : DatabaseProva, Stampanti {
                 GiroCompletato g{pilota, tempi.contaGiri(pilota) + 1, float(t - prima), QString(), u"Pista Nord"_s, sera};
                 g.istante = t;
                 g.manche = m.id;
-                tempi.memorizzaOEccezione(g);
+                tempi.memorizza(g);
                 prima = t;
             }
         }
