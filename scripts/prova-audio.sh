@@ -3,9 +3,15 @@
 # its monitor recorded to WAV while saettino-prova-voce speaks a lap through
 # speech-dispatcher and espeak-ng and plays both tones; sox then measures the
 # recording. Exits 77 when the sound tools are not installed.
-# Usage: prova-audio.sh [build dir] [wav to keep]
+# With --giri N the same program marks N laps in the timing window instead,
+# announcements and lap tones on, keys MIN-MAX ms apart (default 2000-6000),
+# and finds every lap's tone in its own recording of the monitor.
+# Usage: prova-audio.sh [--giri N [--pausa MIN-MAX]] [build dir] [wav to keep]
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+GIRI=()
+if [ "${1:-}" = --giri ]; then GIRI=(--giri "$2"); shift 2; fi
+if [ "${1:-}" = --pausa ]; then GIRI+=(--pausa "$2"); shift 2; fi
 BUILD_DIR="${1:-$ROOT/build}"
 PROGRAMMA="$BUILD_DIR/bin/saettino-prova-voce"
 for t in pulseaudio parecord sox speech-dispatcher; do
@@ -29,10 +35,16 @@ fine() {
 trap fine EXIT
 
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --log-target=file:"$LAVORO/pulse.log" \
-  -L module-native-protocol-unix -L "module-null-sink sink_name=registra" -L module-always-sink &
+  -L module-native-protocol-unix -L "module-null-sink sink_name=registra" -L module-always-sink \
+  -L "module-remap-source master=registra.monitor source_name=ascolto" &
 PA_PID=$!
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "PulseAudio non è partito"; cat "$LAVORO/pulse.log"; exit 1; }
+# Qt lists no monitor sources: the program records the monitor through "ascolto".
+if [ ${#GIRI[@]} -gt 0 ]; then
+  QT_QPA_PLATFORM=offscreen "$PROGRAMMA" "${GIRI[@]}" ${2:+--wav "$WAV"} && echo "OK"
+  exit
+fi
 parecord -d registra.monitor --file-format=wav --channels=1 --rate=22050 "$WAV" &
 REC_PID=$!
 sleep 0.5

@@ -4,37 +4,52 @@
 #include "serial/impostazioniporta.h"
 
 ServizioVoce::ServizioVoce(ImpostazioniPorta &store, Messaggi &messaggi, Orologio &orologio,
-                           Annunci::FabbricaVoce voce, Annunci::FabbricaToni toni, QObject *parent)
+                           Annunci::FabbricaVoce voce, ToniSulGiro::Fabbrica toni, QObject *parent)
     : QObject(parent), store_(store), impostazioni_(ImpostazioniVoce::leggi(store)),
-      annunci_(new Annunci(orologio, std::move(voce), std::move(toni)))
+      annunci_(new Annunci(orologio, std::move(voce))), toni_(new ToniSulGiro(std::move(toni)))
 {
     thread_.setObjectName(QStringLiteral("voce"));
+    threadToni_.setObjectName(QStringLiteral("toni"));
     annunci_->moveToThread(&thread_);
+    toni_->moveToThread(&threadToni_);
     connect(&thread_, &QThread::finished, annunci_, &QObject::deleteLater);
-    connect(annunci_, &Annunci::problema, this, [&messaggi](const QString &testo) {
-        messaggi.avvisa(testo, Messaggi::Icona::Esclamazione);
-    });
-    connect(annunci_, &Annunci::stato, this, [this](const QString &voce, const QString &toni, const QStringList &voci) {
-        statoNoto_ = true;
-        problemaVoce_ = voce;
-        problemaToni_ = toni;
+    connect(&threadToni_, &QThread::finished, toni_, &QObject::deleteLater);
+    const auto avvisa = [&messaggi](const QString &testo) { messaggi.avvisa(testo, Messaggi::Icona::Esclamazione); };
+    connect(annunci_, &Annunci::problema, this, avvisa);
+    connect(toni_, &ToniSulGiro::problema, this, avvisa);
+    connect(annunci_, &Annunci::stato, this, [this](const QString &problema, const QStringList &voci) {
+        voceNota_ = true;
+        problemaVoce_ = problema;
         voci_ = voci;
         emit statoCambiato();
     });
+    connect(toni_, &ToniSulGiro::stato, this, [this](const QString &problema) {
+        toniNoti_ = true;
+        problemaToni_ = problema;
+        emit statoCambiato();
+    });
     thread_.start();
+    threadToni_.start();
     imposta(impostazioni_);
 }
 
 ServizioVoce::~ServizioVoce()
 {
-    thread_.quit();
-    thread_.wait();
+    for (QThread *t : {&thread_, &threadToni_}) t->quit();
+    for (QThread *t : {&thread_, &threadToni_}) t->wait();
+}
+
+void ServizioVoce::segui(Sessione *sessione)
+{
+    annunci_->segui(sessione);
+    toni_->segui(sessione);
 }
 
 void ServizioVoce::imposta(const ImpostazioniVoce &impostazioni)
 {
     impostazioni_ = impostazioni;
-    QMetaObject::invokeMethod(annunci_, "applica", Qt::QueuedConnection, Q_ARG(ImpostazioniVoce, impostazioni));
+    for (QObject *o : {static_cast<QObject *>(annunci_), static_cast<QObject *>(toni_)})
+        QMetaObject::invokeMethod(o, "applica", Qt::QueuedConnection, Q_ARG(ImpostazioniVoce, impostazioni));
 }
 
 void ServizioVoce::salva() { impostazioni_.scrivi(store_); }
@@ -47,4 +62,5 @@ void ServizioVoce::prova(const ImpostazioniVoce &impostazioni)
 void ServizioVoce::prepara()
 {
     QMetaObject::invokeMethod(annunci_, "prepara", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(toni_, "prepara", Qt::QueuedConnection);
 }
