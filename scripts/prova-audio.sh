@@ -7,6 +7,8 @@
 # announcements and lap tones on, keys MIN-MAX ms apart (default 2000-6000),
 # and finds every lap's tone in its own recording of the monitor.
 # Usage: prova-audio.sh [--giri N [--pausa MIN-MAX]] [build dir] [wav to keep]
+# PROVA_VOCE, when set, is the command that runs the program instead (the
+# Windows build under Wine: scripts/windows/audio-wine.sh); it may lack a voice.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 GIRI=()
@@ -14,10 +16,18 @@ if [ "${1:-}" = --giri ]; then GIRI=(--giri "$2"); shift 2; fi
 if [ "${1:-}" = --pausa ]; then GIRI+=(--pausa "$2"); shift 2; fi
 BUILD_DIR="${1:-$ROOT/build}"
 PROGRAMMA="$BUILD_DIR/bin/saettino-prova-voce"
-for t in pulseaudio parecord sox speech-dispatcher; do
+STRUMENTI=(pulseaudio pactl parecord sox)
+if [ -n "${PROVA_VOCE:-}" ]; then
+  read -ra COMANDO <<<"$PROVA_VOCE"
+  [ ${#GIRI[@]} -gt 0 ] && GIRI+=(--voce-facoltativa)
+else
+  COMANDO=("$PROGRAMMA")
+  STRUMENTI+=(speech-dispatcher)
+  [ -x "$PROGRAMMA" ] || { echo "manca $PROGRAMMA (compilato senza TextToSpeech o Multimedia?)"; exit 77; }
+fi
+for t in "${STRUMENTI[@]}"; do
   command -v "$t" >/dev/null || { echo "manca $t: prova saltata"; exit 77; }
 done
-[ -x "$PROGRAMMA" ] || { echo "manca $PROGRAMMA (compilato senza TextToSpeech o Multimedia?)"; exit 77; }
 
 LAVORO="$(mktemp -d)"
 export XDG_RUNTIME_DIR="$LAVORO/run" HOME="$LAVORO/home" PULSE_RUNTIME_PATH="$LAVORO/run/pulse"
@@ -40,15 +50,16 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --log-target=
 PA_PID=$!
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "PulseAudio non è partito"; cat "$LAVORO/pulse.log"; exit 1; }
-# Qt lists no monitor sources: the program records the monitor through "ascolto".
+# The program records the default input; Qt lists no monitor sources, so the monitor comes as "ascolto".
+pactl set-default-source ascolto
 if [ ${#GIRI[@]} -gt 0 ]; then
-  QT_QPA_PLATFORM=offscreen "$PROGRAMMA" "${GIRI[@]}" ${2:+--wav "$WAV"} && echo "OK"
+  QT_QPA_PLATFORM=offscreen "${COMANDO[@]}" "${GIRI[@]}" ${2:+--wav "$WAV"} && echo "OK"
   exit
 fi
 parecord -d registra.monitor --file-format=wav --channels=1 --rate=22050 "$WAV" &
 REC_PID=$!
 sleep 0.5
-QT_QPA_PLATFORM=offscreen "$PROGRAMMA" || { echo "il programma di prova non ha parlato"; exit 1; }
+QT_QPA_PLATFORM=offscreen "${COMANDO[@]}" || { echo "il programma di prova non ha parlato"; exit 1; }
 sleep 0.5
 kill "$REC_PID"; wait "$REC_PID" 2>/dev/null; REC_PID=""
 

@@ -3,7 +3,7 @@
 // and to finish. With --giri N it marks N laps in the timing window instead,
 // and checks the recorded lap tones (giri.cpp). scripts/prova-audio.sh records
 // what comes out.
-//   saettino-prova-voce [--giri N [--pausa MIN-MAX ms] [--wav FILE]]
+//   saettino-prova-voce [--giri N [--pausa MIN-MAX ms] [--wav FILE] [--voce-facoltativa]]
 #include "voce/frasi.h"
 #include "voce/motori.h"
 
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
-int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav);
+int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, bool voceFacoltativa);
 
 int main(int argc, char *argv[])
 {
@@ -28,7 +28,8 @@ int main(int argc, char *argv[])
         const QStringList pausa = valore(QStringLiteral("--pausa")).split(u'-');
         const int minima = pausa.size() == 2 ? pausa[0].toInt() : 2000;
         const int massima = pausa.size() == 2 ? pausa[1].toInt() : 6000;
-        return provaGiri(argomenti[g + 1].toInt(), minima, std::max(minima, massima), valore(QStringLiteral("--wav")));
+        return provaGiri(argomenti[g + 1].toInt(), minima, std::max(minima, massima), valore(QStringLiteral("--wav")),
+                         argomenti.contains(QStringLiteral("--voce-facoltativa")));
     }
     QElapsedTimer orologio;
     orologio.start();

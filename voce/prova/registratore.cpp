@@ -3,80 +3,22 @@
 #include "timing/orologio.h"
 #include "voce/motori.h"
 
-#include <QAudioSource>
 #include <QFile>
-#include <QMediaDevices>
 #include <QtEndian>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-Registratore::Registratore(Orologio &orologio, const QByteArray &dispositivo)
-    : orologio_(orologio), dispositivo_(dispositivo), ricevitore_(new QObject)
+void Registratore::ricevi(const char *dati, qsizetype byte)
 {
-    thread_.setObjectName(QStringLiteral("registratore"));
-    ricevitore_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, ricevitore_, &QObject::deleteLater);
-}
-
-Registratore::~Registratore()
-{
-    ferma();
-    thread_.quit();
-    thread_.wait();
-}
-
-bool Registratore::avvia()
-{
-    thread_.start();
-    QMetaObject::invokeMethod(ricevitore_, [this] {
-        QAudioDevice scelto;
-        for (const QAudioDevice &d : QMediaDevices::audioInputs())
-            if (d.id() == dispositivo_) scelto = d;
-        if (scelto.isNull()) {
-            problema_ = QStringLiteral("ingresso audio %1 non trovato").arg(QString::fromUtf8(dispositivo_));
-            return;
-        }
-        QAudioFormat formato;
-        formato.setSampleRate(toni::campionamento);
-        formato.setChannelCount(1);
-        formato.setSampleFormat(QAudioFormat::Int16);
-        ingresso_ = std::make_unique<QAudioSource>(scelto, formato);
-        // 5 ms fragments: the sink then renders in blocks that short, and each reading
-        // comes within one of its samples (the measure's own error).
-        ingresso_->setBufferSize(toni::campionamento / 200 * 2);
-        flusso_ = ingresso_->start();
-        if (!flusso_) {
-            problema_ = QStringLiteral("l'ingresso audio non si apre");
-            return;
-        }
-        connect(flusso_, &QIODevice::readyRead, ricevitore_, [this] { leggi(); });
-    }, Qt::BlockingQueuedConnection);
-    return problema_.isEmpty();
-}
-
-void Registratore::leggi()
-{
-    const QByteArray dati = flusso_->readAll();
     const double ora = orologio_.adesso();
-    const qsizetype n = dati.size() / qsizetype(sizeof(qint16));
+    const qsizetype n = byte / qsizetype(sizeof(qint16));
     if (n == 0) return;
     const qsizetype prima = campioni_.size();
     campioni_.resize(prima + n);
-    std::memcpy(campioni_.data() + prima, dati.constData(), size_t(n) * sizeof(qint16));
+    std::memcpy(campioni_.data() + prima, dati, size_t(n) * sizeof(qint16));
     letture_.append({campioni_.size(), ora});
-}
-
-void Registratore::ferma()
-{
-    if (!thread_.isRunning()) return;
-    QMetaObject::invokeMethod(ricevitore_, [this] {
-        if (flusso_) leggi();
-        if (ingresso_) ingresso_->stop();
-        ingresso_.reset();
-        flusso_ = nullptr;
-    }, Qt::BlockingQueuedConnection);
 }
 
 // The sink's clock and this one drift apart by a few parts in ten thousand:

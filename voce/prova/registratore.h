@@ -1,22 +1,19 @@
 #pragma once
 #include <QByteArray>
-#include <QObject>
 #include <QString>
-#include <QThread>
 #include <QVector>
 #include <memory>
 
 class Orologio;
-class QAudioSource;
 
-// Records an audio input (a null sink's monitor) on a thread of its own, mono
+// Records the default audio input (in the checks, a null sink's monitor), mono
 // 16-bit at the tones' rate, and ties every sample to the program's clock: the
 // reading that came soonest after its samples tells when they were played.
-class Registratore : public QObject {
-    Q_OBJECT
+// The system's part (Qt Multimedia, or waveIn on Windows) is chosen by CMake.
+class Registratore {
 public:
-    Registratore(Orologio &orologio, const QByteArray &dispositivo);
-    ~Registratore() override;
+    explicit Registratore(Orologio &orologio);
+    ~Registratore();
 
     // Waits until the input runs; false (and problema()) when it cannot.
     bool avvia();
@@ -30,14 +27,12 @@ public:
     bool salva(const QString &percorso) const;
 
 private:
-    void leggi();
+    struct Ingresso;
+    // Each block as it arrives, from the input's own thread.
+    void ricevi(const char *dati, qsizetype byte);
 
     Orologio &orologio_;
-    QByteArray dispositivo_;
-    QThread thread_;
-    QObject *ricevitore_;
-    std::unique_ptr<QAudioSource> ingresso_;
-    QIODevice *flusso_ = nullptr;
+    std::unique_ptr<Ingresso> ingresso_;
     QVector<qint16> campioni_;
     struct Lettura {
         qint64 campioni; // recorded up to this reading
