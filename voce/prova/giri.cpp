@@ -88,7 +88,8 @@ int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, b
         std::printf("sintesi vocale non disponibile: %s\n", qPrintable(voce.problemaVoce()));
         if (!voceFacoltativa) return 1;
     } else {
-        std::printf("voci: %s\n", qPrintable(voce.voci().join(QStringLiteral(", "))));
+        std::printf("%lld voci, la prima \"%s\"\n", static_cast<long long>(voce.voci().size()),
+                    qPrintable(voce.voci().value(0)));
     }
 
     RilevaGo finestra(orologio, messaggi, archivio);
