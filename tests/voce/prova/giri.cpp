@@ -9,7 +9,8 @@
 #include "timing/orologio.h"
 #include "timing/rilevago.h"
 #include "timing/sessione.h"
-#include "voce/prova/registratore.h"
+#include "registratore.h"
+#include "rivelatore.h"
 #include "voce/serviziovoce.h"
 
 #include <QApplication>

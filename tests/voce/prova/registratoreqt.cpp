@@ -1,5 +1,5 @@
 // The recorder's input through Qt Multimedia, on a thread of its own.
-#include "voce/prova/registratore.h"
+#include "registratore.h"
 
 #include "voce/motori.h"
 

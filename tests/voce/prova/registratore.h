@@ -41,10 +41,3 @@ private:
     QVector<Lettura> letture_;
     QString problema_;
 };
-
-namespace rivelatore {
-// Where a known tone begins in a recording: each sample where `frequenza`,
-// measured over 10 ms, rose to half the tone's own level and stayed there for
-// most of the tone's length. `modello` is the tone as it was played.
-QVector<qint64> inizi(const QVector<qint16> &registrazione, const QByteArray &modello, double frequenza);
-} // namespace rivelatore
