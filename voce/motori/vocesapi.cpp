@@ -160,6 +160,8 @@ private:
 
     void eventi()
     {
+        // Cleared before the queue is read: an event that comes meanwhile sets it again.
+        ResetEvent(voce_->GetNotifyEventHandle());
         SPEVENT evento;
         ULONG letti = 0;
         while (voce_ && voce_->GetEvents(1, &evento, &letti) == S_OK && letti == 1) {
