@@ -22,7 +22,7 @@ Annunci::~Annunci()
 
 void Annunci::segui(Sessione *sessione)
 {
-    // Queued even on one thread: whatever is said or played starts after the mark returned.
+    // Queued even on one thread: whatever is said starts after the mark returned.
     connect(sessione, &Sessione::giroSegnato, this, &Annunci::giro, Qt::QueuedConnection);
     connect(sessione, &Sessione::avviata, this, &Annunci::avviata, Qt::QueuedConnection);
     connect(sessione, &Sessione::tempoSessione, this, &Annunci::tempo, Qt::QueuedConnection);
