@@ -117,7 +117,7 @@ int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, b
     registratore.ferma();
     if (!wav.isEmpty() && !registratore.salva(wav)) std::printf("registrazione non salvata in %s\n", qPrintable(wav));
 
-    // Each mark takes the first tone that began after it, within a second.
+    // Each mark takes the first tone that began after it, within a second and before the next mark.
     const QVector<qint64> inizi = rivelatore::inizi(registratore.campioni(), toni::campioni(Tono::Giro), 1760);
     QVector<double> toni;
     for (qint64 n : inizi) toni << registratore.istante(n);
@@ -128,7 +128,8 @@ int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, b
         // A few ms before the mark is the measure's own error (the sink renders a block ahead).
         const auto it = std::lower_bound(toni.begin(), toni.end(), segni[k] - 0.02);
         const double quando = segni[k] - registratore.istante(0);
-        if (it == toni.end() || *it > segni[k] + 1.0 || usato[it - toni.begin()]) {
+        const double limite = std::min(segni[k] + 1.0, k + 1 < segni.size() ? segni[k + 1] - 0.02 : 1e300);
+        if (it == toni.end() || *it >= limite || usato[it - toni.begin()]) {
             std::printf("giro %2d: segnato a %7.3f s della registrazione, nessun tono\n", k + 1, quando);
             senzaTono << k + 1;
             continue;
@@ -151,5 +152,8 @@ int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, b
     std::printf("giri senza tono: %lld%s%s; toni senza giro: %lld\n", static_cast<long long>(senzaTono.size()),
                 mancanti.isEmpty() ? "" : " (", mancanti.isEmpty() ? "" : qPrintable(mancanti.join(u' ') + u')'),
                 static_cast<long long>(spuri));
-    return segni.size() == giri && senzaTono.isEmpty() && spuri == 0 ? 0 : 1;
+    // With a voice the laps must have been heard under it.
+    if (voce.problemaVoce().isEmpty() && detti == 0) std::printf("nessun annuncio è stato detto\n");
+    return segni.size() == giri && senzaTono.isEmpty() && spuri == 0 && (detti > 0 || !voce.problemaVoce().isEmpty())
+        ? 0 : 1;
 }
