@@ -3,15 +3,31 @@
 # its monitor recorded to WAV while saettino-prova-voce speaks a lap through
 # speech-dispatcher and espeak-ng and plays both tones; sox then measures the
 # recording. Exits 77 when the sound tools are not installed.
-# Usage: prova-audio.sh [build dir] [wav to keep]
+# With --giri N the same program marks N laps in the timing window instead,
+# announcements and lap tones on, keys MIN-MAX ms apart (default 2000-6000),
+# and finds every lap's tone in its own recording of the monitor.
+# Usage: prova-audio.sh [--giri N [--pausa MIN-MAX]] [build dir] [wav to keep]
+# PROVA_VOCE, when set, is the command that runs the program instead (the
+# Windows build under Wine: scripts/windows/audio-wine.sh); it may lack a voice.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+GIRI=()
+if [ "${1:-}" = --giri ]; then GIRI=(--giri "$2"); shift 2; fi
+if [ "${1:-}" = --pausa ]; then GIRI+=(--pausa "$2"); shift 2; fi
 BUILD_DIR="${1:-$ROOT/build}"
 PROGRAMMA="$BUILD_DIR/bin/saettino-prova-voce"
-for t in pulseaudio parecord sox speech-dispatcher; do
+STRUMENTI=(pulseaudio pactl parecord sox)
+if [ -n "${PROVA_VOCE:-}" ]; then
+  read -ra COMANDO <<<"$PROVA_VOCE"
+  [ ${#GIRI[@]} -gt 0 ] && GIRI+=(--voce-facoltativa)
+else
+  COMANDO=("$PROGRAMMA")
+  STRUMENTI+=(speech-dispatcher)
+  [ -x "$PROGRAMMA" ] || { echo "manca $PROGRAMMA (compilato senza TextToSpeech o Multimedia?)"; exit 77; }
+fi
+for t in "${STRUMENTI[@]}"; do
   command -v "$t" >/dev/null || { echo "manca $t: prova saltata"; exit 77; }
 done
-[ -x "$PROGRAMMA" ] || { echo "manca $PROGRAMMA (compilato senza TextToSpeech o Multimedia?)"; exit 77; }
 
 LAVORO="$(mktemp -d)"
 export XDG_RUNTIME_DIR="$LAVORO/run" HOME="$LAVORO/home" PULSE_RUNTIME_PATH="$LAVORO/run/pulse"
@@ -29,14 +45,21 @@ fine() {
 trap fine EXIT
 
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --log-target=file:"$LAVORO/pulse.log" \
-  -L module-native-protocol-unix -L "module-null-sink sink_name=registra" -L module-always-sink &
+  -L module-native-protocol-unix -L "module-null-sink sink_name=registra" -L module-always-sink \
+  -L "module-remap-source master=registra.monitor source_name=ascolto" &
 PA_PID=$!
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "PulseAudio non è partito"; cat "$LAVORO/pulse.log"; exit 1; }
+# The program records the default input; Qt lists no monitor sources, so the monitor comes as "ascolto".
+pactl set-default-source ascolto
+if [ ${#GIRI[@]} -gt 0 ]; then
+  QT_QPA_PLATFORM=offscreen "${COMANDO[@]}" "${GIRI[@]}" ${2:+--wav "$WAV"} && echo "OK"
+  exit
+fi
 parecord -d registra.monitor --file-format=wav --channels=1 --rate=22050 "$WAV" &
 REC_PID=$!
 sleep 0.5
-QT_QPA_PLATFORM=offscreen "$PROGRAMMA" || { echo "il programma di prova non ha parlato"; exit 1; }
+QT_QPA_PLATFORM=offscreen "${COMANDO[@]}" || { echo "il programma di prova non ha parlato"; exit 1; }
 sleep 0.5
 kill "$REC_PID"; wait "$REC_PID" 2>/dev/null; REC_PID=""
 

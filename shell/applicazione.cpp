@@ -34,7 +34,7 @@ Applicazione::Applicazione(const QString &percorsoDatabase)
       })),
       attesa_(std::make_unique<AttesaScrittore>(*archivio_, *avviso_)),
       lavori_(std::make_unique<LavoriScrittore>(*archivio_)),
-      direzione_(std::make_unique<DirezioneGara>(orologio_, *lavori_, usciteNulle_, casuale_))
+      direzione_(std::make_unique<DirezioneGara>(orologio_, *lavori_, usciteDispositivo_, casuale_))
 {
     archivio_->impostaCopie(&copie_); // the backup before a reset, made by the writer in its order
     ritardoAvviso_.setSingleShot(true);
@@ -311,6 +311,11 @@ void Applicazione::collegaSeriale(RilevaGo *finestra)
     auto *vista = new VistaLineeRilevaGo(*finestra);
     auto *linea = new LineaSeriale(impostazioni_, orologio_, messaggi_, finestra->sessione(), *vista, finestra);
     connect(linea, &QObject::destroyed, [vista] { delete vista; });
+    // Race control drives this window's device; a line that goes leaves the outputs refused.
+    usciteDispositivo_.collega(linea);
+    connect(linea, &QObject::destroyed, this, [this, uscite = static_cast<UsciteDispositivo *>(linea)] {
+        if (usciteDispositivo_.collegato() == uscite) usciteDispositivo_.collega(nullptr);
+    });
     connect(finestra, &RilevaGo::menuPortSetting, linea, [this, finestra, linea] {
         comanda(QStringLiteral("Proprietà porta"), [this, finestra = QPointer<RilevaGo>(finestra),
                                                     linea = QPointer<LineaSeriale>(linea)](Fine fine) {

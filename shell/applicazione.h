@@ -138,7 +138,7 @@ private:
     bool chiusa_ = false;
     std::unique_ptr<AvvisoAttesa> avviso_;
     std::unique_ptr<AttesaScrittore> attesa_;
-    UsciteNulle usciteNulle_;
+    UsciteSulDispositivo usciteDispositivo_; // the start lights and relay of the timing window's device
     CasualeDiSistema casuale_;
     std::unique_ptr<LavoriScrittore> lavori_;
     std::unique_ptr<DirezioneGara> direzione_;

@@ -109,22 +109,25 @@ void Applicazione::corriManche(qint64 gara, qint64 manche)
 
 void Applicazione::stampaGara(StampaGara::Documento documento, qint64 id)
 {
-    if (inStampa_) return;
-    dopoIlSalvataggio([this, documento, id](bool) {
-        inStampa_ = true;
-        StampaGara(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa(documento, id);
-        inStampa_ = false;
+    // One command at a time, as the report of the laps: it reads what the writer completed.
+    comanda(QStringLiteral("Stampa"), [this, documento, id](Fine fine) {
+        dopoIlSalvataggio([this, documento, id, fine](bool) {
+            StampaGara(percorsoDatabase_, messaggi_, dialogo_, stampanti_).stampa(documento, id);
+            fine();
+        }, fine);
     });
 }
 
 void Applicazione::esportaGara(bool excel, qint64 gara, bool conCampionato)
 {
-    if (inEsportazione_) return;
-    inEsportazione_ = true;
-    EsportazioneGara esportazione(percorsoDatabase_, messaggi_, dialogo_, archivio_.get());
-    if (excel) esportazione.esportaExcel(gara);
-    else esportazione.esportaCsv(gara, conCampionato);
-    inEsportazione_ = false;
+    comanda(excel ? QStringLiteral("Esporta Excel") : QStringLiteral("Esporta CSV"), [this, excel, gara, conCampionato](Fine fine) {
+        dopoIlSalvataggio([this, excel, gara, conCampionato, fine](bool) {
+            EsportazioneGara esportazione(percorsoDatabase_, messaggi_, dialogo_, archivio_.get());
+            if (excel) esportazione.esportaExcel(gara);
+            else esportazione.esportaCsv(gara, conCampionato);
+            fine();
+        }, fine);
+    });
 }
 
 std::optional<CancellaTempi::Lavoro> Applicazione::sceltaReset()

@@ -4,9 +4,8 @@
 #include "timing/sessione.h"
 #include "voce/frasi.h"
 
-Annunci::Annunci(Orologio &orologio, FabbricaVoce voce, FabbricaToni toni, QObject *parent)
-    : QObject(parent), orologio_(orologio), fabbricaVoce_(std::move(voce)), fabbricaToni_(std::move(toni)),
-      controllo_(this)
+Annunci::Annunci(Orologio &orologio, FabbricaVoce voce, QObject *parent)
+    : QObject(parent), orologio_(orologio), fabbricaVoce_(std::move(voce)), controllo_(this)
 {
     qRegisterMetaType<PassaggioGiro>();
     qRegisterMetaType<ImpostazioniVoce>();
@@ -24,9 +23,8 @@ Annunci::~Annunci()
 
 void Annunci::segui(Sessione *sessione)
 {
-    // Queued even on one thread: whatever is said or played starts after the mark returned.
+    // Queued even on one thread: whatever is said starts after the mark returned.
     connect(sessione, &Sessione::giroSegnato, this, &Annunci::giro, Qt::QueuedConnection);
-    connect(sessione, &Sessione::passaggioIgnorato, this, &Annunci::ignorato, Qt::QueuedConnection);
     connect(sessione, &Sessione::avviata, this, &Annunci::avviata, Qt::QueuedConnection);
     connect(sessione, &Sessione::tempoSessione, this, &Annunci::tempo, Qt::QueuedConnection);
     connect(sessione, &Sessione::terminata, this, &Annunci::terminata, Qt::QueuedConnection);
@@ -35,7 +33,6 @@ void Annunci::segui(Sessione *sessione)
 void Annunci::prepara()
 {
     voceAPosto();
-    toniAPosto();
     comunicaStato();
 }
 
@@ -44,7 +41,6 @@ void Annunci::applica(const ImpostazioniVoce &impostazioni)
     impostazioni_ = impostazioni;
     if (impostazioni_.servonoVoce() && voceAPosto())
         voce_->imposta(impostazioni_.voce, impostazioni_.velocita, impostazioni_.volume);
-    if (impostazioni_.servonoToni()) toniAPosto();
 }
 
 void Annunci::prova(const ImpostazioniVoce &impostazioni)
@@ -69,8 +65,7 @@ bool Annunci::voceAPosto()
         };
         voce_->guasto = [this](const QString &testo) {
             problemaVoce_ = testo;
-            avvisa(QStringLiteral("Gli annunci vocali si sono interrotti: %1. Il cronometraggio continua.").arg(testo),
-                   voceDetta_);
+            avvisa(QStringLiteral("Gli annunci vocali si sono interrotti: %1. Il cronometraggio continua.").arg(testo));
             comunicaStato();
         };
         if (problemaVoce_.isEmpty()) {
@@ -78,32 +73,17 @@ bool Annunci::voceAPosto()
             controllo_.start();
         } else {
             avvisa(QStringLiteral("Gli annunci vocali non sono disponibili: %1. Il cronometraggio continua.")
-                       .arg(problemaVoce_),
-                   voceDetta_);
+                       .arg(problemaVoce_));
         }
         comunicaStato();
     }
     return problemaVoce_.isEmpty();
 }
 
-bool Annunci::toniAPosto()
+void Annunci::avvisa(const QString &testo)
 {
-    if (!toni_) {
-        toni_ = fabbricaToni_();
-        problemaToni_ = toni_->problema();
-        if (!problemaToni_.isEmpty())
-            avvisa(QStringLiteral("I toni sul giro non sono disponibili: %1. Il cronometraggio continua.")
-                       .arg(problemaToni_),
-                   toniDetti_);
-        comunicaStato();
-    }
-    return problemaToni_.isEmpty();
-}
-
-void Annunci::avvisa(const QString &testo, bool &detto)
-{
-    if (detto) return;
-    detto = true;
+    if (voceDetta_) return;
+    voceDetta_ = true;
     emit problema(testo);
 }
 
@@ -112,7 +92,7 @@ void Annunci::comunicaStato()
     QStringList nomi;
     if (voce_ && problemaVoce_.isEmpty())
         for (const auto &v : voce_->voci()) nomi << v.nome;
-    emit stato(problemaVoce_, problemaToni_, nomi);
+    emit stato(problemaVoce_, nomi);
 }
 
 void Annunci::dici(const QString &testo, Priorita priorita, int corsia, double istante)
@@ -120,21 +100,8 @@ void Annunci::dici(const QString &testo, Priorita priorita, int corsia, double i
     if (annunciatore_ && problemaVoce_.isEmpty()) annunciatore_->accoda({testo, priorita, corsia, istante});
 }
 
-void Annunci::suona(Tono tono)
-{
-    if (!toniAPosto()) return;
-    toni_->suona(tono);
-    if (!toni_->problema().isEmpty()) {
-        problemaToni_ = toni_->problema();
-        avvisa(QStringLiteral("I toni sul giro si sono interrotti: %1. Il cronometraggio continua.").arg(problemaToni_),
-               toniDetti_);
-        comunicaStato();
-    }
-}
-
 void Annunci::giro(const PassaggioGiro &g)
 {
-    if (impostazioni_.tonoGiro) suona(Tono::Giro);
     if (!impostazioni_.attivi || !voceAPosto()) return;
     // One announcement a lap: the most important thing it was.
     if (g.recordSessione && impostazioni_.giroVeloce)
@@ -143,11 +110,6 @@ void Annunci::giro(const PassaggioGiro &g)
         dici(frasi::migliorGiro(g.pilota, g.tempo), Priorita::MigliorGiro, g.corsia, g.istante);
     else if (impostazioni_.ogniGiro)
         dici(frasi::giro(g.pilota, g.giro, g.tempo), Priorita::Giro, g.corsia, g.istante);
-}
-
-void Annunci::ignorato(int, double)
-{
-    if (impostazioni_.tonoIgnorato) suona(Tono::Ignorato);
 }
 
 void Annunci::avviata(double istante)
@@ -174,11 +136,6 @@ void Annunci::gara(const QString &testo, int corsia, double istante)
 {
     // Above any lap: the lane keeps its newest, the race its own slot.
     if (impostazioni_.attivi && impostazioni_.gara && voceAPosto()) dici(testo, Priorita::Sessione, corsia, istante);
-}
-
-void Annunci::tonoGara(Tono tono)
-{
-    if (impostazioni_.toniPartenza) suona(tono);
 }
 
 void Annunci::terminata(double istante)

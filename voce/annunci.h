@@ -14,17 +14,16 @@ class Orologio;
 class Sessione;
 struct PassaggioGiro;
 
-// What the track hears of a session: turns its laps and clock into
-// announcements and tones as the settings ask. Lives on a thread of its own in
-// the program; the engines are made there, only once something needs them.
+// What the track hears said of a session: turns its laps and clock into
+// announcements as the settings ask (the tones are ToniSulGiro's). Lives on a
+// thread of its own in the program; the engine is made there, only once
+// something needs it.
 class Annunci : public QObject {
     Q_OBJECT
 public:
     using FabbricaVoce = std::function<std::unique_ptr<MotoreVoce>()>;
-    using FabbricaToni = std::function<std::unique_ptr<MotoreToni>()>;
 
-    explicit Annunci(Orologio &orologio, FabbricaVoce voce = creaMotoreVoce, FabbricaToni toni = creaMotoreToni,
-                     QObject *parent = nullptr);
+    explicit Annunci(Orologio &orologio, FabbricaVoce voce = creaMotoreVoce, QObject *parent = nullptr);
     ~Annunci() override;
 
     // Listens to a session (from any thread); its events arrive queued, after each mark is done.
@@ -33,45 +32,39 @@ public:
     Annunciatore *annunciatore() const { return annunciatore_.get(); }
 
 public slots:
-    // Makes both engines, so that stato() tells what this system has.
+    // Makes the engine, so that stato() tells what this system has.
     void prepara();
     void applica(const ImpostazioniVoce &impostazioni);
     // Says the sample phrase with these settings, whether announcements are on or not.
     void prova(const ImpostazioniVoce &impostazioni);
 
     void giro(const PassaggioGiro &giro);
-    void ignorato(int corsia, double istante);
     void avviata(double istante);
     void tempo(double trascorso, double limite);
     void terminata(double istante);
-    // Race control: what it says (for a lane, or -1 for the race), and the start's tones.
+    // Race control: what it says, for a lane, or -1 for the race.
     void gara(const QString &testo, int corsia, double istante);
-    void tonoGara(Tono tono);
 
 signals:
-    // A missing or broken speech system or sound output: said once for each.
+    // A missing or broken speech system: said once.
     void problema(const QString &testo);
-    // After an engine was made: what the dialog shows.
-    void stato(const QString &problemaVoce, const QString &problemaToni, const QStringList &voci);
+    // After the engine was made, or broke: what the dialog shows.
+    void stato(const QString &problemaVoce, const QStringList &voci);
     // An announcement about the event at `istante` began to be heard at `inizio`.
     void iniziato(const QString &testo, double istante, double inizio);
 
 private:
     bool voceAPosto();
-    bool toniAPosto();
     void dici(const QString &testo, Priorita priorita, int corsia, double istante);
-    void suona(Tono tono);
-    void avvisa(const QString &testo, bool &detto);
+    void avvisa(const QString &testo);
     void comunicaStato();
 
     Orologio &orologio_;
     FabbricaVoce fabbricaVoce_;
-    FabbricaToni fabbricaToni_;
     std::unique_ptr<MotoreVoce> voce_;
     std::unique_ptr<Annunciatore> annunciatore_;
-    std::unique_ptr<MotoreToni> toni_;
-    QString problemaVoce_, problemaToni_;
-    bool voceDetta_ = false, toniDetti_ = false;
+    QString problemaVoce_;
+    bool voceDetta_ = false;
     ImpostazioniVoce impostazioni_;
     QTimer controllo_;
     double rimasto_ = NAN; // session time left at the previous tick

@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-// The speech engine as the announcements use it. The program's engine is Qt
-// TextToSpeech where the build has it; tests use a fake.
+// The speech engine as the announcements use it: Qt TextToSpeech on Linux,
+// SAPI 5 on Windows; tests use a fake. Made, used and destroyed on one thread.
 class MotoreVoce {
 public:
     struct Voce {
@@ -33,15 +33,18 @@ public:
 enum class Tono { Giro, Ignorato, Luce, Via };
 Q_DECLARE_METATYPE(Tono)
 
+// The sound output of the lap tones: Qt Multimedia on Linux, waveOut on Windows.
 class MotoreToni {
 public:
     virtual ~MotoreToni() = default;
     virtual QString problema() const = 0;
+    // Returns at once: the system plays the tone. A tone asked for while the same
+    // one still sounds is heard as one with it; the other tone follows it.
     virtual void suona(Tono tono) = 0;
 };
 
-// The two engines of this build; without Qt TextToSpeech or Qt Multimedia they
-// are stand-ins whose problema() says the system has none.
+// The two engines of this build; a Linux build without Qt TextToSpeech or Qt
+// Multimedia has stand-ins whose problema() says the system has none.
 std::unique_ptr<MotoreVoce> creaMotoreVoce();
 std::unique_ptr<MotoreToni> creaMotoreToni();
 

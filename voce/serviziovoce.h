@@ -2,6 +2,7 @@
 #include "comune/threaddedicato.h"
 #include "voce/annunci.h"
 #include "voce/impostazionivoce.h"
+#include "voce/tonisulgiro.h"
 
 #include <QObject>
 #include <QStringList>
@@ -11,19 +12,19 @@ class Messaggi;
 class Orologio;
 class Sessione;
 
-// The announcements as the program runs them: on a thread of their own, so a
-// slow or stuck speech system never holds up the window's thread. Keeps the
-// settings, tells the operator once when speech or tones are missing, and
-// passes what the dialog changes on at once.
+// The announcements and the lap tones as the program runs them, each on a
+// thread of its own: a slow or stuck speech system holds up neither the
+// window's thread nor a tone. Keeps the settings, tells the operator once when
+// speech or tones are missing, and passes what the dialog changes on at once.
 class ServizioVoce : public QObject {
     Q_OBJECT
 public:
     ServizioVoce(Impostazioni &store, Messaggi &messaggi, Orologio &orologio,
-                 Annunci::FabbricaVoce voce = creaMotoreVoce, Annunci::FabbricaToni toni = creaMotoreToni,
+                 Annunci::FabbricaVoce voce = creaMotoreVoce, ToniSulGiro::Fabbrica toni = creaMotoreToni,
                  QObject *parent = nullptr);
     ~ServizioVoce() override;
 
-    void segui(Sessione *sessione) { annunci_->segui(sessione); }
+    void segui(Sessione *sessione);
     const ImpostazioniVoce &impostazioni() const { return impostazioni_; }
     // Takes effect at once; kept by salva().
     void imposta(const ImpostazioniVoce &impostazioni);
@@ -35,7 +36,8 @@ public:
     void annunciaGara(const QString &testo, int corsia, double istante);
     void tonoGara(Tono tono);
 
-    bool statoNoto() const { return statoNoto_; }
+    // Both engines have told what they have.
+    bool statoNoto() const { return voceNota_ && toniNoti_; }
     QString problemaVoce() const { return problemaVoce_; }
     QString problemaToni() const { return problemaToni_; }
     QStringList voci() const { return voci_; }
@@ -47,9 +49,10 @@ signals:
 private:
     Impostazioni &store_;
     ImpostazioniVoce impostazioni_;
-    ThreadDedicato thread_{QStringLiteral("voce")};
+    ThreadDedicato thread_{QStringLiteral("voce")}, threadToni_{QStringLiteral("toni")};
     Annunci *annunci_;
-    bool statoNoto_ = false;
+    ToniSulGiro *toni_;
+    bool voceNota_ = false, toniNoti_ = false;
     QString problemaVoce_, problemaToni_;
     QStringList voci_;
 };

@@ -91,14 +91,21 @@ if [ "$FASE" = test ]; then
   esito_test=0
   prova_test || esito_test=1
   tempo "$t"
+  passo "Suono sotto Wine: i toni di ogni giro registrati da un PulseAudio privato"
+  t=$(date +%s)
+  esito_audio=0
+  BUILD_WIN="$BUILD_WIN" CACHE_ROOT="$CACHE_ROOT" PREFIX="$PREFIX" \
+    bash "$ROOT/scripts/windows/audio-wine.sh" || esito_audio=$?
+  [ $esito_audio = 77 ] && echo "   saltata: mancano PulseAudio o sox"
+  tempo "$t"
   passo "Prova completa: installatore, COM1 dal simulatore, tasti, PDF"
   t=$(date +%s)
   esito_e2e=0
   BUILD_WIN="$BUILD_WIN" CACHE_ROOT="$CACHE_ROOT" PREFIX="$PREFIX" \
     bash "$ROOT/scripts/windows/prova-completa.sh" "$INSTALLATORE" || esito_e2e=1
   tempo "$t"
-  echo "Windows: test $([ $esito_test = 0 ] && echo superati || echo NON superati), prova completa $([ $esito_e2e = 0 ] && echo superata || echo NON superata)"
-  [ $esito_test = 0 ] && [ $esito_e2e = 0 ] || exit 1
+  echo "Windows: test $([ $esito_test = 0 ] && echo superati || echo NON superati), suono $(case $esito_audio in 0) echo udito;; 77) echo "non provato";; *) echo "NON udito";; esac), prova completa $([ $esito_e2e = 0 ] && echo superata || echo NON superata)"
+  [ $esito_test = 0 ] && [ $esito_e2e = 0 ] && { [ $esito_audio = 0 ] || [ $esito_audio = 77 ]; } || exit 1
 fi
 echo
 echo "Windows pronto in $(( $(date +%s) - inizio_tutto )) s: $INSTALLATORE"

@@ -5,6 +5,7 @@
 #include "database/schema.h"
 #include "gara/direzionegara.h"
 #include "gara/uscitegara.h"
+#include "timing/uscitedispositivo.h"
 #include "lavoridiretti.h"
 #include "messaggifinti.h"
 #include "orologiomanuale.h"
@@ -29,6 +30,17 @@ struct UsciteRegistrate : UsciteGara {
     QVector<bool> corrente;
     bool impostaLuci(int n) override { luci << n; return true; }
     bool impostaAlimentazione(bool a) override { corrente << a; return true; }
+};
+
+// The device on the serial line: what it was sent, or a classic one that refuses.
+struct DispositivoRegistrato : UsciteDispositivo {
+    bool esteso = true;
+    QVector<QPair<quint8, bool>> inviate;
+    bool impostaUscite(quint8 luci, bool rele) override
+    {
+        if (esteso) inviate << qMakePair(luci, rele);
+        return esteso;
+    }
 };
 
 struct Banco {
@@ -235,6 +247,42 @@ private slots:
     // "Ripartenza": a jump start in the lights sends the start back to wait for Start; one
     // stamped before lights out that arrives after it sends the heat back to be run, its laps
     // kept in the file but no longer in the heat.
+    // The device's outputs through a start and a track call: the lights fill from the left,
+    // each request carries the relay as last set; a classic device or none refuses them.
+    void usciteSulDispositivo()
+    {
+        Banco b;
+        DispositivoRegistrato dispositivo;
+        UsciteSulDispositivo uscite;
+        QVERIFY(!uscite.impostaLuci(2)); // the timing window has no line yet
+        uscite.collega(&dispositivo);
+        b.d.impostaUscite(uscite);
+        Regole tempo;
+        tempo.tipo = TipoSessione::GaraATempo;
+        tempo.durata = 60;
+        b.pronta(b.evento({"Alfa", "Beta"}, tempo, 0b11, PenalitaFalsaPartenza::Avviso));
+        b.d.partenza();
+        b.a(110);
+        QCOMPARE(b.d.fase(), DirezioneGara::Fase::InCorso);
+        QVector<quint8> luci;
+        for (const auto &[l, rele] : dispositivo.inviate) luci << l;
+        luci.removeIf([](quint8 l) { return l == 0; });
+        QCOMPARE(luci, (QVector<quint8>{0x01, 0x03, 0x07, 0x0F, 0x1F}));
+        QCOMPARE(dispositivo.inviate.last(), qMakePair(quint8(0), true));
+        b.a(140);
+        b.d.neutralizzazione();
+        QCOMPARE(dispositivo.inviate.last(), qMakePair(quint8(0), false));
+        b.a(150);
+        b.sessione.riprendi();
+        b.a(155);
+        QCOMPARE(b.d.fase(), DirezioneGara::Fase::InCorso);
+        QCOMPARE(dispositivo.inviate.last(), qMakePair(quint8(0), true));
+        dispositivo.esteso = false;
+        QVERIFY(!uscite.impostaAlimentazione(false));
+        uscite.collega(nullptr);
+        QVERIFY(!uscite.impostaLuci(1));
+    }
+
     void ripartenza()
     {
         Banco b;

@@ -12,8 +12,10 @@
 #include <QLabel>
 #include <QMutex>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 
 namespace {
 
@@ -53,8 +55,13 @@ struct VoceFinta : MotoreVoce {
 struct ToniFinti : MotoreToni {
     QString guastoIniziale;
     QList<Tono> suonati;
+    QSemaphore *suonato = nullptr; // released at each tone, for a test on another thread
     QString problema() const override { return guastoIniziale; }
-    void suona(Tono t) override { suonati << t; }
+    void suona(Tono t) override
+    {
+        suonati << t;
+        if (suonato) suonato->release();
+    }
 };
 
 // A session of eight drivers whose announcements go to fakes, all on this thread.
@@ -68,17 +75,20 @@ struct Banco {
     int motoriFatti = 0;
     QStringList problemi;
     Annunci annunci{orologio,
-                    [this] { ++motoriFatti; auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->guastoIniziale = guastoVoce; return v; },
-                    [this] { ++motoriFatti; auto t = std::make_unique<ToniFinti>(); toni = t.get(); toni->guastoIniziale = guastoToni; return t; }};
-    QString guastoVoce, guastoToni;
+                    [this] { ++motoriFatti; auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->guastoIniziale = guastoVoce; return v; }};
+    ToniSulGiro toniGiro{[this] { ++motoriFatti; auto t = std::make_unique<ToniFinti>(); toni = t.get(); return t; }};
+    QString guastoVoce;
 
     explicit Banco(ImpostazioniVoce imp = {}, QString senzaVoce = {}) : guastoVoce(std::move(senzaVoce))
     {
         QObject::connect(&annunci, &Annunci::problema, [this](const QString &t) { problemi << t; });
+        QObject::connect(&toniGiro, &ToniSulGiro::problema, [this](const QString &t) { problemi << t; });
         for (int i = 0; i < 8; ++i) s.impostaPilota(i, QStringLiteral("Pilota%1").arg(i + 1));
         s.inizializza();
         annunci.segui(&s);
+        toniGiro.segui(&s);
         annunci.applica(imp);
+        toniGiro.applica(imp);
         s.start();
         QCoreApplication::processEvents();
     }
@@ -167,8 +177,8 @@ private slots:
         imp.partenza = false; // the session's own start would speak first
         Banco b(imp);
         b.annunci.gara(frasi::falsaPartenza(3), 2, 1000);
-        b.annunci.tonoGara(Tono::Luce);
-        b.annunci.tonoGara(Tono::Via);
+        b.toniGiro.gara(Tono::Luce);
+        b.toniGiro.gara(Tono::Via);
         QCOMPARE(b.detti(), attivi && gara ? QStringList{QStringLiteral("falsa partenza, corsia 3")} : QStringList{});
         QCOMPARE(b.toni ? b.toni->suonati : QList<Tono>{}, toni ? (QList<Tono>{Tono::Luce, Tono::Via}) : QList<Tono>{});
     }
@@ -350,8 +360,7 @@ private slots:
         s.inizializza();
         s.impostaSettempo(minuti);
         VoceFinta *voce = nullptr;
-        Annunci annunci{orologio, [&] { auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->subito = true; return v; },
-                        [] { return std::make_unique<ToniFinti>(); }};
+        Annunci annunci{orologio, [&] { auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->subito = true; return v; }};
         annunci.segui(&s);
         annunci.applica(accesi());
         s.start();
@@ -375,6 +384,7 @@ private slots:
             Banco b(imp, QStringLiteral("speech-dispatcher non risponde"));
             for (int giro = 1; giro <= 10; ++giro) b.passa(1000 + 30.25 * giro, {0, 1, 2, 3, 4, 5, 6, 7});
             b.annunci.applica(imp); // turned on again: still one notice
+            b.toniGiro.applica(imp);
             for (const GiroCompletato &g : b.archivio.giri) tempi[conVoce] << g.tempoGiro;
             QCOMPARE(b.problemi.size(), conVoce ? 1 : 0);
             if (conVoce) QVERIFY(b.problemi.first().contains(QStringLiteral("speech-dispatcher non risponde")));
@@ -426,6 +436,44 @@ private slots:
         // The missing sound output was told once, as a notice that waits for nobody.
         QTRY_COMPARE(messaggi.mostrati.size(), 1);
         QVERIFY(messaggi.mostrati.first().avviso);
+    }
+
+    // A speech engine slow to start (speech-dispatcher's first start takes seconds)
+    // holds back no tone: the voice's thread waits here until the lap's tone has played.
+    void toniSenzaAttendereLaVoce()
+    {
+        QTemporaryDir cartella;
+        Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
+        ImpostazioniVoce imp = accesi();
+        imp.partenza = false;
+        imp.tonoGiro = true;
+        imp.scrivi(store);
+        OrologioManuale orologio{1000.0};
+        MessaggiFinti messaggi;
+        ArchivioFinto archivio;
+        Sessione s{orologio, messaggi, archivio};
+        s.impostaPilota(0, QStringLiteral("Rossi"));
+        s.inizializza();
+        QSemaphore suonato;
+        std::atomic<bool> primaIlTono{false};
+        std::atomic<VoceFinta *> voce{nullptr};
+        ServizioVoce servizio(store, messaggi, orologio,
+                              [&] {
+                                  primaIlTono = suonato.tryAcquire(1, 10000);
+                                  auto v = std::make_unique<VoceFinta>();
+                                  v->subito = true;
+                                  voce = v.get();
+                                  return v;
+                              },
+                              [&] { auto t = std::make_unique<ToniFinti>(); t->suonato = &suonato; return t; });
+        servizio.segui(&s);
+        s.start();
+        orologio.imposta(1041.5);
+        s.marca(0);
+        QTRY_VERIFY_WITH_TIMEOUT(voce.load() != nullptr, 15000);
+        QVERIFY(primaIlTono);
+        // The lap is still said once the engine is there.
+        QTRY_COMPARE(voce.load()->elenco(), QStringList{QStringLiteral("Rossi, giro 1, 41 e 500")});
     }
 };
 

@@ -1,9 +1,14 @@
-// Tones through Qt Multimedia's audio output.
+// Tones through Qt Multimedia's audio output: one stream, opened when the
+// engine is made and kept for its life, each tone written to it whole the
+// moment it is asked for. Starting the output afresh for every tone made Qt
+// 6.4 ask PulseAudio for a smaller buffer each time, until a tone no longer
+// filled the prebuffer and stayed silent.
 #include "voce/motori.h"
 
 #include <QAudioSink>
-#include <QBuffer>
+#include <QElapsedTimer>
 #include <QMediaDevices>
+#include <algorithm>
 
 namespace {
 class ToniQt : public MotoreToni {
@@ -24,29 +29,53 @@ public:
             return;
         }
         uscita_ = std::make_unique<QAudioSink>(uscita, formato);
-        for (Tono t : {Tono::Giro, Tono::Ignorato, Tono::Luce, Tono::Via}) campioni_[int(t)] = toni::campioni(t);
+        // Asks the server for a short buffer, so that a tone is never held back behind a long prebuffer.
+        uscita_->setBufferSize(formato.bytesForDuration(40000));
+        flusso_ = uscita_->start();
+        if (!flusso_ || uscita_->error() == QAudio::OpenError || uscita_->error() == QAudio::FatalError) {
+            problema_ = QStringLiteral("l'uscita audio non si apre");
+            flusso_ = nullptr;
+            return;
+        }
+        // A stream that ran dry plays again once it holds its prebuffer, at most its buffer:
+        // a tone shorter than that gets silence after it.
+        for (Tono t : {Tono::Giro, Tono::Ignorato, Tono::Luce, Tono::Via}) {
+            QByteArray &c = campioni_[int(t)];
+            c = toni::campioni(t);
+            durata_[int(t)] = formato.durationForBytes(c.size()) / 1000;
+            if (c.size() < uscita_->bufferSize()) c.append(QByteArray(uscita_->bufferSize() - c.size(), '\0'));
+        }
+        orologio_.start();
     }
 
     QString problema() const override { return problema_; }
 
     void suona(Tono tono) override
     {
-        if (!uscita_) return;
-        // A new tone cuts the one still playing: each stays as short as it was made.
-        uscita_->stop();
-        dati_.close();
-        dati_.setData(campioni_[int(tono)]);
-        dati_.open(QIODevice::ReadOnly);
-        uscita_->start(&dati_);
-        if (uscita_->error() == QAudio::OpenError || uscita_->error() == QAudio::FatalError)
-            problema_ = QStringLiteral("l'uscita audio non si apre");
+        if (!flusso_) return;
+        const int i = int(tono);
+        const qint64 ora = orologio_.elapsed();
+        // Crossings that come while their tone still sounds are heard as one; the other tone follows it.
+        if (i == ultimo_ && ora < fine_) return;
+        if (flusso_->write(campioni_[i]) < campioni_[i].size()
+            || uscita_->error() == QAudio::FatalError || uscita_->error() == QAudio::IOError) {
+            problema_ = QStringLiteral("l'uscita audio non accetta più suoni");
+            flusso_ = nullptr;
+            return;
+        }
+        fine_ = std::max(ora, fine_) + durata_[i];
+        ultimo_ = i;
     }
 
 private:
     QString problema_;
     std::unique_ptr<QAudioSink> uscita_;
+    QIODevice *flusso_ = nullptr;
     QByteArray campioni_[4];
-    QBuffer dati_;
+    qint64 durata_[4] = {};
+    QElapsedTimer orologio_;
+    qint64 fine_ = 0; // when what was written stops sounding, ms of orologio_
+    int ultimo_ = -1;
 };
 } // namespace
 

@@ -1,4 +1,4 @@
-// The speech engine of Qt TextToSpeech: speech-dispatcher on Linux, SAPI on Windows.
+// The speech engine of Qt TextToSpeech: speech-dispatcher on Linux.
 #include "voce/motori.h"
 
 #include <QTextToSpeech>

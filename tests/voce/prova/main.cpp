@@ -1,17 +1,36 @@
 // saettino-prova-voce: says one lap announcement through this system's speech
 // engine and plays both tones, then reports how long the voice took to start
-// and to finish. scripts/prova-audio.sh records what comes out.
+// and to finish. With --giri N it marks N laps in the timing window instead,
+// and checks the recorded lap tones (giri.cpp). scripts/prova-audio.sh records
+// what comes out.
+//   saettino-prova-voce [--giri N [--pausa MIN-MAX ms] [--wav FILE] [--voce-facoltativa]]
 #include "voce/frasi.h"
 #include "voce/motori.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+
+int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, bool voceFacoltativa);
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    const QStringList argomenti = app.arguments();
+    if (const qsizetype g = argomenti.indexOf(QStringLiteral("--giri")); g > 0 && g + 1 < argomenti.size()) {
+        const auto valore = [&](const QString &nome) {
+            const qsizetype i = argomenti.indexOf(nome);
+            return i > 0 && i + 1 < argomenti.size() ? argomenti[i + 1] : QString();
+        };
+        const QStringList pausa = valore(QStringLiteral("--pausa")).split(u'-');
+        const int minima = pausa.size() == 2 ? pausa[0].toInt() : 2000;
+        const int massima = pausa.size() == 2 ? pausa[1].toInt() : 6000;
+        return provaGiri(argomenti[g + 1].toInt(), minima, std::max(minima, massima), valore(QStringLiteral("--wav")),
+                         argomenti.contains(QStringLiteral("--voce-facoltativa")));
+    }
     QElapsedTimer orologio;
     orologio.start();
     auto voce = creaMotoreVoce();
