@@ -25,7 +25,7 @@ struct ImpostazioniVoce {
 
     // Something needs the speech engine, or the sound output.
     bool servonoVoce() const { return attivi; }
-    bool servonoToni() const { return tonoGiro || tonoIgnorato || toniPartenza; }
+    bool servonoToni() const { return tonoGiro || tonoIgnorato; }
 
     static ImpostazioniVoce leggi(const Impostazioni &store);
     void scrivi(Impostazioni &store) const;
