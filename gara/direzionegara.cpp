@@ -552,32 +552,30 @@ void DirezioneGara::sanzioniDalFile(const DatiManche &dati)
 
 void DirezioneGara::sanziona(const Sanzione &sanzione, std::function<void(bool, const QString &)> esito)
 {
-    const QDateTime quando = orologio_.dataOra();
-    const qint64 corrente = corrente_ && inCorso() ? corrente_->id : 0;
-    auto dati = std::make_shared<std::optional<DatiManche>>();
-    auto motivo = std::make_shared<QString>();
-    lavori_.esegui(this, [sanzione, quando, corrente, dati, motivo](Database &db) {
-        ArchivioGara ag(db);
-        if (ag.sanziona(sanzione, quando, motivo.get()) == 0) return;
-        if (corrente > 0) *dati = ag.datiManche(corrente);
-    }, [this, dati, motivo, esito = std::move(esito)](bool fatto, const QString &e) {
-        const QString perche = fatto ? *motivo : e;
-        if (perche.isEmpty() && *dati) sanzioniDalFile(**dati);
-        if (perche.isEmpty()) rileggi();
-        esito(perche.isEmpty(), perche);
-    });
+    cambiaSanzioni([sanzione](ArchivioGara &ag, const QDateTime &quando, QString *motivo) {
+        return ag.sanziona(sanzione, quando, motivo) != 0;
+    }, std::move(esito));
 }
 
 void DirezioneGara::annullaSanzione(qint64 voce, const QString &motivoAnnullamento,
                                     std::function<void(bool, const QString &)> esito)
 {
+    cambiaSanzioni([voce, motivoAnnullamento](ArchivioGara &ag, const QDateTime &quando, QString *motivo) {
+        return ag.annullaSanzione(voce, motivoAnnullamento, quando, motivo);
+    }, std::move(esito));
+}
+
+// A penalty written or withdrawn on the writer's thread; the live heat's lanes then show the file's.
+void DirezioneGara::cambiaSanzioni(std::function<bool(ArchivioGara &, const QDateTime &, QString *)> cambio,
+                                   std::function<void(bool, const QString &)> esito)
+{
     const QDateTime quando = orologio_.dataOra();
     const qint64 corrente = corrente_ && inCorso() ? corrente_->id : 0;
     auto dati = std::make_shared<std::optional<DatiManche>>();
     auto motivo = std::make_shared<QString>();
-    lavori_.esegui(this, [voce, motivoAnnullamento, quando, corrente, dati, motivo](Database &db) {
+    lavori_.esegui(this, [cambio = std::move(cambio), quando, corrente, dati, motivo](Database &db) {
         ArchivioGara ag(db);
-        if (!ag.annullaSanzione(voce, motivoAnnullamento, quando, motivo.get())) return;
+        if (!cambio(ag, quando, motivo.get())) return;
         if (corrente > 0) *dati = ag.datiManche(corrente);
     }, [this, dati, motivo, esito = std::move(esito)](bool fatto, const QString &e) {
         const QString perche = fatto ? *motivo : e;

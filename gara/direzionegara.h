@@ -128,6 +128,8 @@ private:
     void riparti(double istante, const gara::Neutralizzazione &chiamata);
     void conclusione();
     void sanzioniDalFile(const gara::DatiManche &dati);
+    void cambiaSanzioni(std::function<bool(gara::ArchivioGara &, const QDateTime &, QString *)> cambio,
+                        std::function<void(bool, const QString &)> esito);
     void annunciaProssima();
     void impostaFase(Fase f);
     // The heat on the lanes as it is now, also in the schedule held (before the file is read again).
