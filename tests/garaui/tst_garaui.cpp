@@ -24,14 +24,12 @@
 #include "timing/rilevago.h"
 #include "web/statopagina.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -115,9 +113,9 @@ private slots:
         QVERIFY(prossima.grab().save(u"uscita-prova/prossima-manche.png"_s));
     }
 
-    // Race control on the timing window: the menu before "Info", the panel only with an event;
-    // next up between heats, F6 puts the heat on its lanes (gaps and all), F5 the lights, a digit
-    // in the lights is a false start, "VIA!" at lights out; the live page follows.
+    // Race control drawn on the timing window: the panel only with an event; next up between heats,
+    // F6 puts the heat on its lanes, F5 the lights, "VIA!" at lights out; the live page follows.
+    // (The lanes a heat takes and false starts by key are race control's and the evening's suites'.)
     void vistaSullaFinestraDeiTempi()
     {
         Banco b;
@@ -129,9 +127,6 @@ private slots:
         d.segui(&w.sessione());
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        const QList<QAction *> menu = w.menuBar()->actions();
-        QCOMPARE(menu.size(), 5);
-        QCOMPARE(menu[3]->text(), u"Gara"_s);
         QVERIFY(vista.pannello()->isHidden() && vista.prossima()->isHidden());
 
         const qint64 id = b.evento(5, 0b1011); // lane 3 switched off
@@ -146,8 +141,6 @@ private slots:
         QCOMPARE(d.fase(), DirezioneGara::Fase::Pronta);
         QCOMPARE(vista.prossima()->titolo(), u"In griglia: manche 1 di 5"_s);
         QVERIFY(w.grab().save(u"uscita-prova/finestra-griglia.png"_s));
-        QCOMPARE(w.sessione().corsieInUso(), (QVector<int>{0, 1, 3}));
-        QVERIFY(!w.sessione().corsia(2).inUso);
         QCOMPARE(u"Corsia %1: %2"_s.arg(4).arg(w.sessione().corsia(3).nome), prossimi[2]);
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(d.fase(), DirezioneGara::Fase::Partenza);
@@ -157,12 +150,6 @@ private slots:
         d.aggiorna();
         QCOMPARE(vista.luci()->luci(), 2);
         QVERIFY(w.grab().save(u"uscita-prova/finestra-luci.png"_s));
-        QSignalSpy annunci(&d, &DirezioneGara::annuncio);
-        // Lane 4 jumps the start: the key preview hears it, wherever the focus is.
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_4);
-        QTRY_COMPARE(annunci.size(), 1);
-        QCOMPARE(annunci[0].value(0).toString(), u"falsa partenza, corsia 4"_s);
-        QCOMPARE(w.sessione().corsia(3).numGiri, 0);
         b.orologio.imposta(110);
         d.aggiorna();
         QCOMPARE(d.fase(), DirezioneGara::Fase::InCorso);
@@ -342,8 +329,8 @@ private slots:
         QVERIFY(!cella(f.classifica(), 1, 6).isEmpty());
     }
 
-    // A stored hold upside down, or a value that cannot be used, keeps the default;
-    // the dialog refuses what the start cannot take.
+    // A stored hold upside down, or a value that cannot be used, keeps the default; the dialog
+    // refuses what is no number (what the start cannot take is the start procedure's suite's).
     void impostazioniDellaPartenza()
     {
         QTemporaryDir cartella;
@@ -359,9 +346,6 @@ private slots:
         DialogoPartenza d(letta);
         QCOMPARE(d.intervallo()->text(), u"0,5"_s);
         QString errore;
-        d.attesaMinima()->setText(u"4"_s);
-        QVERIFY(!d.scelte(&errore));
-        QCOMPARE(errore, u"L'attesa casuale prima del via va da 0 a 60 secondi, e la minima non può superare la massima."_s);
         d.attesaMinima()->setText(u"tanto"_s);
         QVERIFY(!d.scelte(&errore));
         QCOMPARE(errore, u"Scrivere i secondi come numeri, per esempio 0,5."_s);
@@ -369,14 +353,12 @@ private slots:
         QCOMPARE(d.scelte(&errore)->partenza.attesaMinima, 0.25);
     }
 
-    // The race's values as every view writes them.
+    // The race's values as every view writes them (states are read back from the views' own suites).
     void testiDellaGara()
     {
         QCOMPARE(descriviRegole({TipoSessione::GaraATempo, 90, 0, 2}), u"Gara a tempo, 1,5 minuti"_s);
         QCOMPARE(descriviRegole({TipoSessione::Qualifica, 600, 0, 2}), u"Qualifica, 10 minuti"_s);
         QCOMPARE(testoSanzioni({-2, 1.5, true}), u"giri -2, secondi +1,500, squalificato"_s);
-        QCOMPARE(testoSanzioni({}), QString());
-        QCOMPARE(testoGiri(41.5321), u"41,532"_s);
         RisultatoManche r;
         r.avviata = true;
         r.regole.tipo = TipoSessione::GaraAGiri;
@@ -386,13 +368,10 @@ private slots:
         r.giriAlTermine = -1;
         r.tempoRimanente = 150.2;
         QCOMPARE(testoRimanente(r), u"Tempo rimasto 02:31"_s);
-        r.neutralizzata = true;
-        QCOMPARE(statoManche(r), u"Neutralizzazione"_s);
         QString errore;
         QCOMPARE(leggiTabellaPunti(u" 25;18 / 15-12 "_s, &errore)->punti, (QVector<int>{25, 18, 15, 12}));
         QVERIFY(!leggiTabellaPunti(u""_s, &errore));
         QCOMPARE(errore, u"La tabella dei punti è vuota: indicare almeno i punti del primo classificato."_s);
-        QCOMPARE(leggiNumero(u"+1,5"_s), 1.5);
         QVERIFY(!leggiNumero(u"inf"_s));
     }
 };
