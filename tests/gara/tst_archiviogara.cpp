@@ -1,6 +1,5 @@
-// The race day on a real encrypted file: tables made on files of earlier
-// versions, laps that keep their instant and heat, events, schedules,
-// results, penalties, the trail, championships and the reset.
+// The race day on a real encrypted file: earlier versions' files, laps with instant and heat, events, penalties,
+// the trail, championships and the reset.
 #include "aiuti.h"
 #include "comune/identita.h"
 #include "copiefinte.h"

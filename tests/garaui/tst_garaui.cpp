@@ -1,7 +1,5 @@
-// The race day's windows on a real file: the start lights and the next-up panel
-// drawn on the timing window with its keys, the event window (entries, lanes,
-// the schedule by hand), the penalty dialog, the championship window, and the
-// race on the live page.
+// The race day's windows on a real file: lights and next-up panel on the timing window, the event,
+// penalty and championship windows, the race on the live page.
 #include "aiuti.h"
 #include "archiviodiretto.h"
 #include "database/schema.h"
@@ -89,8 +87,7 @@ class TstGaraUi : public QObject {
 private slots:
     void initTestCase() { QDir().mkpath(u"uscita-prova"_s); }
 
-    // The lights drawn as they are lit: red lamps on the left, dark ones after; the next-up panel
-    // says who goes on which lane. Both are left as pictures for the manual.
+    // Lights lit from the left and the next-up panel's lanes; both left as pictures for the manual.
     void luciEProssimaManche()
     {
         LuciPartenza luci;
@@ -319,8 +316,7 @@ private slots:
         gestione.aggiorna();
         QTRY_COMPARE(f.classifica()->rowCount(), 2);
         QCOMPARE(f.classifica()->columnCount(), 7);
-        // Each won one and came second in the other: 3 and a dropped (2) each; equal points and
-        // places, the latest event decides.
+        // Each won one: 3 and a dropped (2) each; level on points and places, the latest event decides.
         QCOMPARE(cella(f.classifica(), 0, 1), u"Pilota B"_s);
         QCOMPARE(cella(f.classifica(), 0, 4), u"3"_s);
         QCOMPARE(cella(f.classifica(), 0, 2), u"(2)"_s);

@@ -1,6 +1,4 @@
-// The race pages of the report and the race exports on a real file, read back:
-// the PDF with poppler's pdftotext, the CSV files by their own grammar, the
-// workbook with python3-openpyxl.
+// The race pages and exports on a real file, read back with pdftotext, a CSV grammar and python3-openpyxl.
 #include "comune/dialogofile.h"
 #include "archiviodiretto.h"
 #include "databaseprova.h"

@@ -1,6 +1,4 @@
-// The results windows on a real database: the grids, the driver times viewer
-// and its corrections (through the real lap writer while the session goes on
-// timing laps), saved sessions and the loads refused, the reset.
+// The results windows on a real database: grids, the driver times viewer and its corrections, saves, loads, reset.
 #include "archiviofinto.h"
 #include "copiefinte.h"
 #include "database/archivioasincrono.h"
@@ -146,9 +144,7 @@ struct Gara : DatabaseProva {
 class TestRisultati : public QObject {
     Q_OBJECT
 private slots:
-    // The grids: the field names as headers, the standings and the five fastest laps as
-    // stored (their order, ties included, is checked on the page, which reads the same
-    // results), nothing editable.
+    // The grids: field names as headers, standings and fastest laps as stored (ties: the live page's suite), read-only.
     void griglieDellaFinestra()
     {
         Banco b;
@@ -215,8 +211,7 @@ private slots:
         QCOMPARE(contenuto(gara), contenuto(b.percorso));
         QCOMPARE(b.messaggi.mostrati.size(), 2);
         b.messaggi.mostrati.clear();
-        // More laps, then back to the saved moment; the backup made before the load brings
-        // every lap back exactly, and the loaded file takes new laps.
+        // Back to the saved moment; the backup made before the load brings every lap back, and takes new laps.
         b.segna("Gamma", 1, 38);
         b.griglie.aggiornaTabella();
         const Righe conGamma = b.giri();

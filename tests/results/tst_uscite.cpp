@@ -1,10 +1,5 @@
-// What goes out of the program: the printed report (its layout, the print
-// command on a real database, a PDF read back), the CSV export read back with
-// a reader of the test's own (RFC 4180 with semicolons and CRLF): every value of
-// every lap and of the standings, names that need quotes or would run as
-// formulas, laps still waiting for the writer, failures that leave no file
-// behind; the Excel workbook read back by an independent reader (Debian's
-// python3-openpyxl); and the question before any of them replaces a file.
+// What goes out of the program, read back: the printed report and its PDF, the CSV export (every value, awkward
+// names, laps waiting for the writer, failures that leave no file), the Excel workbook, the question before a replace.
 #include "database/archivioasincrono.h"
 #include "archiviodiretto.h"
 #include "databaseprova.h"
@@ -88,8 +83,7 @@ QString comeTesto(const QString &t)
 const QStringList nomi{u"Alfa"_s, u"Rossi; Mario"_s, u"Il \"Fulmine\""_s, u"Riga\r\nDue"_s, u"=1+2"_s,
                        u"+39 333"_s, u"-Meno"_s, u"@SOMMA(A1)"_s, u"\tTab"_s, u"\rRitorno"_s, u"Zoë Ç'è"_s};
 
-// The print command and the export on a real database; for printing, a system
-// with or without a printer; PDF and CSV files are written for real.
+// The print command and the exports on a real database, with or without a printer; files are written for real.
 struct Banco : DatabaseProva, Stampanti {
     bool conStampante = true;
     double altezza = a4();
@@ -253,9 +247,7 @@ private slots:
                                        voce("Tempi Totali", 2, 7, 13.5, true), voce(piede, 3.4, 9.6, 13.5, true)}),
                  QString());
         QVERIFY(b.messaggi.mostrati.isEmpty() && b.dialogo.richieste.isEmpty());
-        // No printer: declined, nothing; accepted, into a PDF file, where the footer rule (the one rule past
-        // 101 hyphens; the page edge cuts it) is read back at its place, 3.4 cm and 9.6 cm inside the 0.5 cm
-        // margins, and 13.5 points tall; into a missing folder, an error.
+        // No printer: declined, nothing; accepted, a PDF whose footer rule is read back at its place and size; a missing folder, an error.
         b.conStampante = false;
         using enum Messaggi::Risposta;
         b.messaggi.risposte = {No, Si, Si};
@@ -384,8 +376,7 @@ private slots:
     void cartellaDiLavoroRiletta()
     {
         Banco b;
-        // Each awkward name with two laps at times of day stored without leading zeros ("9:6:0"),
-        // and a driver whose total passes the hour: 50:00,000 + 25:12,345 = 75:12,345.
+        // Awkward names with times of day stored without leading zeros ("9:6:0"); a total past the hour (75:12,345).
         QHash<QPair<QString, int>, double> decimali; // the seconds as typed here
         const auto segna = [&](const QString &pilota, int n, double secondi, QTime ora) {
             decimali[{pilota, n}] = secondi;

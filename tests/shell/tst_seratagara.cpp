@@ -1,9 +1,5 @@
-// A whole race evening as a race director runs it, with the real windows: the
-// timing device played by saettino-simulatore on a pseudo-terminal and the
-// keys. Ten drivers on four lanes: qualifying, heats that rotate the lanes, a
-// false start, a track call, a penalty, a time race and lap races; a second
-// event from the start window; Save, Canc.Database and Load; then the event's
-// result and the championship read back from the stored file.
+// A race evening with the real windows, the device simulator and the keys: qualifying, a time race with a false start,
+// a track call and a penalty, lap races, a second event; Save, Canc.Database, Load; results read back from the file.
 #include "aiuti.h"
 #include "comune/identita.h"
 #include "comune/impostazioni.h"

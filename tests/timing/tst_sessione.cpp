@@ -256,9 +256,7 @@ private slots:
         QCOMPARE(b.s.corsia(0).ultimoSegnale, 10.0);
     }
 
-    // Laps follow the monotonic source: a wall-clock step (time sync, daylight
-    // saving) bends none, midnight is crossed forwards, and the digits are the
-    // true milliseconds, not the steps of a single-precision time of day.
+    // Laps follow the monotonic clock: a wall-clock step bends none, midnight is crossed, milliseconds are true ones.
     void orologioMonotono()
     {
         qint64 ns = 0;

@@ -19,8 +19,7 @@
 
 namespace {
 
-// A voice that speaks for as long as the test says: it finishes when told, or
-// at once when `subito` (then on its own thread, as a real engine would).
+// A voice that speaks until told, or finishes at once on its own thread when `subito`, as a real engine would.
 struct VoceFinta : MotoreVoce {
     QString guastoIniziale;
     bool subito = false;
@@ -278,9 +277,7 @@ private slots:
         QVERIFY(!voce.sovrapposta);
     }
 
-    // Eight lanes in one burst for 9 laps under a voice that takes 2.5 s a phrase:
-    // never two at once, never later than the limit, always about the lap the lane
-    // has just done, and the session's fastest lap before any plain lap waiting.
+    // Eight lanes a burst under a slow voice: never two at once nor late, the lane's latest lap, the record first.
     void ottoCorsieEUnaVoceLenta()
     {
         Banco b(accesi());
@@ -398,8 +395,7 @@ private slots:
         QCOMPARE(tempi[1], tempi[0]);
     }
 
-    // The program's way: the voice on its own thread, the notice through the
-    // message boxes, the dialog applying at once and keeping the choice on closing.
+    // The voice on its own thread, the notice as a message, the dialog applying at once and storing on closing.
     void servizioInThreadEDialogo()
     {
         QTemporaryDir cartella;
