@@ -33,7 +33,6 @@ private slots:
         for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(v));
         for (const auto &[argomenti, uscita, testi] : QList<std::tuple<QStringList, int, QStringList>>{
                  {{u"--version"_s}, 0, {u"Saettino Professional 0.80.0\n"_s}},
-                 {{u"--help"_s}, 0, {u"Uso: saettinopro"_s, u"--version"_s, u"saettinopro.mb"_s}},
                  {{}, 1, {u"nessuno schermo disponibile"_s, u"no display available"_s}}}) {
             QProcess p;
             p.setProcessEnvironment(env);
@@ -90,9 +89,7 @@ private slots:
         QTest::newRow("~/.local/bin") << "/home/anna/.local/bin" << true << true;
         QTest::newRow("a build folder") << "/home/anna/saettino/build/../build/bin" << true << true;
         QTest::newRow("the package, /usr/bin") << "/usr/bin" << true << false;
-        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true << false;
         QTest::newRow("/usr itself") << "/usr/" << true << false;
-        QTest::newRow("/bin") << "/bin" << true << false;
         QTest::newRow("/opt") << "/opt/saettinopro/bin" << true << false;
         QTest::newRow("a name that only begins like /usr") << "/usrdati/bin" << true << true;
         QTest::newRow("another user's folder") << "/srv/gara" << false << false;

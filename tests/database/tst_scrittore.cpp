@@ -55,19 +55,7 @@ struct Banco {
         sessione->marca(i);
     }
     // The file as a fresh connection reads it, checked against the laps it holds.
-    static void coerente(Database &db)
-    {
-        QCOMPARE(righe(db, "SELECT pilota, giri, totale FROM TotaliPiloti ORDER BY pilota"),
-                 righe(db, "SELECT pilota, count(*), total(tempoGiro) FROM Giri GROUP BY pilota ORDER BY pilota"));
-        QCOMPARE(righe(db, "SELECT * FROM TempoTotale ORDER BY rowid"),
-                 righe(db, "SELECT pilota, count(*), testoTempo(total(tempoGiro)) FROM Giri GROUP BY pilota "
-                           "ORDER BY count(*) DESC, total(tempoGiro), pilota"));
-        // No lap number twice, none skipped.
-        QCOMPARE(righe(db, "SELECT pilota FROM Giri GROUP BY pilota HAVING count(DISTINCT giroN) != count(*) "
-                           "OR max(giroN) != count(*)"), Righe{});
-        const Righe veloce = righe(db, "SELECT (SELECT Tempo FROM Tempofast), (SELECT min(tempoGiro) FROM Giri)");
-        QCOMPARE(veloce.value(0).value(0).toFloat(), veloce.value(0).value(1).toFloat());
-    }
+    static void coerente(Database &db) { totaliCoerenti(db); }
 };
 
 // The child of `uccisoAVenti`: a session that marks a lap every few milliseconds

@@ -1,6 +1,5 @@
-// The race day on a real encrypted file: tables made on files of earlier
-// versions, laps that keep their instant and heat, events, schedules,
-// results, penalties, the trail, championships and the reset.
+// The race day on a real encrypted file: earlier versions' files, laps with instant and heat, events, penalties,
+// the trail, championships and the reset.
 #include "aiuti.h"
 #include "comune/identita.h"
 #include "copiefinte.h"
@@ -26,19 +25,6 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString password = QString::fromUtf8(identita::password);
 const QDateTime adesso(QDate(2026, 12, 12), QTime(21, 0));
-
-// A file as an earlier version left it: no race tables, Giri without the columns of a lap's heat and instant.
-void rendiVecchio(const QString &file)
-{
-    Database d;
-    d.apri(file, password);
-    for (const QString &t : schema::tabelleGara()) d.esegui(u"DROP TABLE "_s + t);
-    d.esegui(u"ALTER TABLE Giri RENAME TO GiriNuovi; "
-             "CREATE TABLE Giri (id INTEGER PRIMARY KEY, pilota TEXT, giroN INTEGER, tempoGiro REAL, Tempo TEXT, "
-             "Data TEXT, ora TEXT, pista TEXT, intertempoN INTEGER, intertempo REAL); "
-             "INSERT INTO Giri SELECT id, pilota, giroN, tempoGiro, Tempo, Data, ora, pista, intertempoN, intertempo "
-             "FROM GiriNuovi; DROP TABLE GiriNuovi;"_s);
-}
 
 struct Banco {
     QTemporaryDir cartella;
@@ -178,16 +164,11 @@ private slots:
         QTest::addColumn<QString>("errore");
         QTest::newRow("gara senza nome") << "nome" << "Indicare il nome della gara.";
         QTest::newRow("gara di 0 giri") << "giri" << "Una gara a giri deve avere almeno un giro: indicare il numero di giri.";
-        QTest::newRow("gara di 0 minuti") << "minuti" << "Una gara a tempo deve durare più di 0 minuti: indicare la durata.";
-        QTest::newRow("corsie tutte spente") << "corsie"
-                                             << "Tutte le corsie sono disattivate: attivarne almeno una per preparare le manche.";
         QTest::newRow("stesso nome, altri spazi e maiuscole")
             << "doppio" << "mario  ROSSI è già iscritto a questa gara come Mario Rossi: ogni pilota deve avere un nome diverso.";
         QTest::newRow("stesso nome, accento composto e spazio invisibile")
             << "invisibile" << "Nicolò\u200b Bianchi è già iscritto a questa gara come Nicolò Bianchi: "
                                "ogni pilota deve avere un nome diverso.";
-        QTest::newRow("un pilota su due corsie") << "programma"
-            << "Manche 1: Mario Rossi è su due corsie (corsia 1 e corsia 2). Un pilota può correre su una sola corsia per manche.";
         QTest::newRow("penalità senza motivo") << "motivo" << "Indicare il motivo della penalità.";
         QTest::newRow("penalità a chi non corre") << "estraneo" << "Zeta non è iscritto a questa gara.";
     }
@@ -206,15 +187,8 @@ private slots:
         bool fatto = true;
         if (caso == u"nome") g.nome = u"  "_s, fatto = b.ag.modificaGara(g, &motivo);
         if (caso == u"giri") g.regole.giri = 0, fatto = b.ag.creaGara(g, &motivo) > 0;
-        if (caso == u"minuti") g.regole = {TipoSessione::GaraATempo, 0, 0}, fatto = b.ag.modificaGara(g, &motivo);
-        if (caso == u"corsie") g.corsie = 0, fatto = b.ag.modificaGara(g, &motivo);
         if (caso == u"doppio") fatto = b.ag.iscrivi({0, id, u" mario  ROSSI"_s}, &motivo) > 0;
         if (caso == u"invisibile") fatto = b.ag.iscrivi({0, id, u"Nicol\u006f\u0300\u200b Bianchi"_s}, &motivo) > 0;
-        if (caso == u"programma") {
-            Programma p = b.ag.programma(id);
-            p[0].corsie = {0, 0, 1, 2, -1, -1, -1, -1};
-            fatto = b.ag.salvaProgramma(id, p, &motivo);
-        }
         if (caso == u"motivo") fatto = b.ag.sanziona({id, 0, u"Anna Verdi"_s, TipoVoce::Giri, 1, 0, u" "_s}, adesso, &motivo) > 0;
         if (caso == u"estraneo") fatto = b.ag.sanziona({id, 0, u"Zeta"_s, TipoVoce::Avviso, 0, 0, u"x"_s}, adesso, &motivo) > 0;
         QVERIFY(!fatto);
@@ -224,7 +198,8 @@ private slots:
                  prima);
     }
 
-    // An evening: heats with rotation on three of four lanes, a lap race, penalties, a correction, the results.
+    // An evening on the file: heats on three of four lanes, penalties, a correction, the trail and the results.
+    // (How a heat ranks is the rules' suite's; window edits of the schedule, the race windows' suite's.)
     void serataDiGara()
     {
         Banco b;
@@ -254,19 +229,8 @@ private slots:
         for (double t : {1012.0, 1024.0, 1036.0}) s.marca(3, t);
         QVERIFY(b.ag.chiudiManche(prima.id, 1040, &b.errore));
         RisultatoManche r = b.ag.risultatoManche(prima.id);
-        QCOMPARE(r.corsieBandiera, (QVector<int>{0, 1}));
-        QCOMPARE(r.classifica[1].exAequo, true);
-        QCOMPARE(r.classifica[2].corsia, 3);
-        QVERIFY(r.classifica[2].decisoSullaLinea);
-        QCOMPARE(int(r.classifica[2].precisioneSpareggio), int(Precisione::Arrivo));
-        // No new schedule once a heat has run; the rest can be reordered by hand.
-        QVERIFY(!b.ag.generaProgramma(id, &b.errore));
-        Programma resto = b.ag.programma(id).mid(1);
-        std::swap(resto[0], resto[4]);
-        QStringList avvisi;
-        QVERIFY2(b.ag.salvaProgramma(id, resto, &b.errore, &avvisi), qPrintable(b.errore));
-        QCOMPARE(b.ag.manche(id).first().id, prima.id);
-        QCOMPARE(b.ag.manche(id).size(), 6);
+        QVERIFY(r.classifica[1].exAequo && r.classifica[2].decisoSullaLinea); // the stored instants and how they were taken
+        QVERIFY(!b.ag.generaProgramma(id, &b.errore)); // no new schedule once a heat has run
         // The other heats, stored straight: every driver 3 laps, lanes in the order of the heat.
         for (const Manche &m : b.ag.manche(id).mid(1)) {
             QVERIFY(b.ag.avviaManche(m.id, 2000.0 + m.numero * 100, &b.errore));
@@ -284,8 +248,6 @@ private slots:
         // Penalties: a heat that is over cannot take a driver below 0 laps, nor can the event.
         const QString alfa = b.nomeDi(prima.corsie[0]);
         QString motivo;
-        QVERIFY(!b.ag.sanziona({id, prima.id, alfa, TipoVoce::Giri, -4, 0, u"Taglio"_s}, adesso, &motivo));
-        QCOMPARE(motivo, u"La penalità non è stata data: %1 ha 3 giri e ne avrebbe -1. I giri non possono essere meno di zero."_s.arg(alfa));
         QVERIFY(!b.ag.sanziona({id, 0, alfa, TipoVoce::Giri, -10, 0, u"Taglio"_s}, adesso, &motivo));
         const qint64 voce = b.ag.sanziona({id, prima.id, alfa, TipoVoce::Giri, -1, 0, u"Taglio alla chicane"_s}, adesso, &motivo);
         QVERIFY2(voce > 0, qPrintable(motivo));

@@ -1,6 +1,4 @@
-// Race control on a real file and a session on a clock moved by hand: heats put
-// on their lanes (gaps and all), the start with its lights and false starts,
-// track calls, the finish, penalties, "next up", a restart and a quick race.
+// Race control on a real file and a hand-moved clock: heats on their lanes, lights, false starts, calls, finish, penalties.
 #include "archiviodiretto.h"
 #include "database/schema.h"
 #include "gara/direzionegara.h"
@@ -244,9 +242,6 @@ private slots:
         QCOMPARE(b.ag.risultatoManche(s.manche).classifica[0].giriSanzionati, 2);
     }
 
-    // "Ripartenza": a jump start in the lights sends the start back to wait for Start; one
-    // stamped before lights out that arrives after it sends the heat back to be run, its laps
-    // kept in the file but no longer in the heat.
     // The device's outputs through a start and a track call: the lights fill from the left,
     // each request carries the relay as last set; a classic device or none refuses them.
     void usciteSulDispositivo()
@@ -283,6 +278,7 @@ private slots:
         QVERIFY(!uscite.impostaLuci(1));
     }
 
+    // "Ripartenza": a jump start sends the start back; one stamped before lights out sends the heat back, laps kept.
     void ripartenza()
     {
         Banco b;

@@ -1,7 +1,5 @@
-// The race day's windows on a real file: the start lights and the next-up panel
-// drawn on the timing window with its keys, the event window (entries, lanes,
-// the schedule by hand), the penalty dialog, the championship window, and the
-// race on the live page.
+// The race day's windows on a real file: lights and next-up panel on the timing window, the event,
+// penalty and championship windows, the race on the live page.
 #include "aiuti.h"
 #include "archiviodiretto.h"
 #include "database/schema.h"
@@ -24,14 +22,12 @@
 #include "timing/rilevago.h"
 #include "web/statopagina.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -91,8 +87,7 @@ class TstGaraUi : public QObject {
 private slots:
     void initTestCase() { QDir().mkpath(u"uscita-prova"_s); }
 
-    // The lights drawn as they are lit: red lamps on the left, dark ones after; the next-up panel
-    // says who goes on which lane. Both are left as pictures for the manual.
+    // Lights lit from the left and the next-up panel's lanes; both left as pictures for the manual.
     void luciEProssimaManche()
     {
         LuciPartenza luci;
@@ -115,9 +110,9 @@ private slots:
         QVERIFY(prossima.grab().save(u"uscita-prova/prossima-manche.png"_s));
     }
 
-    // Race control on the timing window: the menu before "Info", the panel only with an event;
-    // next up between heats, F6 puts the heat on its lanes (gaps and all), F5 the lights, a digit
-    // in the lights is a false start, "VIA!" at lights out; the live page follows.
+    // Race control drawn on the timing window: the panel only with an event; next up between heats,
+    // F6 puts the heat on its lanes, F5 the lights, "VIA!" at lights out; the live page follows.
+    // (The lanes a heat takes and false starts by key are race control's and the evening's suites'.)
     void vistaSullaFinestraDeiTempi()
     {
         Banco b;
@@ -129,9 +124,6 @@ private slots:
         d.segui(&w.sessione());
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        const QList<QAction *> menu = w.menuBar()->actions();
-        QCOMPARE(menu.size(), 5);
-        QCOMPARE(menu[3]->text(), u"Gara"_s);
         QVERIFY(vista.pannello()->isHidden() && vista.prossima()->isHidden());
 
         const qint64 id = b.evento(5, 0b1011); // lane 3 switched off
@@ -146,8 +138,6 @@ private slots:
         QCOMPARE(d.fase(), DirezioneGara::Fase::Pronta);
         QCOMPARE(vista.prossima()->titolo(), u"In griglia: manche 1 di 5"_s);
         QVERIFY(w.grab().save(u"uscita-prova/finestra-griglia.png"_s));
-        QCOMPARE(w.sessione().corsieInUso(), (QVector<int>{0, 1, 3}));
-        QVERIFY(!w.sessione().corsia(2).inUso);
         QCOMPARE(u"Corsia %1: %2"_s.arg(4).arg(w.sessione().corsia(3).nome), prossimi[2]);
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(d.fase(), DirezioneGara::Fase::Partenza);
@@ -157,12 +147,6 @@ private slots:
         d.aggiorna();
         QCOMPARE(vista.luci()->luci(), 2);
         QVERIFY(w.grab().save(u"uscita-prova/finestra-luci.png"_s));
-        QSignalSpy annunci(&d, &DirezioneGara::annuncio);
-        // Lane 4 jumps the start: the key preview hears it, wherever the focus is.
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_4);
-        QTRY_COMPARE(annunci.size(), 1);
-        QCOMPARE(annunci[0].value(0).toString(), u"falsa partenza, corsia 4"_s);
-        QCOMPARE(w.sessione().corsia(3).numGiri, 0);
         b.orologio.imposta(110);
         d.aggiorna();
         QCOMPARE(d.fase(), DirezioneGara::Fase::InCorso);
@@ -190,9 +174,8 @@ private slots:
         QCOMPARE(vista.luci()->testo(), u"Si riparte tra 5"_s);
     }
 
-    // The event window: an event with every lane off is refused; entries with the same name by
-    // the name rules are refused; the schedule made, a driver put on two lanes of one heat by
-    // hand is refused and changes nothing; a heat moved down is stored in its new place.
+    // The event window shows what the file refuses (its messages are pinned down by the race file's
+    // suite); the schedule edited by hand is stored in its new order, a driver on two lanes changes nothing.
     void finestraGara()
     {
         Banco b;
@@ -204,9 +187,6 @@ private slots:
         f.nome()->setText(u"Coppa"_s);
         for (int k = 0; k < corsieMassime; ++k) f.corsia(k)->setChecked(false);
         f.tipo()->setCurrentIndex(int(TipoSessione::GaraAGiri));
-        f.valore()->setText(u"0"_s);
-        f.pulsante(u"salvaGaraBtn"_s)->click();
-        QCOMPARE(b.messaggi.ultimo(), u"Una gara a giri deve avere almeno un giro: indicare il numero di giri."_s);
         f.valore()->setText(u"10"_s);
         f.pulsante(u"salvaGaraBtn"_s)->click();
         QTRY_COMPARE(b.messaggi.ultimo(), u"Tutte le corsie sono disattivate: attivarne almeno una per preparare le manche."_s);
@@ -222,10 +202,7 @@ private slots:
             f.pulsante(u"iscriviBtn"_s)->click();
             QCoreApplication::processEvents();
         }
-        QTRY_COMPARE(f.iscritti()->rowCount(), 5);
-        QVERIFY2(std::any_of(b.messaggi.mostrati.cbegin(), b.messaggi.mostrati.cend(), [](const auto &m) {
-                     return m.testo == u"mario  ROSSI è già iscritto a questa gara come Mario Rossi: ogni pilota deve avere un nome diverso."_s;
-                 }), qPrintable(b.messaggi.ultimo()));
+        QTRY_COMPARE(f.iscritti()->rowCount(), 5); // "mario  ROSSI" refused
 
         f.schede()->setCurrentIndex(FinestraGara::SchedaProgramma);
         f.pulsante(u"generaBtn"_s)->click();
@@ -248,13 +225,6 @@ private slots:
         f.pulsante(u"salvaProgrammaBtn"_s)->click();
         QTRY_COMPARE(b.ag.manche(gestione.stato().gara->id)[1].corsie, prima[0].corsie);
         QCOMPARE(b.ag.manche(gestione.stato().gara->id)[0].corsie, prima[1].corsie);
-        // A heat's own rules: 0 laps refused, nothing changed.
-        bool fatto = true;
-        QString perche;
-        gestione.impostaRegoleManche(prima[0].id, Regole{TipoSessione::GaraAGiri, 0, 0, 2.0},
-                                     [&](bool f, const QString &e, const QStringList &) { fatto = f; perche = e; });
-        QTRY_VERIFY(!fatto);
-        QCOMPARE(perche, u"Una gara a giri deve avere almeno un giro: indicare il numero di giri."_s);
     }
 
     // What the penalty dialog refuses before anything is stored, and a refusal of the file shown in it.
@@ -309,8 +279,8 @@ private slots:
         QVERIFY(d.result() != QDialog::Accepted);
     }
 
-    // The championship window: a points table that is no table is refused; the standings of its
-    // events with the dropped result in brackets.
+    // The championship window: a points table that is no table is refused (the rules' suite has the
+    // reasons); the standings of its events with the dropped result in brackets.
     void finestraCampionato()
     {
         Banco b;
@@ -320,12 +290,9 @@ private slots:
         QTRY_VERIFY(gestione.letto());
         QCOMPARE(f.punti()->text(), u"10-8-6-5-4-3-2-1"_s);
         f.nome()->setText(u"Trofeo"_s);
-        for (const auto &[testo, errore] : {std::pair{u"10-x-6"_s, u"Punti non validi: \"x\" non è un numero intero."_s},
-                                            {u"10 12 6"_s, u"La posizione 2 non può valere più punti della posizione 1."_s}}) {
-            f.punti()->setText(testo);
-            f.pulsante(u"salvaBtn"_s)->click();
-            QCOMPARE(b.messaggi.ultimo(), errore);
-        }
+        f.punti()->setText(u"10-x-6"_s);
+        f.pulsante(u"salvaBtn"_s)->click();
+        QCOMPARE(b.messaggi.ultimo(), u"Punti non validi: \"x\" non è un numero intero."_s);
         QCOMPARE(righe(b.db, u"SELECT count(*) FROM Campionati"_s), (Righe{{0}}));
         f.punti()->setText(u"3, 2, 1"_s);
         f.scarti()->setValue(1);
@@ -349,8 +316,7 @@ private slots:
         gestione.aggiorna();
         QTRY_COMPARE(f.classifica()->rowCount(), 2);
         QCOMPARE(f.classifica()->columnCount(), 7);
-        // Each won one and came second in the other: 3 and a dropped (2) each; equal points and
-        // places, the latest event decides.
+        // Each won one: 3 and a dropped (2) each; level on points and places, the latest event decides.
         QCOMPARE(cella(f.classifica(), 0, 1), u"Pilota B"_s);
         QCOMPARE(cella(f.classifica(), 0, 4), u"3"_s);
         QCOMPARE(cella(f.classifica(), 0, 2), u"(2)"_s);
@@ -359,24 +325,16 @@ private slots:
         QVERIFY(!cella(f.classifica(), 1, 6).isEmpty());
     }
 
-    // The start's settings kept per user and read back; a hold upside down, or a stored value that
-    // cannot be used, keeps the default; the dialog refuses what the start cannot take.
+    // A stored hold upside down, or a value that cannot be used, keeps the default; the dialog
+    // refuses what is no number (what the start cannot take is the start procedure's suite's).
     void impostazioniDellaPartenza()
     {
         QTemporaryDir cartella;
         Impostazioni store(cartella.filePath(u"utente.ini"_s));
-        QCOMPARE(ImpostazioniGara::leggi(store).partenza.secondiContoAllaRovescia, 5);
         ImpostazioniGara g;
-        g.partenza.secondiContoAllaRovescia = 3;
         g.partenza.intervalloLuci = 0.5;
-        g.partenza.attesaMinima = 1;
-        g.partenza.attesaMassima = 2.5;
-        g.partenza.correnteDuranteLuci = false;
-        g.secondiRipresa = 10;
         g.scrivi(store);
         const ImpostazioniGara letta = ImpostazioniGara::leggi(store);
-        QVERIFY(letta.partenza.secondiContoAllaRovescia == 3 && letta.partenza.intervalloLuci == 0.5
-                && letta.partenza.attesaMassima == 2.5 && !letta.partenza.correnteDuranteLuci && letta.secondiRipresa == 10);
         store.scrivi(u"Gara"_s, u"AttesaMinima"_s, u"9"_s);
         store.scrivi(u"Gara"_s, u"SecondiRipresa"_s, u"99"_s);
         const ImpostazioniGara storta = ImpostazioniGara::leggi(store);
@@ -384,9 +342,6 @@ private slots:
         DialogoPartenza d(letta);
         QCOMPARE(d.intervallo()->text(), u"0,5"_s);
         QString errore;
-        d.attesaMinima()->setText(u"4"_s);
-        QVERIFY(!d.scelte(&errore));
-        QCOMPARE(errore, u"L'attesa casuale prima del via va da 0 a 60 secondi, e la minima non può superare la massima."_s);
         d.attesaMinima()->setText(u"tanto"_s);
         QVERIFY(!d.scelte(&errore));
         QCOMPARE(errore, u"Scrivere i secondi come numeri, per esempio 0,5."_s);
@@ -394,15 +349,12 @@ private slots:
         QCOMPARE(d.scelte(&errore)->partenza.attesaMinima, 0.25);
     }
 
-    // The race's values as every view writes them.
+    // The race's values as every view writes them (states are read back from the views' own suites).
     void testiDellaGara()
     {
-        QCOMPARE(descriviRegole({TipoSessione::GaraAGiri, 0, 1, 2}), u"Gara a giri, 1 giro"_s);
         QCOMPARE(descriviRegole({TipoSessione::GaraATempo, 90, 0, 2}), u"Gara a tempo, 1,5 minuti"_s);
         QCOMPARE(descriviRegole({TipoSessione::Qualifica, 600, 0, 2}), u"Qualifica, 10 minuti"_s);
         QCOMPARE(testoSanzioni({-2, 1.5, true}), u"giri -2, secondi +1,500, squalificato"_s);
-        QCOMPARE(testoSanzioni({}), QString());
-        QCOMPARE(testoGiri(41.5321), u"41,532"_s);
         RisultatoManche r;
         r.avviata = true;
         r.regole.tipo = TipoSessione::GaraAGiri;
@@ -412,13 +364,10 @@ private slots:
         r.giriAlTermine = -1;
         r.tempoRimanente = 150.2;
         QCOMPARE(testoRimanente(r), u"Tempo rimasto 02:31"_s);
-        r.neutralizzata = true;
-        QCOMPARE(statoManche(r), u"Neutralizzazione"_s);
         QString errore;
         QCOMPARE(leggiTabellaPunti(u" 25;18 / 15-12 "_s, &errore)->punti, (QVector<int>{25, 18, 15, 12}));
         QVERIFY(!leggiTabellaPunti(u""_s, &errore));
         QCOMPARE(errore, u"La tabella dei punti è vuota: indicare almeno i punti del primo classificato."_s);
-        QCOMPARE(leggiNumero(u"+1,5"_s), 1.5);
         QVERIFY(!leggiNumero(u"inf"_s));
     }
 };

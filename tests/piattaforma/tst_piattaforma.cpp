@@ -1,6 +1,4 @@
-// What differs between the systems, asked the same way on each: the lock of a
-// file, which file a name leads to, text for the terminal (a copy put on the
-// disk is the backups' own test).
+// What differs between the systems, asked the same way on each: file locks, file identity, text for the terminal.
 #include "aiuti.h"
 #include "piattaforma/bloccofile.h"
 #include "piattaforma/file.h"

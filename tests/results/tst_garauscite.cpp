@@ -1,6 +1,4 @@
-// The race pages of the report and the race exports on a real file, read back:
-// the PDF with poppler's pdftotext, the CSV files by their own grammar, the
-// workbook with python3-openpyxl.
+// The race pages and exports on a real file, read back with pdftotext, a CSV grammar and python3-openpyxl.
 #include "comune/dialogofile.h"
 #include "archiviodiretto.h"
 #include "databaseprova.h"
@@ -89,23 +87,6 @@ struct Banco : DatabaseProva, Stampanti {
     }
 };
 
-// The records of a CSV file of the exports: byte-order mark, semicolons, quotes, CRLF.
-QList<QStringList> leggiCsv(const QString &nome)
-{
-    static const QRegularExpression campo(uR"re(\G(?:"((?:[^"]|"")*)"|([^;"\r\n]*))(;|\r\n))re"_s);
-    const QByteArray dati = contenuto(nome);
-    if (!dati.startsWith("\xEF\xBB\xBF")) return {{u"senza BOM"_s}};
-    const QString testo = QString::fromUtf8(dati.mid(3));
-    QList<QStringList> record{{}};
-    for (auto it = campo.globalMatch(testo); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        record.last() << (m.capturedStart(1) >= 0 ? m.captured(1).replace(u"\"\""_s, u"\""_s) : m.captured(2));
-        if (m.captured(3) == u"\r\n") record.append(QStringList());
-    }
-    record.removeLast();
-    return record;
-}
-
 // Per sheet, each row's cells as openpyxl reads them: numbers stay numbers, durations are seconds.
 const char *const lettoreXlsx = R"py(
 import datetime, json, sys, openpyxl
@@ -116,14 +97,6 @@ def valore(v):
     return v
 print(json.dumps({ws.title: [[valore(c.value) for c in riga] for riga in ws.iter_rows()] for ws in wb.worksheets}))
 )py";
-
-QJsonObject leggiXlsx(const QString &file)
-{
-    QProcess python;
-    python.start(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(lettoreXlsx), file});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) return {};
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
 
 bool contiene(const QString &testo, const QStringList &parti, QString *mancante)
 {
@@ -221,7 +194,7 @@ private slots:
 
         b.dialogo.risposte = {b.file(u"serata.xlsx"_s)};
         QCOMPARE(EsportazioneGara(b.percorso, b.messaggi, b.dialogo).esportaExcel(b.gara), EsitoEsportazione::Esportato);
-        const QJsonObject x = leggiXlsx(b.file(u"serata.xlsx"_s));
+        const QJsonObject x = leggiXlsx(lettoreXlsx, b.file(u"serata.xlsx"_s));
         QVERIFY2(!x.isEmpty(), "python3-openpyxl reads the workbook");
         QCOMPARE(x.keys(), (QStringList{"Campionato", "Manche", "Registro", "Risultato"}));
         const QJsonArray righeRisultato = x[u"Risultato"_s].toArray();

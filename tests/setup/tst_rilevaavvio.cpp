@@ -139,9 +139,9 @@ private slots:
         QCOMPARE(lette, (QList<int>{1200, 0, 32767, 1200, 1202, 1000, 0, 0, 0}));
     }
 
-    // The session kind beside the track: a race of 0 laps or 0 minutes, half a lap or a grace
-    // that is no number is refused with its message and the window stays as it was; a good
-    // race is handed on with its rules; "Prova libera" goes on as it always did.
+    // The session kind beside the track: rules the race cannot take (their reasons are the rules' suite's),
+    // half a lap or a grace that is no number are refused and the window stays as it was; a good race is
+    // handed on with its rules; "Prova libera" goes on as it always did.
     void tipoDiSessione_data()
     {
         QTest::addColumn<int>("tipo");
@@ -150,8 +150,6 @@ private slots:
         QTest::addColumn<QString>("messaggio");
         QTest::newRow("0 laps") << 3 << u"0"_s << u"2"_s << u"Una gara a giri deve avere almeno un giro: indicare il numero di giri."_s;
         QTest::newRow("half a lap") << 3 << u"2,5"_s << u"2"_s << u"Il numero di giri di una gara a giri è un numero intero."_s;
-        QTest::newRow("0 minutes") << 2 << u""_s << u"2"_s << u"Una gara a tempo deve durare più di 0 minuti: indicare la durata."_s;
-        QTest::newRow("qualifying") << 1 << u"abc"_s << u"2"_s << u"Una qualifica deve durare più di 0 minuti: indicare la durata."_s;
         QTest::newRow("grace") << 2 << u"5"_s << u"due"_s << u"Il tempo concesso dopo la bandiera deve essere un numero (per esempio 2)."_s;
         QTest::newRow("lap race") << 3 << u" 10 "_s << u""_s << QString();
         QTest::newRow("time race") << 2 << u"1,5"_s << u"3"_s << QString();

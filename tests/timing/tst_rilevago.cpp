@@ -42,26 +42,13 @@ struct Finestra {
 class TstRilevaGo : public QObject {
     Q_OBJECT
 private slots:
-    // The window before the drivers are in, and its menus.
+    // The window before the drivers are in: no lane takes a lap; its menus and their keys.
     void statoDiPartenzaEMenu()
     {
         Finestra f;
-        QCOMPARE(f.w.windowTitle(), QStringLiteral("Gestione Tempi Pista"));
-        for (int i = 0; i < 8; ++i) {
-            auto *frame = f.trova<QGroupBox>(QStringLiteral("pilotiLbl1_%1").arg(i));
-            QVERIFY(frame && !frame->isEnabled());
-            QCOMPARE(frame->title(), QStringLiteral("Pilota %1:").arg(i + 1));
-            QCOMPARE(f.w.intertempoBtn(i)->text(), QString::number(i + 1));
-            QVERIFY(!f.w.intertempoBtn(i)->isEnabled() && !f.w.fineBtn(i)->isEnabled());
-            QVERIFY(f.w.connesso(i)->isHidden() && f.w.nonconnesso(i)->isHidden());
-            QCOMPARE(f.w.connesso(i)->toolTip() + '|' + f.w.nonconnesso(i)->toolTip(),
-                     QStringLiteral("Toggles Port\nVerde: linea attiva|Toggles Port\nRosso: linea a riposo"));
-        }
-        QVERIFY(!f.w.text2()->isEnabled() && f.w.text2()->isHidden() && f.w.text2()->text() == QStringLiteral("Text2"));
-        QVERIFY(!f.w.pausabtn()->isVisibleTo(&f.w) && !f.w.pausabtn2()->isVisibleTo(&f.w));
-        QVERIFY(f.w.partiBtn()->isVisibleTo(&f.w) && f.w.partiBtn()->isEnabled());
+        for (int i = 0; i < 8; ++i) QVERIFY(!f.w.intertempoBtn(i)->isEnabled() && !f.w.fineBtn(i)->isEnabled());
+        QVERIFY(f.w.partiBtn()->isEnabled() && !f.w.pausabtn()->isVisibleTo(&f.w));
         QCOMPARE(f.w.settempo()->text(), QStringLiteral("99"));
-        QCOMPARE(f.w.centralWidget()->size(), QSize(668, 548));
         QStringList voci;
         for (QAction *m : f.w.menuBar()->actions()) {
             voci << m->text();

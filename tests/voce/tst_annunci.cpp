@@ -19,8 +19,7 @@
 
 namespace {
 
-// A voice that speaks for as long as the test says: it finishes when told, or
-// at once when `subito` (then on its own thread, as a real engine would).
+// A voice that speaks until told, or finishes at once on its own thread when `subito`, as a real engine would.
 struct VoceFinta : MotoreVoce {
     QString guastoIniziale;
     bool subito = false;
@@ -102,6 +101,19 @@ struct Banco {
     QStringList detti() const { return voce ? voce->elenco() : QStringList(); }
 };
 
+// One driver on a hand-moved clock, for the announcements wired as the program wires them.
+struct Sola {
+    OrologioManuale orologio{1000.0};
+    MessaggiFinti messaggi;
+    ArchivioFinto archivio;
+    Sessione s{orologio, messaggi, archivio};
+    explicit Sola(const QString &nome)
+    {
+        s.impostaPilota(0, nome);
+        s.inizializza();
+    }
+};
+
 ImpostazioniVoce accesi()
 {
     ImpostazioniVoce v;
@@ -139,10 +151,6 @@ private slots:
         QCOMPARE(frasi::giro(QStringLiteral("Pilota 1:"), 12, 41.235f), QStringLiteral("Pilota 1, giro 12, 41 e 235"));
         QCOMPARE(frasi::migliorGiro(QStringLiteral("Rossi"), 40.9875f), QStringLiteral("Rossi, miglior giro, 40 e 987"));
         QCOMPARE(frasi::giroVeloce(QStringLiteral("Rossi"), 72.5f), QStringLiteral("Rossi, giro più veloce, un minuto e 12"));
-    }
-
-    void frasiDellaGara()
-    {
         QCOMPARE(frasi::falsaPartenza(3), QStringLiteral("falsa partenza, corsia 3"));
         QCOMPARE(frasi::ultimoGiro(QStringLiteral("Mario Rossi:")), QStringLiteral("Mario Rossi, ultimo giro"));
         QCOMPARE(frasi::bandieraScacchi({}), QStringLiteral("bandiera a scacchi"));
@@ -269,9 +277,7 @@ private slots:
         QVERIFY(!voce.sovrapposta);
     }
 
-    // Eight lanes in one burst for 9 laps under a voice that takes 2.5 s a phrase:
-    // never two at once, never later than the limit, always about the lap the lane
-    // has just done, and the session's fastest lap before any plain lap waiting.
+    // Eight lanes a burst under a slow voice: never two at once nor late, the lane's latest lap, the record first.
     void ottoCorsieEUnaVoceLenta()
     {
         Banco b(accesi());
@@ -352,21 +358,16 @@ private slots:
     {
         QFETCH(QString, minuti);
         QFETCH(QStringList, attesi);
-        OrologioManuale orologio{1000.0};
-        MessaggiFinti messaggi;
-        ArchivioFinto archivio;
-        Sessione s{orologio, messaggi, archivio};
-        s.impostaPilota(0, QStringLiteral("Solo"));
-        s.inizializza();
-        s.impostaSettempo(minuti);
+        Sola b(QStringLiteral("Solo"));
+        b.s.impostaSettempo(minuti);
         VoceFinta *voce = nullptr;
-        Annunci annunci{orologio, [&] { auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->subito = true; return v; }};
-        annunci.segui(&s);
+        Annunci annunci{b.orologio, [&] { auto v = std::make_unique<VoceFinta>(); voce = v.get(); voce->subito = true; return v; }};
+        annunci.segui(&b.s);
         annunci.applica(accesi());
-        s.start();
+        b.s.start();
         for (int k = 0; k < 700; ++k) {
-            orologio.avanza(1);
-            s.tick();
+            b.orologio.avanza(1);
+            b.s.tick();
             QCoreApplication::processEvents();
             QCoreApplication::processEvents();
         }
@@ -394,19 +395,14 @@ private slots:
         QCOMPARE(tempi[1], tempi[0]);
     }
 
-    // The program's way: the voice on its own thread, the notice through the
-    // message boxes, the dialog applying at once and keeping the choice on closing.
+    // The voice on its own thread, the notice as a message, the dialog applying at once and storing on closing.
     void servizioInThreadEDialogo()
     {
         QTemporaryDir cartella;
         Impostazioni store(cartella.filePath(QStringLiteral("utente.ini")));
         QCOMPARE(ImpostazioniVoce::leggi(store), ImpostazioniVoce{}); // all off by default
-        OrologioManuale orologio{1000.0};
-        MessaggiFinti messaggi;
-        ArchivioFinto archivio;
-        Sessione s{orologio, messaggi, archivio};
-        s.impostaPilota(0, QStringLiteral("Rossi"));
-        s.inizializza();
+        Sola b(QStringLiteral("Rossi"));
+        auto &[orologio, messaggi, archivio, s] = b;
         VoceFinta *voce = nullptr;
         ServizioVoce servizio(store, messaggi, orologio,
                               [&] { auto v = std::make_unique<VoceFinta>(); v->subito = true; voce = v.get(); return v; },
@@ -448,12 +444,8 @@ private slots:
         imp.partenza = false;
         imp.tonoGiro = true;
         imp.scrivi(store);
-        OrologioManuale orologio{1000.0};
-        MessaggiFinti messaggi;
-        ArchivioFinto archivio;
-        Sessione s{orologio, messaggi, archivio};
-        s.impostaPilota(0, QStringLiteral("Rossi"));
-        s.inizializza();
+        Sola b(QStringLiteral("Rossi"));
+        auto &[orologio, messaggi, archivio, s] = b;
         QSemaphore suonato;
         std::atomic<bool> primaIlTono{false};
         std::atomic<VoceFinta *> voce{nullptr};

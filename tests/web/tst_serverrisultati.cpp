@@ -1,6 +1,4 @@
-// The live page's server apart from the browser: its request heads, read from
-// the bytes alone (whole, split at any byte, pipelined, malformed, oversized),
-// and the connections it turns away.
+// The live page's server without a browser: request heads from the bytes alone, and the connections it turns away.
 #include "web/serverrisultati.h"
 #include "web/testahttp.h"
 
