@@ -41,7 +41,8 @@ VistaGara::VistaGara(RilevaGo &finestra, DirezioneGara &direzione, Messaggi &mes
     prossima_ = new PannelloProssimaManche(finestra_.centralWidget());
     luci_->hide();
     prossima_->hide();
-    finestra_.centralWidget()->installEventFilter(this);
+    centrale_ = finestra_.centralWidget();
+    centrale_->installEventFilter(this);
     via_.setSingleShot(true);
     via_.setInterval(durataViaMs);
     connect(&via_, &QTimer::timeout, this, &VistaGara::aggiorna);
@@ -193,16 +194,17 @@ void VistaGara::prossimaManche()
 
 bool VistaGara::eventFilter(QObject *oggetto, QEvent *evento)
 {
-    if (oggetto == finestra_.centralWidget() && evento->type() == QEvent::Resize) disponi();
+    // The area kept from the start: while the window is destroyed its events still come, the window gone.
+    if (oggetto == centrale_ && evento->type() == QEvent::Resize) disponi();
     return QObject::eventFilter(oggetto, evento);
 }
 
 // The lights and next-up cover the whole client area: the lanes take no lap meanwhile.
 void VistaGara::disponi()
 {
-    const QRect area = finestra_.centralWidget()->rect();
-    luci_->setGeometry(area);
-    prossima_->setGeometry(area);
+    const QRect area = centrale_->rect();
+    if (luci_) luci_->setGeometry(area);
+    if (prossima_) prossima_->setGeometry(area);
 }
 
 void VistaGara::aggiorna()

@@ -76,6 +76,7 @@ private:
     QLabel *gara_ = nullptr, *manche_ = nullptr, *stato_ = nullptr, *rimanente_ = nullptr;
     QTableWidget *classifica_ = nullptr;
     QMenu *menu_ = nullptr;
+    QWidget *centrale_ = nullptr; // the timing window's client area
     QPointer<LuciPartenza> luci_;
     QPointer<PannelloProssimaManche> prossima_;
     QTimer via_; // "VIA!" on screen
