@@ -161,7 +161,9 @@ private slots:
             f.w.sessione().marca(0);
             const QString testo = avrSpeed(giro, metri) + QStringLiteral(" Km/h");
             QVERIFY2(vel->fontMetrics().horizontalAdvance(vel->text()) <= vel->contentsRect().width(), qPrintable(vel->text()));
-            QVERIFY2(intera ? vel->text() == testo : vel->text().endsWith(QStringLiteral("Km/h")), qPrintable(vel->text()));
+            QVERIFY2(intera ? vel->text() == testo : vel->text().endsWith(QStringLiteral("Km/h")),
+                     qPrintable(QStringLiteral("%1: %2 px for %3 px, font %4").arg(vel->text()).arg(vel->fontMetrics().horizontalAdvance(testo))
+                                    .arg(vel->contentsRect().width()).arg(QFontInfo(vel->font()).family())));
         }
         globale().lunghezzaPista = 0;
     }

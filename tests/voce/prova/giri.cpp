@@ -125,10 +125,12 @@ int provaGiri(int giri, int pausaMinima, int pausaMassima, const QString &wav, b
     QVector<int> senzaTono;
     QVector<bool> usato(toni.size(), false);
     for (int k = 0; k < segni.size(); ++k) {
-        // A few ms before the mark is the measure's own error (the sink renders a block ahead).
-        const auto it = std::lower_bound(toni.begin(), toni.end(), segni[k] - 0.02);
+        // Some ms before the mark is the measure's own error: the sink renders a block ahead, and
+        // Wine's waveIn tells a block's time up to some 30 ms off.
+        const double errore = 0.04;
+        const auto it = std::lower_bound(toni.begin(), toni.end(), segni[k] - errore);
         const double quando = segni[k] - registratore.istante(0);
-        const double limite = std::min(segni[k] + 1.0, k + 1 < segni.size() ? segni[k + 1] - 0.02 : 1e300);
+        const double limite = std::min(segni[k] + 1.0, k + 1 < segni.size() ? segni[k + 1] - errore : 1e300);
         if (it == toni.end() || *it >= limite || usato[it - toni.begin()]) {
             std::printf("giro %2d: segnato a %7.3f s della registrazione, nessun tono\n", k + 1, quando);
             senzaTono << k + 1;
