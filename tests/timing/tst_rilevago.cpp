@@ -154,6 +154,8 @@ private slots:
         f.w.sessione().impostaLockout(0.05);
         QTest::mouseClick(f.w.partiBtn(), Qt::LeftButton);
         auto *vel = f.trova<QLabel>(QStringLiteral("Vel_0"));
+        // Without a font of its own (Wine's offscreen platform) every glyph is a wide stand-in.
+        if (QFontInfo(vel->font()).family().isEmpty()) QSKIP("no real font on this platform: widths say nothing");
         double ora = 100;
         for (const auto &[metri, giro, intera] : {std::tuple{1000, 1.705, true}, {5000, 2.5, true}, {32767, 0.0625, false}}) {
             globale().lunghezzaPista = qint16(metri);
