@@ -11,26 +11,32 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <sqlcipher/sqlite3.h>
 
 namespace {
 
 constexpr qint64 bloccoMassimo = 1 << 20;
 
-const QRegularExpression &formaNome()
+// A copy's name, "saettinopro-AAAAMMGG-hhmmss[-n].mb", gives its place among the copies:
+// by the time in the name, then by the number added to a name already taken in the same
+// second (1 when there is none). Any other name is not a copy. Read by hand, not by a
+// regular expression: copies are listed on worker threads, and a thread that matched one
+// leaves a destructor that faults when the thread ends on Windows.
+std::optional<std::pair<QString, int>> chiave(const QString &nome)
 {
-    static const QRegularExpression forma(QStringLiteral(R"(^saettinopro-(\d{8}-\d{6})(?:-(\d+))?\.mb$)"));
-    return forma;
-}
-
-// The order of the copies: by the time in the name, then by the number added
-// to a name already taken in the same second.
-std::pair<QString, int> chiave(const QString &nome)
-{
-    const QRegularExpressionMatch m = formaNome().match(nome);
-    return {m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()};
+    static const QString inizio = QStringLiteral("saettinopro-"), fine = QStringLiteral(".mb");
+    if (!nome.startsWith(inizio) || !nome.endsWith(fine)) return std::nullopt;
+    const QStringView corpo = QStringView(nome).mid(inizio.size(), nome.size() - inizio.size() - fine.size());
+    const auto cifre = [](QStringView s) {
+        return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    if (corpo.size() < 15 || corpo[8] != u'-' || !cifre(corpo.first(8)) || !cifre(corpo.mid(9, 6)))
+        return std::nullopt;
+    if (corpo.size() == 15) return std::pair{corpo.toString(), 1};
+    if (corpo[15] != u'-' || !cifre(corpo.mid(16))) return std::nullopt;
+    return std::pair{corpo.first(15).toString(), corpo.mid(16).toInt()};
 }
 
 // The bytes of the live file, read so that no writer can change them halfway.
@@ -108,8 +114,8 @@ QString CopieSicurezza::cartella() const
 QStringList CopieSicurezza::copie() const
 {
     QStringList nomi = QDir(cartella()).entryList(QDir::Files);
-    nomi.removeIf([](const QString &n) { return !formaNome().match(n).hasMatch(); });
-    std::sort(nomi.begin(), nomi.end(), [](const QString &a, const QString &b) { return chiave(a) > chiave(b); });
+    nomi.removeIf([](const QString &n) { return !chiave(n); });
+    std::sort(nomi.begin(), nomi.end(), [](const QString &a, const QString &b) { return *chiave(a) > *chiave(b); });
     const QDir dir(cartella());
     for (QString &n : nomi) n = dir.filePath(n);
     return nomi;

@@ -117,10 +117,15 @@ private slots:
         OrologioManuale orologio; // 5 December 2026, 10:00:00
         CopieFinte copie(percorso_, orologio);
         const QDir dir(copie.cartella());
-        // Thirty-one older copies, three of them in one second, and a file that is not ours.
+        // Thirty-one older copies, three of them in one second, and files that are not ours,
+        // some named almost like a copy.
         QVERIFY(dir.mkpath(u"."_s));
-        QStringList vecchie{u"saettinopro-20261204-000000.mb"_s, u"saettinopro-20261204-000000-9.mb"_s,
-                            u"saettinopro-20261204-000000-10.mb"_s, u"appunti.txt"_s};
+        const QStringList altri{u"appunti.txt"_s, u"saettinopro-2026120-000000.mb"_s,
+                                u"saettinopro-20261204-000000-.mb"_s, u"saettinopro-20261204-00000a.mb"_s,
+                                u"saettinopro-20261204-000000.mb.bak"_s};
+        QStringList vecchie = altri;
+        vecchie << u"saettinopro-20261204-000000.mb"_s << u"saettinopro-20261204-000000-9.mb"_s
+                << u"saettinopro-20261204-000000-10.mb"_s;
         for (int i = 1; i <= 28; ++i) vecchie.append(u"saettinopro-20261204-0000%1.mb"_s.arg(i, 2, 10, QChar(u'0')));
         for (const QString &n : vecchie) QVERIFY(scriviFile(dir.filePath(n), {}));
         // While the copy is written the file is read-locked: a write of another connection waits.
@@ -141,7 +146,8 @@ private slots:
         QCOMPARE(nomi.size(), CopieSicurezza::tenute);
         QCOMPARE(nomi.first(), u"saettinopro-20261205-100000.mb"_s);
         QCOMPARE(nomi.mid(28), (QStringList{u"saettinopro-20261204-000001.mb"_s, u"saettinopro-20261204-000000-10.mb"_s}));
-        QVERIFY(dir.exists(u"appunti.txt"_s) && !dir.exists(u"saettinopro-20261204-000000-9.mb"_s));
+        for (const QString &n : altri) QVERIFY2(dir.exists(n), qPrintable(n));
+        QVERIFY(!dir.exists(u"saettinopro-20261204-000000-9.mb"_s));
         // A live file the engine can no longer read is still kept, byte for byte.
         db_.chiudi();
         QVERIFY(scriviFile(percorso_, QByteArray(64, 'x') + contenuto(percorso_).mid(64)));
