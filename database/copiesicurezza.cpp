@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <functional>
 #include <optional>
+#include <vector>
 #include <sqlcipher/sqlite3.h>
 
 namespace {
@@ -113,11 +115,13 @@ QString CopieSicurezza::cartella() const
 
 QStringList CopieSicurezza::copie() const
 {
-    QStringList nomi = QDir(cartella()).entryList(QDir::Files);
-    nomi.removeIf([](const QString &n) { return !chiave(n); });
-    std::sort(nomi.begin(), nomi.end(), [](const QString &a, const QString &b) { return *chiave(a) > *chiave(b); });
     const QDir dir(cartella());
-    for (QString &n : nomi) n = dir.filePath(n);
+    std::vector<std::pair<std::pair<QString, int>, QString>> trovate; // each name read once
+    for (const QString &n : dir.entryList(QDir::Files))
+        if (auto k = chiave(n)) trovate.emplace_back(std::move(*k), n);
+    std::sort(trovate.begin(), trovate.end(), std::greater<>());
+    QStringList nomi;
+    for (const auto &[k, n] : trovate) nomi.append(dir.filePath(n));
     return nomi;
 }
 
