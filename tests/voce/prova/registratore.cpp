@@ -19,14 +19,16 @@ void Registratore::ricevi(const char *dati, qsizetype byte)
     letture_.append({campioni_.size(), ora});
 }
 
-// The sink's clock and this one drift apart by a few parts in ten thousand:
-// only the readings of the five seconds around the sample count.
+// A block's arrival is the latest its first sample can have been heard; the earliest of
+// the arrivals in the half second after sample n fixes its time. Only later blocks count,
+// so that samples the input lost before n cannot move it, and the window is short so the
+// two clocks' drift (a few parts in ten thousand) does not either.
 double Registratore::istante(qint64 n) const
 {
-    const qint64 raggio = 5 * toni::campionamento;
+    const qint64 raggio = toni::campionamento / 2;
     double origine = 1e300;
     for (const Lettura &l : letture_)
-        if (l.campioni > n - raggio && l.campioni < n + raggio)
+        if (l.campioni > n && (l.campioni <= n + raggio || origine == 1e300)) // the first always
             origine = std::min(origine, l.ora - double(l.campioni) / toni::campionamento);
     return origine + double(n) / toni::campionamento;
 }
